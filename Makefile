@@ -1,0 +1,35 @@
+# Two commands: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+export QT_QPA_PLATFORM ?= $(if $(DISPLAY)$(WAYLAND_DISPLAY),,offscreen)
+
+.PHONY: all deps build test run asan clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+run: build
+	$(BUILD)/app/tarn
+
+# The data and model tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+ASAN_TESTS = tests/data/tarn_data_tests
+asan: deps
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
+	cmake --build $(BUILD)-asan -j$(JOBS) --target $(notdir $(ASAN_TESTS))
+	for t in $(ASAN_TESTS); do \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(BUILD)-asan/$$t --gtest_brief=1 || exit 1; \
+	done
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-asan

@@ -1,0 +1,229 @@
+#include "Streams.h"
+#include "Errors.h"
+#include "platform/SafeFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarn {
+
+void TStream::Fail(const char* field, const std::string& message) const
+{
+    ThrowFormat(StreamName, Position(), field, message);
+}
+
+void TStream::Require(uint64_t n, const char* field) const
+{
+    uint64_t left = static_cast<uint64_t>(Remaining());
+    if (n > left)
+        Fail(field, "unexpected end of data (" + std::to_string(n) + " bytes needed, " +
+                        std::to_string(left) + " left)");
+}
+
+void TStream::ReadBuffer(void* buffer, std::size_t n, const char* field)
+{
+    if (n == 0) return;
+    Require(n, field);
+    if (Read(buffer, n) != n) Fail(field, "unexpected end of data");
+}
+
+void TStream::Skip(uint64_t n, const char* field)
+{
+    Require(n, field);
+    Seek(Position() + static_cast<int64_t>(n));
+}
+
+uint8_t TStream::readU8(const char* field)
+{
+    uint8_t b;
+    ReadBuffer(&b, 1, field);
+    return b;
+}
+
+uint16_t TStream::readU16LE(const char* field)
+{
+    uint8_t b[2];
+    ReadBuffer(b, 2, field);
+    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+}
+
+uint32_t TStream::readU32LE(const char* field)
+{
+    uint8_t b[4];
+    ReadBuffer(b, 4, field);
+    return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+}
+
+double TStream::readF64LE(const char* field)
+{
+    uint8_t b[8];
+    ReadBuffer(b, 8, field);
+    uint64_t u = 0;
+    for (int i = 7; i >= 0; --i) u = (u << 8) | b[i];
+    double d;
+    std::memcpy(&d, &u, 8);
+    return d;
+}
+
+std::string TStream::readBytes(std::size_t n, const char* field)
+{
+    Require(n, field);
+    std::string s(n, '\0');
+    ReadBuffer(s.data(), n, field);
+    return s;
+}
+
+void TStream::writeU16LE(uint16_t v)
+{
+    uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+    Write(b, 2);
+}
+
+void TStream::writeU32LE(uint32_t v)
+{
+    uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    Write(b, 4);
+}
+
+void TStream::writeF64LE(double v)
+{
+    uint64_t u;
+    std::memcpy(&u, &v, 8);
+    uint8_t b[8];
+    for (int i = 0; i < 8; ++i) b[i] = uint8_t(u >> (8 * i));
+    Write(b, 8);
+}
+
+// --- memory stream ---
+
+std::size_t TMemoryStream::Read(void* buffer, std::size_t n)
+{
+    if (Pos >= Data.size()) return 0;
+    std::size_t k = std::min(n, Data.size() - Pos);
+    std::memcpy(buffer, Data.data() + Pos, k);
+    Pos += k;
+    return k;
+}
+
+void TMemoryStream::Write(const void* buffer, std::size_t n)
+{
+    if (n == 0) return;
+    if (Pos + n > Data.size()) Data.resize(Pos + n);
+    std::memcpy(Data.data() + Pos, buffer, n);
+    Pos += n;
+}
+
+void TMemoryStream::Seek(int64_t position)
+{
+    if (position < 0) Fail(nullptr, "seek before the start");
+    // Seeking past the end is allowed; a later write fills the gap with zeros.
+    Pos = static_cast<std::size_t>(position);
+}
+
+void TMemoryStream::SetSize(std::size_t n)
+{
+    Data.resize(n);
+    if (Pos > n) Pos = n;
+}
+
+void TMemoryStream::LoadFromFile(const std::string& path)
+{
+    TFileStream f(path, TFileStream::Mode::Read);
+    std::string bytes(static_cast<std::size_t>(f.Size()), '\0');
+    if (!bytes.empty()) f.ReadBuffer(bytes.data(), bytes.size());
+    Data = std::move(bytes);
+    Pos = 0;
+    SetName(path);
+}
+
+void TMemoryStream::SaveToFile(const std::string& path) const
+{
+    WriteFileAtomically(path, Data.data(), Data.size());
+}
+
+// --- file stream ---
+
+TFileStream::TFileStream(const std::string& path, Mode mode)
+{
+    SetName(path);
+    int flags = mode == Mode::Read ? O_RDONLY
+                : mode == Mode::ReadWrite ? O_RDWR
+                : mode == Mode::OpenOrCreate ? O_RDWR | O_CREAT
+                : O_RDWR | O_CREAT | O_TRUNC;
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) ThrowFileError(path, "cannot open", errno);
+    F = ::fdopen(fd, mode == Mode::Read ? "rb" : "r+b");
+    if (!F) {
+        int err = errno;
+        ::close(fd);
+        ThrowFileError(path, "cannot open", err);
+    }
+    struct stat st {};
+    if (::fstat(fileno(F), &st) != 0) {
+        int err = errno;
+        std::fclose(F);
+        ThrowFileError(path, "cannot read its size", err);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        std::fclose(F);
+        ThrowFileError(path, "cannot open", EISDIR);
+    }
+    CachedSize = st.st_size;
+}
+
+TFileStream::~TFileStream()
+{
+    if (F) std::fclose(F);
+}
+
+void TFileStream::Switch(LastOp op)
+{
+    // stdio needs a seek between a read and a write on the same stream.
+    if (Last != op && Last != LastOp::None) ::fseeko(F, static_cast<off_t>(Pos), SEEK_SET);
+    Last = op;
+}
+
+std::size_t TFileStream::Read(void* buffer, std::size_t n)
+{
+    Switch(LastOp::Read);
+    std::size_t k = std::fread(buffer, 1, n, F);
+    Pos += static_cast<int64_t>(k);
+    return k;
+}
+
+void TFileStream::Write(const void* buffer, std::size_t n)
+{
+    if (n == 0) return;
+    Switch(LastOp::Write);
+    if (std::fwrite(buffer, 1, n, F) != n) ThrowFileError(Name(), "cannot write", errno);
+    Pos += static_cast<int64_t>(n);
+    if (Pos > CachedSize) CachedSize = Pos;
+}
+
+int64_t TFileStream::Position() const { return Pos; }
+
+void TFileStream::Seek(int64_t position)
+{
+    if (position < 0) Fail(nullptr, "seek before the start");
+    if (::fseeko(F, static_cast<off_t>(position), SEEK_SET) != 0) ThrowFileError(Name(), "cannot seek", errno);
+    Pos = position;
+    Last = LastOp::None;
+}
+
+int64_t TFileStream::Size() const { return CachedSize; }
+
+void TFileStream::Flush()
+{
+    if (std::fflush(F) != 0) ThrowFileError(Name(), "cannot write", errno);
+}
+
+TFileStream* OpenOrCreateFileStream(const std::string& name)
+{
+    // One open call without truncation: an existing file is never replaced.
+    return new TFileStream(name, TFileStream::Mode::OpenOrCreate);
+}
+
+} // namespace tarn

@@ -1,0 +1,75 @@
+#pragma once
+// Plane geometry and small utilities shared by map objects and views.
+// World coordinates grow upward; screen coordinates grow downward.
+#include "platform/Types.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarn {
+
+// Rounds to the nearest integer, halves to the even neighbour.
+int64_t RoundEven(long double v);
+// The same, saturated to the 32-bit range; NaN gives 0.
+int32_t RoundEvenSat(long double v);
+
+// The world/screen transform of a view: world units per pixel, the world
+// rectangle shown and the pixel rectangle it is drawn into. A scale that is
+// 0, negative or not a number maps every point to the client origin; results
+// outside 32 bits saturate.
+void WorldToScreen(double scale, const TRect& world, const TRect& client, int32_t x, int32_t y, int32_t& sx,
+                   int32_t& sy);
+void ScreenToWorld(double scale, const TRect& world, const TRect& client, int32_t sx, int32_t sy, int32_t& x,
+                   int32_t& y);
+
+// Any context with Scale, WorldRect and ClientRect (the draw context).
+template <class Ctx>
+inline void WorldToScreen(const Ctx& c, int32_t x, int32_t y, int32_t& sx, int32_t& sy)
+{
+    WorldToScreen(c.Scale, c.WorldRect, c.ClientRect, x, y, sx, sy);
+}
+template <class Ctx>
+inline void ScreenToWorld(const Ctx& c, int32_t sx, int32_t sy, int32_t& x, int32_t& y)
+{
+    ScreenToWorld(c.Scale, c.WorldRect, c.ClientRect, sx, sy, x, y);
+}
+
+// Direction in whole degrees anticlockwise from the positive X axis, 0..360.
+int32_t Azimuth(int32_t dx, int32_t dy);
+// Rounded length of the vector; -1 when it exceeds 2147483647.
+int32_t Distance(int32_t dx, int32_t dy);
+// A*X + B*Y + C = 0 on the line through both points.
+void LineCoefficients(int32_t x1, int32_t y1, int32_t x2, int32_t y2, double& a, double& b, double& c);
+// True only for a proper crossing: touching or collinear segments do not intersect.
+bool SegmentsIntersect(const TPoint& p1, const TPoint& p2, const TPoint& q1, const TPoint& q2);
+// All bounds inclusive; R in world orientation (Top is the largest Y).
+bool PointInRect(const TPoint& p, const TRect& r);
+bool PointInPolygon(int32_t x, int32_t y, const TPoint* polygon, int32_t count);
+
+inline int32_t Max(int32_t a, int32_t b) { return a > b ? a : b; }
+inline int32_t Min(int32_t a, int32_t b) { return a < b ? a : b; }
+
+// |A - B| < 1e-7.
+bool SameValue(double a, double b);
+
+// Code page 1251 upper-casing: Latin and Cyrillic letters, and yo.
+std::string RusUpperCase(std::string_view s);
+uint8_t RusUpperChar(uint8_t c);
+// Unsigned comparison of n bytes: -1, 0 or 1.
+int CompareBytes(const void* a, const void* b, std::size_t n);
+
+template <class T>
+bool FreeAndNilVar(T*& obj)
+{
+    if (!obj) return false;
+    T* p = obj;
+    obj = nullptr;
+    delete p;
+    return true;
+}
+
+// The process's current directory with a trailing separator.
+std::string GetCurrentDirSlash();
+
+} // namespace tarn

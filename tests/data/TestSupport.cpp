@@ -2,7 +2,11 @@
 #include "data/Registration.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 
 namespace tarn::test {
 
@@ -82,6 +86,33 @@ void RegisterTestClasses()
         RegisterTypeCode(TestItemMapCode, typeid(TTestItem), FilerFns<TTestItem>(), FilerFns<TTestItem>());
         RegisterTypeCode(TestItemProjectOnlyCode, typeid(TProjectOnlyItem), {}, FilerFns<TProjectOnlyItem>());
     });
+}
+
+TTempDir::TTempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarn-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    Dir = pattern;
+}
+
+TTempDir::~TTempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(Dir, ec);
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f << bytes;
 }
 
 } // namespace tarn::test

@@ -74,4 +74,21 @@ public:
 // Registers the test classes once per process.
 void RegisterTestClasses();
 
+// A private temporary folder, removed with everything in it.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    const std::string& Path() const { return Dir; }
+    std::string File(const std::string& name) const { return Dir + "/" + name; }
+
+private:
+    std::string Dir;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
 } // namespace tarn::test

@@ -102,7 +102,8 @@ void TIndexedArray::ReadIndexes(TStream& stream)
         int64_t nameAt = stream.Position();
         uint8_t length = stream.readU8("index class name");
         std::string name = stream.readBytes(length, "index class name");
-        if (name != IndexClassName) ThrowFormat(stream.Name(), nameAt, "index class name", "Class " + name + " not found");
+        if (name != IndexClassName)
+            ThrowFormat(stream.Name(), nameAt, "index class name", "Class " + name + " not found");
         indexes.push_back(std::make_unique<TIndex>(stream, this));
     }
     // A free list whose record size cannot be right is replaced by an empty one.
@@ -124,7 +125,8 @@ void TIndexedArray::ReadIndexes(TStream& stream)
 void TIndexedArray::CheckIndexes(const TStream& stream) const
 {
     auto fail = [&](const std::string& message) { ThrowFormat(stream.Name(), -1, "record index", message); };
-    if (FreeRecords->ItemSize != 4) fail("the free record list has entries of " + Str(FreeRecords->ItemSize) + " bytes");
+    if (FreeRecords->ItemSize != 4)
+        fail("the free record list has entries of " + Str(FreeRecords->ItemSize) + " bytes");
     std::vector<uint8_t> isFree(static_cast<std::size_t>(Count), 0);
     for (int32_t i = 0; i < FreeRecords->Count; ++i) {
         int32_t r = GetI32(FreeRecords->ItemPtr(i));
@@ -363,7 +365,8 @@ void TFlatFile::CheckLoadedMap(int64_t fileSize, int32_t mapOffset, int64_t mapE
         if (p == 0 && (b.Handle != FirstHandle || b.Offset != HeaderSize || b.Size != 1))
             fail(which + " comes first where the fixed block at offset 256 belongs");
         if (p == n - 1) {
-            if (b.Handle != TailHandle || b.Size != 0 || b.Gap != TailGap) fail(which + " comes last where the tail belongs");
+            if (b.Handle != TailHandle || b.Size != 0 || b.Gap != TailGap)
+                fail(which + " comes last where the tail belongs");
             break;
         }
         if (b.Handle == TailHandle) fail("the tail is not the last block");
@@ -486,7 +489,8 @@ std::unique_ptr<TObjectStream> TFlatFile::OpenObject(int32_t handle, bool rewrit
     }
     if (!rewrite) RecordOf(handle); // raises "Invalid Object Handle."
     std::unique_ptr<TObjectStream> stream;
-    if (NewObject(handle, stream) != handle) throw ETarnError("Cannot create object with given handle. Internal error.");
+    if (NewObject(handle, stream) != handle)
+        throw ETarnError("Cannot create object with given handle. Internal error.");
     return stream;
 }
 

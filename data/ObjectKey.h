@@ -34,7 +34,8 @@ inline void EncodeObjectKey(const TObjectKey& key, uint8_t* bytes)
 {
     const int32_t fields[5] = {key.Force, key.ModelNo, key.LayerID, key.SheetID, key.Code};
     for (int i = 0; i < 5; ++i)
-        for (int k = 0; k < 4; ++k) bytes[4 * i + k] = static_cast<uint8_t>(static_cast<uint32_t>(fields[i]) >> (8 * k));
+        for (int k = 0; k < 4; ++k)
+            bytes[4 * i + k] = static_cast<uint8_t>(static_cast<uint32_t>(fields[i]) >> (8 * k));
 }
 
 inline TObjectKey ReadObjectKey(TStream& stream, const char* field = "object key")

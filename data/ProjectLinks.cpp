@@ -69,7 +69,10 @@ struct TFilerStore {
     void Byte(uint8_t v, const char*) { W.WriteU8(v); }
     template <std::size_t N>
     void Raw(const std::array<uint8_t, N>& a, const char*) { W.Write(a.data(), N); }
-    void List(const std::unique_ptr<TCollection>& c, const char*) { c ? c->WriteFiler(W) : TCollection().WriteFiler(W); }
+    void List(const std::unique_ptr<TCollection>& c, const char*)
+    {
+        c ? c->WriteFiler(W) : TCollection().WriteFiler(W);
+    }
     template <class T>
     void Nested(const std::unique_ptr<T>& p, const char*) { p ? p->WriteFiler(W) : T().WriteFiler(W); }
 };

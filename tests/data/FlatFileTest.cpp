@@ -10,12 +10,6 @@ using namespace tarn::test;
 
 namespace {
 
-std::string I32(int32_t v)
-{
-    uint32_t u = static_cast<uint32_t>(v);
-    return Bytes({int(u & 0xFF), int((u >> 8) & 0xFF), int((u >> 16) & 0xFF), int(u >> 24)});
-}
-
 std::string I32s(std::initializer_list<int32_t> values)
 {
     std::string s;

@@ -7,11 +7,6 @@ using namespace tarn::test;
 namespace {
 
 // Hand-written pieces of the goldens.
-std::string I32(int32_t v)
-{
-    uint32_t u = static_cast<uint32_t>(v);
-    return Bytes({int(u & 0xFF), int((u >> 8) & 0xFF), int((u >> 16) & 0xFF), int(u >> 24)});
-}
 std::string Str(const std::string& s) { return Bytes({int(s.size() & 0xFF), int(s.size() >> 8)}) + s; }
 std::string Zeros(std::size_t n) { return std::string(n, '\0'); }
 std::string Run(int first, std::size_t n) // first, first + 1, ...

@@ -8,12 +8,6 @@ using namespace tarn::test;
 
 namespace {
 
-std::string I32(int32_t v)
-{
-    uint32_t u = static_cast<uint32_t>(v);
-    return Bytes({int(u & 0xFF), int((u >> 8) & 0xFF), int((u >> 16) & 0xFF), int(u >> 24)});
-}
-
 std::string Magic(const char* text) { return std::string(text, 24) + std::string(1, '\0'); }
 
 const std::string Reserved4 = Bytes({1, 2, 3, 4});

@@ -62,6 +62,12 @@ std::string Hex(const std::string& bytes, std::size_t from, std::size_t count)
     return ::testing::AssertionSuccess();
 }
 
+std::string I32(int32_t value)
+{
+    uint32_t u = static_cast<uint32_t>(value);
+    return Bytes({int(u & 0xFF), int((u >> 8) & 0xFF), int((u >> 16) & 0xFF), int(u >> 24)});
+}
+
 std::string PatchI32(std::string bytes, std::size_t offset, int32_t value)
 {
     uint32_t u = static_cast<uint32_t>(value);

@@ -24,6 +24,9 @@ std::string Hex(const std::string& bytes, std::size_t from = 0, std::size_t coun
 ::testing::AssertionResult EveryTruncationFails(const std::string& bytes,
                                                 const std::function<void(const std::string&)>& parse);
 
+// A 32-bit value as its 4 little-endian bytes.
+std::string I32(int32_t value);
+
 // Overwrites 4 (or 2) bytes at `offset` little-endian.
 std::string PatchI32(std::string bytes, std::size_t offset, int32_t value);
 std::string PatchU16(std::string bytes, std::size_t offset, uint16_t value);

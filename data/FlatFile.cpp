@@ -588,6 +588,7 @@ void TFlatFile::WriteObject(int32_t handle, const void* buffer, int32_t count)
     CheckResize(handle, count);
     try {
         DoResizeBlock(handle, count);
+        if (!CheckMap()) FailMap("the first block is not at offset 256: nothing written");
         if (count > 0 && buffer) {
             File->Seek(BlockOf(handle).Offset);
             File->Write(buffer, static_cast<std::size_t>(count));
@@ -671,6 +672,12 @@ void TFlatFile::Commit()
     if (OpenMode == TOpenMode::Read) return;
     CheckWritable("commit");
     SaveMap();
+    try {
+        if (!CheckMap()) FailMap("the first block is not at offset 256: nothing written");
+    } catch (...) {
+        Broken = true;
+        throw;
+    }
     if (auto* fs = dynamic_cast<TFileStream*>(File.get())) fs->Flush();
     if (!CommitPath.empty() && Dirty) {
         static_cast<TMemoryStream&>(*File).SaveToFile(CommitPath);

@@ -61,6 +61,10 @@ private:
 // range from min to max.
 int32_t ProjectScaleOf(double minScale, double maxScale);
 
+// TLevel goes here, with TMap: Name, Value, Scale, MaxScale, MinScale, Sheets
+// (a TCollection of TSheet), Map, Flags, OffsetX, OffsetY; class id 114, type
+// code 1201. TProject::CalcProjectScale then reads each level's Scale.
+
 // One map sheet file of a level.
 class TSheet : public TAbstractItem {
 public:

@@ -14,6 +14,7 @@ namespace tarn {
 
 int32_t THistory::PutPresentInstance(std::unique_ptr<TWndState> state)
 {
+    if (!state) throw ETarnError("the view history takes no empty state");
     while (Count >= MaxEntries) FreeAt(0);
     Insert(state.get());
     state.release();

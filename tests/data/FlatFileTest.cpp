@@ -315,6 +315,14 @@ TEST(FlatFile, BrokenMapIsNeverWrittenThrough)
     EXPECT_THROW(f->Commit(), ETarnError);
     EXPECT_THROW(f->WriteObject(10000, "x", 1), ETarnError);
     EXPECT_TRUE(SameBytes(ReadFileBytes(path), WorkedExample()));
+
+    // Written in place, not a byte of data or map reaches the file.
+    {
+        TFlatFile g(std::unique_ptr<TStream>(OpenOrCreateFileStream(path)), TFlatFile::TOpenMode::ReadWrite);
+        g.PutBlock(g.RecordOf(TFlatFile::FirstHandle), first);
+        EXPECT_THROW(g.WriteObject(10000, "new data", 8), ETarnError);
+    }
+    EXPECT_TRUE(SameBytes(ReadFileBytes(path), WorkedExample()));
 }
 
 TEST(IndexedArray, FindsUpdatesAndReusesRecords)

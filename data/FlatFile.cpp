@@ -32,6 +32,17 @@ constexpr int32_t HandleField = 0, OffsetField = 4, SizeField = 8, GapField = 12
 
 std::string Str(int64_t v) { return std::to_string(v); }
 
+struct TBlockRecord {
+    uint8_t Bytes[BlockRecordSize];
+    explicit TBlockRecord(const TFlatFileBlock& b)
+    {
+        PutI32(Bytes + HandleField, b.Handle);
+        PutI32(Bytes + OffsetField, b.Offset);
+        PutI32(Bytes + SizeField, b.Size);
+        PutI32(Bytes + GapField, b.Gap);
+    }
+};
+
 } // namespace
 
 // ---------------------------------------------------------------- TIndex
@@ -316,14 +327,8 @@ void TFlatFile::NewMap()
 {
     for (const TFlatFileBlock& b : {TFlatFileBlock{FirstHandle, HeaderSize, 1, 0},
                                     TFlatFileBlock{MapHandle, HeaderSize + 1, 1, 0},
-                                    TFlatFileBlock{TailHandle, HeaderSize + 2, 0, TailGap}}) {
-        uint8_t rec[BlockRecordSize];
-        PutI32(rec + HandleField, b.Handle);
-        PutI32(rec + OffsetField, b.Offset);
-        PutI32(rec + SizeField, b.Size);
-        PutI32(rec + GapField, b.Gap);
-        AppendRecord(rec);
-    }
+                                    TFlatFileBlock{TailHandle, HeaderSize + 2, 0, TailGap}})
+        AppendRecord(TBlockRecord(b).Bytes);
 }
 
 void TFlatFile::LoadMap(int64_t fileSize)
@@ -409,15 +414,7 @@ TFlatFileBlock TFlatFile::Block(int32_t recNo) const
     return {GetI32(p + HandleField), GetI32(p + OffsetField), GetI32(p + SizeField), GetI32(p + GapField)};
 }
 
-void TFlatFile::PutBlock(int32_t recNo, const TFlatFileBlock& b)
-{
-    uint8_t rec[BlockRecordSize];
-    PutI32(rec + HandleField, b.Handle);
-    PutI32(rec + OffsetField, b.Offset);
-    PutI32(rec + SizeField, b.Size);
-    PutI32(rec + GapField, b.Gap);
-    UpdateRecord(recNo, rec);
-}
+void TFlatFile::PutBlock(int32_t recNo, const TFlatFileBlock& b) { UpdateRecord(recNo, TBlockRecord(b).Bytes); }
 
 void TFlatFile::FailMap(const std::string& message) const { throw ETarnError(File->Name() + ": " + message); }
 
@@ -461,12 +458,7 @@ int32_t TFlatFile::NewObject(int32_t handle)
     TFlatFileBlock tail = Block(t);
     if (tail.Offset == std::numeric_limits<int32_t>::max())
         throw EWriteError(File->Name() + ": the block file cannot grow beyond 2 GiB");
-    uint8_t rec[BlockRecordSize];
-    PutI32(rec + HandleField, h);
-    PutI32(rec + OffsetField, tail.Offset);
-    PutI32(rec + SizeField, 1);
-    PutI32(rec + GapField, 0);
-    AppendRecord(rec);
+    AppendRecord(TBlockRecord({h, tail.Offset, 1, 0}).Bytes);
     tail.Offset += 1;
     PutBlock(t, tail);
     return h;

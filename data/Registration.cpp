@@ -1,16 +1,68 @@
 #include "Registration.h"
+#include "Project.h"
+#include "ProjectLinks.h"
+#include "_Common.h"
 #include "cObjects.h"
 
 #include <mutex>
 
 namespace tarn {
 
+namespace {
+
+// A class read and written only in the project (".prj") form.
+template <class T>
+void RegisterProjectCode(uint16_t code)
+{
+    RegisterTypeCode(code, typeid(T), TFilerFormFns{}, FilerFns<T>());
+}
+
+} // namespace
+
 void RegisterMapEngineClasses()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         // Stream class ids are written into ".mts" files and must never change.
+        // 110 TMap, 111 TLayer, 112 TGapLayer: with the maps.
+        RegisterItemClass<TProject>(113);
+        // 114 TLevel: with the maps.
+        RegisterItemClass<TSheet>(115);
+        // 116 TInfoLayer: with the layers.
+        RegisterItemClass<TComplObject>(117);
+        RegisterItemClass<TComplItem>(118);
+        RegisterItemClass<TClientInfo>(119);
+        RegisterItemClass<TAlias>(120);
+        RegisterItemClass<TFieldTable>(121);
+        RegisterItemClass<TFieldProc>(122);
+        RegisterItemClass<TProcInfoNoPar>(123);
+        RegisterItemClass<TProcInfoGraphObj>(124);
+        RegisterItemClass<TProcInfoPar>(125);
+        RegisterItemClass<TVoc>(126);
+        RegisterItemClass<TFieldEx>(127);
+        RegisterItemClass<TDBConnect>(128);
+        RegisterItemClass<TLayerID>(129);
         RegisterCollectionClasses(); // 130
+        RegisterItemClass<TMapHeaderBlock>(131);
+
+        // Type codes of the project form, in code order.
+        RegisterProjectCode<TProject>(1200);
+        // 1201 TLevel: with the maps.
+        RegisterProjectCode<TSheet>(1202);
+        // 1203 TInfoLayer: with the layers.
+        RegisterProjectCode<TComplObject>(1204);
+        RegisterProjectCode<TComplItem>(1205);
+        RegisterProjectCode<TClientInfo>(1206);
+        RegisterProjectCode<TAlias>(1207);
+        RegisterProjectCode<TFieldTable>(1208);
+        RegisterProjectCode<TFieldProc>(1209);
+        RegisterProjectCode<TProcInfoNoPar>(1210);
+        RegisterProjectCode<TProcInfoGraphObj>(1211);
+        RegisterProjectCode<TProcInfoPar>(1212);
+        RegisterProjectCode<TVoc>(1213);
+        RegisterProjectCode<TFieldEx>(1214);
+        RegisterProjectCode<TLayerID>(1215);
+        RegisterProjectCode<TDBConnect>(1216);
     });
 }
 

@@ -1,4 +1,5 @@
 #include "UArrays.h"
+#include "Nesting.h"
 
 #include <algorithm>
 #include <cstring>
@@ -117,6 +118,7 @@ void StoreItem(TStream& stream, const TAbstractItem* item)
 TAbstractItem* LoadRegisteredItem(TStream& stream, TAbstractItem* owner)
 {
     int64_t at = stream.Position();
+    TNestingGuard nesting(stream, "class id");
     uint16_t id = stream.readU16LE("class id");
     TItemLoader loader = ItemClassLoader(id);
     if (!loader)

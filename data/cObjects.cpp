@@ -1,5 +1,6 @@
 #include "cObjects.h"
 #include "Errors.h"
+#include "Nesting.h"
 
 #include <cstring>
 #include <typeindex>
@@ -33,6 +34,7 @@ const char* FormName(TFilerForm form) { return form == TFilerForm::Map16 ? "map 
 TAbstractItem* ReadCoded(TReader& reader, TFilerForm form)
 {
     int64_t at = reader.Position();
+    TNestingGuard nesting(reader.Stream(), "type code");
     uint16_t code = reader.ReadU16LE("type code");
     const CodeTable& t = Table();
     auto it = t.ByCode.find(code);

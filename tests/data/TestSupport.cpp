@@ -2,7 +2,11 @@
 #include "data/Registration.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 
 namespace tarn::test {
 
@@ -58,6 +62,12 @@ std::string Hex(const std::string& bytes, std::size_t from, std::size_t count)
     return ::testing::AssertionSuccess();
 }
 
+std::string I32(int32_t value)
+{
+    uint32_t u = static_cast<uint32_t>(value);
+    return Bytes({int(u & 0xFF), int((u >> 8) & 0xFF), int((u >> 16) & 0xFF), int(u >> 24)});
+}
+
 std::string PatchI32(std::string bytes, std::size_t offset, int32_t value)
 {
     uint32_t u = static_cast<uint32_t>(value);
@@ -82,6 +92,33 @@ void RegisterTestClasses()
         RegisterTypeCode(TestItemMapCode, typeid(TTestItem), FilerFns<TTestItem>(), FilerFns<TTestItem>());
         RegisterTypeCode(TestItemProjectOnlyCode, typeid(TProjectOnlyItem), {}, FilerFns<TProjectOnlyItem>());
     });
+}
+
+TTempDir::TTempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarn-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    Dir = pattern;
+}
+
+TTempDir::~TTempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(Dir, ec);
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f << bytes;
 }
 
 } // namespace tarn::test

@@ -24,6 +24,9 @@ std::string Hex(const std::string& bytes, std::size_t from = 0, std::size_t coun
 ::testing::AssertionResult EveryTruncationFails(const std::string& bytes,
                                                 const std::function<void(const std::string&)>& parse);
 
+// A 32-bit value as its 4 little-endian bytes.
+std::string I32(int32_t value);
+
 // Overwrites 4 (or 2) bytes at `offset` little-endian.
 std::string PatchI32(std::string bytes, std::size_t offset, int32_t value);
 std::string PatchU16(std::string bytes, std::size_t offset, uint16_t value);
@@ -73,5 +76,22 @@ public:
 
 // Registers the test classes once per process.
 void RegisterTestClasses();
+
+// A private temporary folder, removed with everything in it.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    const std::string& Path() const { return Dir; }
+    std::string File(const std::string& name) const { return Dir + "/" + name; }
+
+private:
+    std::string Dir;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 } // namespace tarn::test

@@ -458,7 +458,7 @@ void FillRun(const TRaster& r, const TFillStyle& f, int32_t y, int32_t x0, int32
     uint32_t* row = r.Bits + int64_t(y) * r.Stride;
     if (f.Mode == TBrush::Solid) {
         switch (f.Rop) {
-        case TGDI_R2_COPYPEN: std::fill(row + x0, row + x1, f.Pixel); return;
+        case TGDI_R2_COPYPEN: FillPixels(row + x0, x1 - x0, f.Pixel); return;
         case TGDI_R2_NOTXORPEN:
             for (int32_t x = x0; x < x1; ++x) row[x] = ~(row[x] ^ f.Pixel) | 0xFF000000u;
             return;
@@ -495,7 +495,14 @@ void TDeviceContext::FillSpans(int32_t y, int32_t x0, int32_t x1)
 void TDeviceContext::Polygon(const TPoint* points, int32_t count)
 {
     if (!CanDraw() || !points || count < 2) return;
-    if (BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP) {
+    if (BrushMode == TBrush::Solid && S.Rop2 == TGDI_R2_COPYPEN) {
+        uint32_t* const bits = Px.Bits;
+        const int64_t stride = Px.Stride;
+        const uint32_t pixel = BrushPixel;
+        Filler->Fill(Px, points, count, [=](int32_t y, int32_t x0, int32_t x1) {
+            FillPixels(bits + y * stride + x0, x1 - x0, pixel);
+        });
+    } else if (BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP) {
         TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
         Filler->Fill(Px, points, count, [&](int32_t y, int32_t x0, int32_t x1) { FillRun(Px, f, y, x0, x1); });
     }

@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tarn::gdi {
 
 // 0x00BBGGRR <-> 0xFFRRGGBB
@@ -44,6 +48,22 @@ inline uint32_t Mix(int32_t rop, uint32_t d, uint32_t p)
     default: r = p; break;  // copy
     }
     return r | 0xFF000000u;
+}
+
+// n pixels of one value.
+inline void FillPixels(uint32_t* p, int64_t n, uint32_t v)
+{
+#ifdef __SSE2__
+    if (n >= 4) {
+        // four at a time, the last four overlapping what came before
+        const __m128i vv = _mm_set1_epi32(int(v));
+        uint32_t* const end = p + n - 4;
+        for (; p < end; p += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p), vv);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(end), vv);
+        return;
+    }
+#endif
+    for (; n > 0; --n) *p++ = v;
 }
 
 // Pixel writers, one per mix that matters for speed and one for the rest.
@@ -138,18 +158,19 @@ void WalkLine(const TRaster& r, int32_t x0, int32_t y0, int32_t x1, int32_t y1, 
         put(p, i);
         p += stepA;
         rem += twoM;
-        if (rem >= twoL) {
-            rem -= twoL;
-            p += stepB;
-        }
+        const int64_t step = -int64_t(rem >= twoL);  // branch-free minor step
+        rem -= twoL & step;
+        p += stepB & step;
     }
 }
 
 // Odd-even filling of integer polygons: a pixel is inside when its centre
 // is; centres exactly on a left edge are in, on a right edge out, so shapes
 // leave out their right and bottom edge and neighbours tile without gaps or
-// overlap. Edges step in exact integer arithmetic. The buffers are kept
-// between calls, so filling allocates nothing once warmed up.
+// overlap. Each edge writes its crossing of every row it spans into that
+// row's bucket, stepping in exact integer arithmetic; each row then fills
+// between pairs of crossings. The buffers are kept between calls, so
+// filling allocates nothing once warmed up.
 class TPolygonFiller {
 public:
     // span(y, x0, x1) for every run [x0, x1) inside the raster, rows top down.
@@ -158,88 +179,202 @@ public:
 
 private:
     struct TEdge {
-        int64_t Q;      // first pixel at or right of the edge on this row
-        int64_t Rem;    // 2D * Q - numerator, 0 <= Rem < 2D
-        int64_t TwoD;
-        int64_t StepQ;  // floor(2 DX / 2D)
-        int64_t StepR;  // 2 DX - StepQ * 2D
-        int32_t YStart, YEnd;
-        void Advance()
+        TPoint Top, Bottom;
+        int32_t YStart, YEnd;  // visible rows [YStart, YEnd)
+    };
+    // Where an edge crosses successive rows: Q is the first pixel whose
+    // centre is at or right of the edge, ceil(X - 1/2) with X the edge at the
+    // row's centre; numerator (2 x0 - 1) D + (2 (y - y0) + 1) DX over 2D.
+    struct TStepper {
+        int64_t Q, Rem, StepQ, StepR, TwoD;
+        void Start(const TPoint& top, const TPoint& bottom, int32_t y, bool small);
+        void Next()
         {
-            Q += StepQ;
+            // branch-free: the carry depends on the slope, not predictably
             Rem -= StepR;
-            if (Rem < 0) {
-                Rem += TwoD;
-                ++Q;
-            }
+            const int64_t carry = Rem >> 63;  // -1 when negative
+            Rem += TwoD & carry;
+            Q += StepQ - carry;
         }
     };
+    template <class Span>
+    bool FillMonotone(const TRaster& r, const TPoint* pts, int32_t n, int32_t y0, int32_t y1, bool small,
+                      Span& span);
+
     std::vector<TEdge> Edges;
-    std::vector<int32_t> Active;
-    std::vector<int64_t> Xs;
+    std::vector<int32_t> Offsets;  // first crossing of each row
+    std::vector<int32_t> Cursor;
+    std::vector<int32_t> Xs;       // crossings, row by row
 };
+
+inline void TPolygonFiller::TStepper::Start(const TPoint& top, const TPoint& bottom, int32_t y, bool small)
+{
+    const int64_t d = int64_t(bottom.Y) - top.Y, dx = int64_t(bottom.X) - top.X;
+    TwoD = 2 * d;
+    const int64_t twoDx = 2 * dx;
+    if (small) {
+        // Below 2^24 the numerator stays under 2^51, so a correctly rounded
+        // quotient is an integer only when the true one is: its ceiling and
+        // floor are exact, and cheaper than an integer division.
+        const int64_t num = (2 * int64_t(top.X) - 1) * d + (2 * (int64_t(y) - top.Y) + 1) * dx;
+        const double q = double(num) / double(TwoD), step = double(twoDx) / double(TwoD);
+        Q = int64_t(q);
+        Q += double(Q) < q;  // ceiling
+        Rem = Q * TwoD - num;
+        StepQ = int64_t(step);
+        StepQ -= double(StepQ) > step;  // floor
+    } else {
+        const __int128 num = __int128(2 * int64_t(top.X) - 1) * d + __int128(2 * (int64_t(y) - top.Y) + 1) * dx;
+        const __int128 q = num >= 0 ? (num + TwoD - 1) / TwoD : -((-num) / TwoD);
+        Q = int64_t(q);
+        Rem = int64_t(q * TwoD - num);
+        StepQ = twoDx >= 0 ? twoDx / TwoD : -((-twoDx + TwoD - 1) / TwoD);
+    }
+    StepR = twoDx - StepQ * TwoD;
+}
+
+// Polygons whose outline goes down once and up once (convex blocks and
+// most small shapes) cross every row exactly twice: walk both chains.
+template <class Span>
+bool TPolygonFiller::FillMonotone(const TRaster& r, const TPoint* pts, int32_t n, int32_t y0, int32_t y1,
+                                  bool small, Span& span)
+{
+    int32_t top = 0, bottom = 0;
+    for (int32_t i = 1; i < n; ++i) {
+        if (pts[i].Y < pts[top].Y) top = i;
+        if (pts[i].Y >= pts[bottom].Y) bottom = i;
+    }
+    // forward from top to bottom must never rise, and on from bottom to top
+    // never fall
+    for (int32_t i = top, k = 0; i != bottom && k < n; ++k) {
+        int32_t j = i + 1 == n ? 0 : i + 1;
+        if (pts[j].Y < pts[i].Y) return false;
+        i = j;
+    }
+    for (int32_t i = bottom, k = 0; i != top && k < n; ++k) {
+        int32_t j = i + 1 == n ? 0 : i + 1;
+        if (pts[j].Y > pts[i].Y) return false;
+        i = j;
+    }
+    // chain A runs forward from the top, chain B backward; each row takes
+    // the edge of each chain that spans its centre
+    auto next = [n](int32_t i) { return i + 1 == n ? 0 : i + 1; };
+    auto prev = [n](int32_t i) { return i == 0 ? n - 1 : i - 1; };
+    int32_t a = top, aNext = next(top), b = top, bNext = prev(top);
+    TStepper sa, sb;
+    auto advanceA = [&](int32_t y) {
+        while (pts[aNext].Y <= y) {  // stops at the bottom at the latest
+            a = aNext;
+            aNext = next(a);
+        }
+        sa.Start(pts[a], pts[aNext], y, small);
+    };
+    auto advanceB = [&](int32_t y) {
+        while (pts[bNext].Y <= y) {
+            b = bNext;
+            bNext = prev(b);
+        }
+        sb.Start(pts[b], pts[bNext], y, small);
+    };
+    advanceA(y0);
+    advanceB(y0);
+    const int64_t w = r.Width;
+    for (int32_t y = y0; y < y1; ++y) {
+        if (y >= pts[aNext].Y) advanceA(y);
+        if (y >= pts[bNext].Y) advanceB(y);
+        int64_t u = std::min(sa.Q, sb.Q), v = std::max(sa.Q, sb.Q);
+        u = std::max<int64_t>(u, 0);
+        v = std::min(v, w);
+        if (u < v) span(y, int32_t(u), int32_t(v));
+        sa.Next();
+        sb.Next();
+    }
+    return true;
+}
 
 template <class Span>
 void TPolygonFiller::Fill(const TRaster& r, const TPoint* pts, int32_t n, Span&& span)
 {
     if (n < 3 || r.Height <= 0 || r.Width <= 0) return;
-    Edges.clear();
-    int32_t yMin = INT32_MAX, yMax = INT32_MIN;
+    int32_t minY = INT32_MAX, maxY = INT32_MIN, minX = INT32_MAX, maxX = INT32_MIN;
+    for (int32_t i = 0; i < n; ++i) {
+        minY = std::min(minY, pts[i].Y);
+        maxY = std::max(maxY, pts[i].Y);
+        minX = std::min(minX, pts[i].X);
+        maxX = std::max(maxX, pts[i].X);
+    }
+    // floating point quotients are exact enough for these
+    const bool small = minX > -(1 << 24) && maxX < (1 << 24) && minY > -(1 << 24) && maxY < (1 << 24);
+    const int32_t y0 = std::max<int32_t>(minY, 0), y1 = std::min<int32_t>(maxY, r.Height);
+    if (y0 >= y1 || maxX <= 0 || minX >= r.Width) return;
+    if (y1 - y0 <= 64) {
+        // Ask for the rows of a small shape at once: their cache misses then
+        // overlap instead of stalling row after row.
+        const int32_t xa = std::max(minX, 0), xb = std::min(maxX, r.Width - 1);
+        for (int32_t y = y0; y < y1; ++y) {
+            __builtin_prefetch(r.Bits + int64_t(y) * r.Stride + xa, 1);
+            __builtin_prefetch(r.Bits + int64_t(y) * r.Stride + xb, 1);
+        }
+    }
+    if (n <= 64 && FillMonotone(r, pts, n, y0, y1, small, span)) return;
+    const int32_t rows = y1 - y0;
+
+    // Rows whose centre lies in [top, bottom) of an edge; counted per row
+    // as a difference array, then turned into bucket offsets.
+    if (Edges.size() < size_t(n)) Edges.resize(size_t(n));
+    Offsets.assign(size_t(rows) + 1, 0);
+    TEdge* edges = Edges.data();
+    int32_t edgeCount = 0;
     for (int32_t i = 0; i < n; ++i) {
         TPoint p = pts[i], q = pts[i + 1 == n ? 0 : i + 1];
         if (p.Y == q.Y) continue;
         if (p.Y > q.Y) std::swap(p, q);
-        // Rows whose centre lies in [p.Y, q.Y).
-        int32_t ys = std::max<int32_t>(p.Y, 0), ye = std::min<int32_t>(q.Y, r.Height);
+        const int32_t ys = std::max<int32_t>(p.Y, y0), ye = std::min<int32_t>(q.Y, y1);
         if (ys >= ye) continue;
-        TEdge e;
-        const int64_t d = int64_t(q.Y) - p.Y, dxl = int64_t(q.X) - p.X;
-        e.TwoD = 2 * d;
-        // First pixel = ceil(X - 1/2) with X the edge at the row's centre:
-        // numerator (2 x0 - 1) D + (2 (y - y0) + 1) DX over 2D.
-        __int128 num = __int128(2 * int64_t(p.X) - 1) * d + __int128(2 * (int64_t(ys) - p.Y) + 1) * dxl;
-        __int128 q128 = num >= 0 ? (num + e.TwoD - 1) / e.TwoD : -((-num) / e.TwoD);
-        e.Q = int64_t(q128);
-        e.Rem = int64_t(q128 * e.TwoD - num);
-        int64_t twoDx = 2 * dxl;
-        e.StepQ = twoDx >= 0 ? twoDx / e.TwoD : -((-twoDx + e.TwoD - 1) / e.TwoD);
-        e.StepR = twoDx - e.StepQ * e.TwoD;
-        e.YStart = ys;
-        e.YEnd = ye;
-        Edges.push_back(e);
-        yMin = std::min(yMin, ys);
-        yMax = std::max(yMax, ye);
+        edges[edgeCount++] = {p, q, ys, ye};
+        ++Offsets[size_t(ys - y0)];
+        --Offsets[size_t(ye - y0)];
     }
-    if (Edges.size() < 2) return;
-    std::sort(Edges.begin(), Edges.end(), [](const TEdge& a, const TEdge& b) { return a.YStart < b.YStart; });
-    Active.clear();
-    size_t next = 0;
+    if (edgeCount < 2) return;
+    int32_t running = 0, total = 0;
+    for (int32_t k = 0; k < rows; ++k) {
+        running += Offsets[size_t(k)];
+        Offsets[size_t(k)] = total;
+        total += running;
+    }
+    Offsets[size_t(rows)] = total;
+    Cursor.assign(Offsets.begin(), Offsets.end() - 1);
+    Xs.resize(size_t(total));
+
     const int64_t w = r.Width;
-    for (int32_t y = yMin; y < yMax; ++y) {
-        while (next < Edges.size() && Edges[next].YStart == y) Active.push_back(int32_t(next++));
-        Xs.clear();
-        size_t keep = 0;
-        for (size_t k = 0; k < Active.size(); ++k) {
-            TEdge& e = Edges[size_t(Active[k])];
-            if (e.YEnd <= y) continue;
-            Active[keep++] = Active[k];
-            // insertion keeps the crossings sorted; rows hold few of them
-            int64_t x = e.Q;
-            size_t j = Xs.size();
-            Xs.push_back(x);
-            while (j > 0 && Xs[j - 1] > x) {
-                Xs[j] = Xs[j - 1];
+    int32_t* xs = Xs.data();
+    int32_t* cursor = Cursor.data();
+    for (int32_t ei = 0; ei < edgeCount; ++ei) {
+        const TEdge& e = edges[ei];
+        TStepper s;
+        s.Start(e.Top, e.Bottom, e.YStart, small);
+        for (int32_t y = e.YStart; y < e.YEnd; ++y) {
+            // crossings beyond the sides only need to keep their order
+            xs[cursor[y - y0]++] = int32_t(s.Q < 0 ? -1 : s.Q > w ? w : s.Q);
+            s.Next();
+        }
+    }
+
+    for (int32_t k = 0; k < rows; ++k) {
+        int32_t* a = xs + Offsets[size_t(k)];
+        const int32_t m = Offsets[size_t(k) + 1] - Offsets[size_t(k)];
+        for (int32_t i = 1; i < m; ++i) {
+            int32_t x = a[i], j = i;
+            while (j > 0 && a[j - 1] > x) {
+                a[j] = a[j - 1];
                 --j;
             }
-            Xs[j] = x;
-            e.Advance();
+            a[j] = x;
         }
-        Active.resize(keep);
-        for (size_t k = 0; k + 1 < Xs.size(); k += 2) {
-            int64_t x0 = std::max<int64_t>(Xs[k], 0), x1 = std::min<int64_t>(Xs[k + 1], w);
-            if (x0 < x1) span(y, int32_t(x0), int32_t(x1));
+        for (int32_t i = 0; i + 1 < m; i += 2) {
+            int32_t u = std::max(a[i], 0), v = a[i + 1];
+            if (u < v) span(y0 + k, u, v);
         }
-        if (Active.empty() && next >= Edges.size()) break;
     }
 }
 

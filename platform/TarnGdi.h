@@ -161,7 +161,8 @@ int32_t TgdiDeleteObject(TgdiHandle object);
 /* Answers the previously selected object of the same kind. */
 TgdiHandle TgdiSelectObject(TgdiHandle dc, TgdiHandle object);
 
-/* State. Each setter answers the previous value (0 on a bad handle). */
+/* State. Each setter answers the previous value; on a bad handle 0, or
+ * 0xFFFFFFFF for the colours. */
 int32_t TgdiSaveDC(TgdiHandle dc);
 int32_t TgdiRestoreDC(TgdiHandle dc, int32_t level); /* level < 0: relative */
 int32_t TgdiSetROP2(TgdiHandle dc, int32_t mix);

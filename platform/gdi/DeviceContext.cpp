@@ -486,12 +486,6 @@ void FillBox(const TRaster& r, const TFillStyle& f, int64_t l, int64_t t, int64_
 }
 } // namespace
 
-void TDeviceContext::FillSpans(int32_t y, int32_t x0, int32_t x1)
-{
-    TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
-    FillRun(Px, f, y, x0, x1);
-}
-
 void TDeviceContext::Polygon(const TPoint* points, int32_t count)
 {
     if (!CanDraw() || !points || count < 2) return;

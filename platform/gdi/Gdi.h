@@ -331,8 +331,6 @@ private:
     void SyncPainterPen();
     void StrokeThin(const TPoint* points, int32_t count, bool closed);
     void StrokeWide(const TPoint* points, int32_t count, bool closed);
-    void FillSpans(int32_t y, int32_t x0, int32_t x1);
-    void DrawGlyphs(int32_t x, int32_t y, std::string_view text);
     bool Blit(int32_t x, int32_t y, int32_t w, int32_t h, const QImage& src, int32_t sx, int32_t sy, int32_t sw,
               int32_t sh, uint32_t rop, bool smooth);
 
@@ -357,7 +355,6 @@ private:
     bool PainterPenValid = false;
 
     std::unique_ptr<gdi::TPolygonFiller> Filler;
-    std::vector<uint32_t> GlyphScratch;
 };
 
 // Before fonts are used a GUI application object must exist; the program

@@ -164,6 +164,27 @@ void WalkLine(const TRaster& r, int32_t x0, int32_t y0, int32_t x1, int32_t y1, 
     }
 }
 
+// Asks for the image rows under a small shape at once, so that their cache
+// misses overlap instead of stalling one after the other.
+inline void PrefetchRows(const TRaster& r, const TPoint* pts, int32_t n)
+{
+    int32_t minX = pts[0].X, maxX = minX, minY = pts[0].Y, maxY = minY;
+    for (int32_t i = 1; i < n; ++i) {
+        minX = std::min(minX, pts[i].X);
+        maxX = std::max(maxX, pts[i].X);
+        minY = std::min(minY, pts[i].Y);
+        maxY = std::max(maxY, pts[i].Y);
+    }
+    const int32_t y0 = std::max(minY, 0), y1 = std::min(maxY, r.Height - 1);
+    const int32_t x0 = std::max(minX, 0), x1 = std::min(maxX, r.Width - 1);
+    if (y1 < y0 || x1 < x0 || y1 - y0 > 64) return;
+    for (int32_t y = y0; y <= y1; ++y) {
+        const uint32_t* row = r.Bits + int64_t(y) * r.Stride;
+        __builtin_prefetch(row + x0, 1);
+        __builtin_prefetch(row + x1, 1);
+    }
+}
+
 // Odd-even filling of integer polygons: a pixel is inside when its centre
 // is; centres exactly on a left edge are in, on a right edge out, so shapes
 // leave out their right and bottom edge and neighbours tile without gaps or
@@ -307,15 +328,7 @@ void TPolygonFiller::Fill(const TRaster& r, const TPoint* pts, int32_t n, Span&&
     const bool small = minX > -(1 << 24) && maxX < (1 << 24) && minY > -(1 << 24) && maxY < (1 << 24);
     const int32_t y0 = std::max<int32_t>(minY, 0), y1 = std::min<int32_t>(maxY, r.Height);
     if (y0 >= y1 || maxX <= 0 || minX >= r.Width) return;
-    if (y1 - y0 <= 64) {
-        // Ask for the rows of a small shape at once: their cache misses then
-        // overlap instead of stalling row after row.
-        const int32_t xa = std::max(minX, 0), xb = std::min(maxX, r.Width - 1);
-        for (int32_t y = y0; y < y1; ++y) {
-            __builtin_prefetch(r.Bits + int64_t(y) * r.Stride + xa, 1);
-            __builtin_prefetch(r.Bits + int64_t(y) * r.Stride + xb, 1);
-        }
-    }
+    PrefetchRows(r, pts, n);
     if (n <= 64 && FillMonotone(r, pts, n, y0, y1, small, span)) return;
     const int32_t rows = y1 - y0;
 

@@ -79,9 +79,8 @@ const uint8_t Picture[16] = {
     0xF0, 0, 0, 0,  // top row
 };
 const uint32_t BlackWhite[2] = {0x00FFFFFF, 0x00000000};  // index 0 white, 1 black
-} // namespace
 
-TEST(GdiBlit, OneBitPictureDrawsBottomUpWithItsColourTable)
+TBitmapInfo PictureInfo()
 {
     TBitmapInfo info;
     info.Width = 8;
@@ -89,6 +88,13 @@ TEST(GdiBlit, OneBitPictureDrawsBottomUpWithItsColourTable)
     info.BitCount = 1;
     info.Colors = BlackWhite;
     info.ColorCount = 2;
+    return info;
+}
+} // namespace
+
+TEST(GdiBlit, OneBitPictureDrawsBottomUpWithItsColourTable)
+{
+    const TBitmapInfo info = PictureInfo();
     TCanvas cv(20, 20, Rgb(0, 0, 255));
     EXPECT_EQ(cv.DC->StretchDIBits(2, 2, 8, 4, 0, 0, 8, 4, Picture, sizeof Picture, info, TGDI_SRCCOPY), 4);
     const char* rows[4] = {"####....", "...##...", "#......#", "########"};
@@ -100,12 +106,7 @@ TEST(GdiBlit, OneBitPictureDrawsBottomUpWithItsColourTable)
 
 TEST(GdiBlit, OneBitPictureSourceRowsCountFromTheBottomAndStretchWithTheOperation)
 {
-    TBitmapInfo info;
-    info.Width = 8;
-    info.Height = 4;
-    info.BitCount = 1;
-    info.Colors = BlackWhite;
-    info.ColorCount = 2;
+    const TBitmapInfo info = PictureInfo();
     TCanvas cv(40, 40, Rgb(0, 200, 0));
     // the lower two rows of the picture, doubled, anded with the green
     EXPECT_EQ(cv.DC->StretchDIBits(0, 0, 16, 4, 0, 0, 8, 2, Picture, sizeof Picture, info, TGDI_SRCAND), 2);
@@ -136,12 +137,7 @@ TEST(GdiBlit, PictureShorterThanItsHeaderIsRefused)
 
 TEST(GdiBlit, HalftoneShrinkAveragesAndBitmapsCanBeDrawnFrom)
 {
-    TBitmapInfo info;
-    info.Width = 8;
-    info.Height = 4;
-    info.BitCount = 1;
-    info.Colors = BlackWhite;
-    info.ColorCount = 2;
+    TBitmapInfo info = PictureInfo();
     auto bmp = TBitmap::FromDib(info, Picture, sizeof Picture);
     ASSERT_TRUE(bmp);
     EXPECT_EQ(bmp->Width(), 8);

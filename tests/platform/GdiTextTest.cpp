@@ -144,21 +144,31 @@ TEST(GdiText, OpaqueModeFillsTheCellWithTheBackgroundColour)
     }
 }
 
-TEST(GdiText, UnderlineAddsInkBelowTheBaseline)
+TEST(GdiText, DecorationsAndItalicChangeTheInk)
 {
-    TLogFont lf = DejaVu(-20);
-    auto plain = TFont::Create(lf);
-    lf.Underline = 1;
-    auto under = TFont::Create(lf);
-    auto inkOf = [](TFont* f) {
+    auto inkOf = [](const TLogFont& lf) {
+        auto font = TFont::Create(lf);
         TCanvas cv(200, 50);
-        cv.DC->SelectFont(f);
+        cv.DC->SelectFont(font);
         cv.DC->SetTextAlign(TGDI_TA_BASELINE);
         cv.DC->TextOut(10, 30, "HHH");
-        return InkBox(cv.Img, White);
+        return cv.Img;
     };
-    EXPECT_EQ(inkOf(plain).bottom(), 29);
-    EXPECT_GT(inkOf(under).bottom(), 29);
+    const TLogFont plainFont = DejaVu(-20);
+    const QImage plain = inkOf(plainFont);
+    const QRect box = InkBox(plain, White);
+    EXPECT_EQ(box.bottom(), 29) << "capitals stand on the baseline";
+    TLogFont lf = plainFont;
+    lf.Underline = 1;
+    EXPECT_GT(InkBox(inkOf(lf), White).bottom(), 29) << "underline below the baseline";
+    lf = plainFont;
+    lf.StrikeOut = 1;
+    const QImage struck = inkOf(lf);
+    EXPECT_EQ(InkBox(struck, White).bottom(), 29);
+    EXPECT_GT(Count(struck, Black), Count(plain, Black)) << "a line through the letters";
+    lf = plainFont;
+    lf.Italic = 1;
+    EXPECT_FALSE(SameImage(inkOf(lf), plain)) << "slanted";
 }
 
 TEST(GdiText, MeasuringContextDrawsNothing)

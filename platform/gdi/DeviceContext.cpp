@@ -83,17 +83,6 @@ inline uint32_t Rop3(uint8_t code, uint32_t p, uint32_t s, uint32_t d)
 bool RopUsesSource(uint8_t code) { return ((code >> 2) ^ code) & 0x33; }
 bool RopUsesPattern(uint8_t code) { return ((code >> 4) ^ code) & 0x0F; }
 
-// Source coordinate of destination index i in a stretch of n onto m.
-inline int64_t StretchIndex(int64_t i, int64_t dstLen, int64_t srcStart, int64_t srcLen)
-{
-    // centre of destination pixel i mapped into the source, floored
-    __int128 num = __int128(2 * i + 1) * srcLen;
-    __int128 den = __int128(2) * dstLen;
-    __int128 q = num / den;
-    if ((num % den != 0) && ((num < 0) != (den < 0))) --q;
-    return srcStart + int64_t(q);
-}
-
 } // namespace
 
 struct TDeviceContext::TQt {
@@ -679,63 +668,111 @@ void TDeviceContext::TextOut(int32_t x, int32_t y, std::string_view text)
 
 // ---- block transfers ----
 
-bool TDeviceContext::Blit(int32_t x, int32_t y, int32_t w, int32_t h, const QImage& src, int32_t sx, int32_t sy,
-                          int32_t sw, int32_t sh, uint32_t rop, bool smooth)
+namespace {
+
+// Source pixels of a transfer: another image, or a device-independent
+// picture read in place. Coordinates count rows from the top.
+struct TImageSource {
+    const uint32_t* Bits;
+    int64_t Stride;
+    int64_t W, H;
+    uint32_t At(int64_t x, int64_t y) const { return Bits[y * Stride + x]; }
+};
+struct TDibSource {
+    const TDibReader* R;
+    int64_t W, H;
+    bool BottomUp;
+    uint32_t At(int64_t x, int64_t y) const { return R->At(int32_t(x), BottomUp ? H - 1 - y : y); }
+};
+
+// Which source lines feed each destination line of a stretch: one sample
+// (the nearest) or, shrinking in half-tone mode, up to four spread over
+// the destination pixel's footprint, averaged.
+struct TAxis {
+    std::vector<int64_t> Samples;  // 4 per destination line
+    std::vector<uint8_t> Count;
+
+    // Destination lines [from, to) of a stretch of `dstLen` lines starting
+    // at `dstStart` from `srcLen` source lines at `srcStart` (negative
+    // lengths mirror).
+    void Build(int64_t from, int64_t to, int64_t dstStart, int64_t dstLen, int64_t srcStart, int64_t srcLen,
+               bool smooth)
+    {
+        const int64_t ad = dstLen < 0 ? -dstLen : dstLen, as = srcLen < 0 ? -srcLen : srcLen;
+        const int64_t lo = std::min(dstStart, dstStart + dstLen);
+        Samples.assign(size_t(to - from) * 4, 0);
+        Count.assign(size_t(to - from), 0);
+        for (int64_t i = from; i < to; ++i) {
+            const int64_t k = dstLen < 0 ? ad - 1 - (i - lo) : i - lo;
+            int64_t* out = &Samples[size_t(i - from) * 4];
+            uint8_t n;
+            if (smooth && as > ad) {
+                const double a = double(k) * double(as) / double(ad), b = double(k + 1) * double(as) / double(ad);
+                n = uint8_t(std::min<double>(4, std::ceil(b - a)));
+                for (int q = 0; q < n; ++q) out[q] = int64_t(a + (q + 0.5) * (b - a) / n);
+            } else {
+                // centre of destination pixel k, in exact integers
+                __int128 num = __int128(2 * k + 1) * as;
+                out[0] = int64_t(num / (2 * ad));
+                n = 1;
+            }
+            for (int q = 0; q < n; ++q) out[q] = srcLen < 0 ? srcStart - 1 - out[q] : srcStart + out[q];
+            Count[size_t(i - from)] = n;
+        }
+    }
+};
+
+} // namespace
+
+template <class Source>
+bool TDeviceContext::Transfer(const Source* src, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int32_t sy,
+                              int32_t sw, int32_t sh, uint32_t rop)
 {
     const uint8_t code = uint8_t(rop >> 16);
-    const bool useSrc = RopUsesSource(code);
+    const bool useSrc = src && RopUsesSource(code), usePat = RopUsesPattern(code);
     if (w == 0 || h == 0) return true;
     if (useSrc && (sw == 0 || sh == 0)) return false;
-    if (useSrc && smooth && (std::abs(int64_t(w)) < std::abs(int64_t(sw)) || std::abs(int64_t(h)) < std::abs(int64_t(sh)))) {
-        // Shrinking in half-tone mode averages the source first.
-        QRect from(std::min(sx, sx + sw), std::min(sy, sy + sh), std::abs(sw), std::abs(sh));
-        from = from.intersected(src.rect());
-        if (from.isEmpty()) return true;
-        QImage part = src.copy(from).scaled(std::abs(w), std::abs(h), ::Qt::IgnoreAspectRatio,
-                                            ::Qt::SmoothTransformation);
-        if (part.format() != QImage::Format_RGB32) part = part.convertToFormat(QImage::Format_RGB32);
-        bool mirrorX = (w < 0) != (sw < 0), mirrorY = (h < 0) != (sh < 0);
-        if (mirrorX || mirrorY) part = part.mirrored(mirrorX, mirrorY);
-        int32_t dx = std::min(x, x + w), dy = std::min(y, y + h);
-        return Blit(dx, dy, std::abs(w), std::abs(h), part, 0, 0, std::abs(w), std::abs(h), rop, false);
-    }
     const int64_t dl = std::min<int64_t>(x, int64_t(x) + w), dt = std::min<int64_t>(y, int64_t(y) + h);
-    const int64_t aw = std::abs(int64_t(w)), ah = std::abs(int64_t(h));
     const int64_t cl = std::max<int64_t>(dl, 0), ct = std::max<int64_t>(dt, 0);
-    const int64_t cr = std::min<int64_t>(dl + aw, Px.Width), cb = std::min<int64_t>(dt + ah, Px.Height);
+    const int64_t cr = std::min<int64_t>(dl + std::abs(int64_t(w)), Px.Width);
+    const int64_t cb = std::min<int64_t>(dt + std::abs(int64_t(h)), Px.Height);
     if (cl >= cr || ct >= cb) return true;
-    // Source column and row of each destination column and row.
-    auto srcIndex = [](int64_t i, int64_t dstLen, bool flip, int64_t start, int64_t len) {
-        int64_t k = flip ? dstLen - 1 - i : i;
-        int64_t s = StretchIndex(k, dstLen, 0, std::abs(len));
-        return len < 0 ? start - 1 - s : start + s;
-    };
-    const bool flipX = w < 0, flipY = h < 0;
-    const uint32_t* sbits = useSrc ? reinterpret_cast<const uint32_t*>(src.constBits()) : nullptr;
-    const int64_t sstride = src.bytesPerLine() / 4;
-    const int64_t srcW = src.width(), srcH = src.height();
-    std::vector<int64_t> cols(size_t(cr - cl));
-    for (int64_t i = cl; i < cr; ++i) cols[size_t(i - cl)] = srcIndex(i - dl, aw, flipX, sx, sw);
-    const bool usePat = RopUsesPattern(code);
+    const bool smooth = S.StretchMode == TGDI_HALFTONE;
+    TAxis cols, rows;
+    if (useSrc) {
+        cols.Build(cl, cr, x, w, sx, sw, smooth);
+        rows.Build(ct, cb, y, h, sy, sh, smooth);
+    }
     const TBrush* brush = S.Brush.get();
     for (int64_t yy = ct; yy < cb; ++yy) {
-        int64_t srow = srcIndex(yy - dt, ah, flipY, sy, sh);
-        if (useSrc && (srow < 0 || srow >= srcH)) continue;
         uint32_t* out = Px.Bits + yy * Px.Stride;
-        const uint32_t* in = useSrc ? sbits + srow * sstride : nullptr;
+        const int64_t* rs = useSrc ? &rows.Samples[size_t(yy - ct) * 4] : nullptr;
+        const int nr = useSrc ? rows.Count[size_t(yy - ct)] : 0;
         const uint8_t patRow = brush->Style() == TBrush::Hatched ? brush->PatternRow(int32_t(yy)) : 0xFF;
         for (int64_t xx = cl; xx < cr; ++xx) {
             uint32_t sp = 0;
             if (useSrc) {
-                int64_t sc = cols[size_t(xx - cl)];
-                if (sc < 0 || sc >= srcW) continue;
-                sp = in[sc];
+                const int64_t* cs = &cols.Samples[size_t(xx - cl) * 4];
+                const int nc = cols.Count[size_t(xx - cl)];
+                uint32_t r = 0, g = 0, b = 0, n = 0;
+                for (int i = 0; i < nr; ++i) {
+                    if (rs[i] < 0 || rs[i] >= src->H) continue;
+                    for (int j = 0; j < nc; ++j) {
+                        if (cs[j] < 0 || cs[j] >= src->W) continue;
+                        const uint32_t p = src->At(cs[j], rs[i]);
+                        r += (p >> 16) & 0xFF;
+                        g += (p >> 8) & 0xFF;
+                        b += p & 0xFF;
+                        ++n;
+                    }
+                }
+                if (n == 0) continue;  // outside the source: left alone
+                sp = n == 1 ? (r << 16) | (g << 8) | b : ((r + n / 2) / n << 16) | ((g + n / 2) / n << 8) | ((b + n / 2) / n);
             }
             uint32_t pp = 0;
-            if (usePat) pp = brush->Style() == TBrush::Null ? 0xFF000000u
-                             : ((patRow >> (xx & 7)) & 1) ? BrushPixel : BkPixel;
-            if (code == 0xCC) out[xx] = sp | 0xFF000000u;
-            else out[xx] = Rop3(code, pp, sp, out[xx]);
+            if (usePat)
+                pp = brush->Style() == TBrush::Null ? 0xFF000000u : ((patRow >> (xx & 7)) & 1) ? BrushPixel : BkPixel;
+            out[xx] = code == 0xCC ? sp | 0xFF000000u : Rop3(code, pp, sp, out[xx]);
         }
     }
     return true;
@@ -745,19 +782,17 @@ bool TDeviceContext::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, cons
                                 int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t rop)
 {
     if (!CanDraw()) return false;
-    const uint8_t code = uint8_t(rop >> 16);
-    if (!RopUsesSource(code)) {
-        static const QImage none;
-        return Blit(x, y, w, h, none, 0, 0, 1, 1, rop, false);
-    }
+    if (!RopUsesSource(uint8_t(rop >> 16))) return Transfer<TImageSource>(nullptr, x, y, w, h, 0, 0, 1, 1, rop);
     if (!source || !source->CanDraw()) return false;
-    const bool smooth = S.StretchMode == TGDI_HALFTONE;
+    QImage copy;
+    TImageSource src{source->Px.Bits, source->Px.Stride, source->Px.Width, source->Px.Height};
     if (source == this) {
         // the source may overlap the destination: read from a copy
-        QImage copy = Img->copy();
-        return Blit(x, y, w, h, copy, sx, sy, sw, sh, rop, smooth);
+        copy = Img->copy();
+        src.Bits = reinterpret_cast<const uint32_t*>(copy.constBits());
+        src.Stride = copy.bytesPerLine() / 4;
     }
-    return Blit(x, y, w, h, *source->Img, sx, sy, sw, sh, rop, smooth);
+    return Transfer(&src, x, y, w, h, sx, sy, sw, sh, rop);
 }
 
 bool TDeviceContext::BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const TDeviceContext* source, int32_t sx,
@@ -773,43 +808,11 @@ int32_t TDeviceContext::StretchDIBits(int32_t x, int32_t y, int32_t w, int32_t h
     if (!CanDraw() || sw <= 0 || sh <= 0) return 0;
     TDibReader rd;
     if (!rd.Init(info, bits, bitsSize)) return 0;
-    const int64_t pw = info.Width, ph = info.Height < 0 ? -int64_t(info.Height) : info.Height;
-    const bool bottomUp = info.Height > 0;
-    // The part of the source rectangle inside the picture, in top-down
-    // rows; a bottom-up picture counts sy from its bottom row.
-    int64_t top = bottomUp ? ph - (int64_t(sy) + sh) : sy;
-    int64_t l = std::max<int64_t>(sx, 0), r = std::min<int64_t>(int64_t(sx) + sw, pw);
-    int64_t t = std::max<int64_t>(top, 0), b = std::min<int64_t>(top + sh, ph);
-    if (l >= r || t >= b) return 0;
-    if ((r - l) * (b - t) > (int64_t(1) << 28)) return 0;
-    // Convert that part once, keeping the destination mapping of the whole
-    // source rectangle.
-    QImage part(int32_t(r - l), int32_t(b - t), QImage::Format_RGB32);
-    if (part.isNull()) return 0;
-    for (int64_t row = t; row < b; ++row) {
-        auto* out = reinterpret_cast<uint32_t*>(part.scanLine(int32_t(row - t)));
-        int64_t mem = bottomUp ? ph - 1 - row : row;
-        for (int64_t col = l; col < r; ++col) out[col - l] = rd.At(int32_t(col), mem);
-    }
-    // Source rectangle relative to the converted part.
-    const int32_t psx = int32_t(sx - l), psy = int32_t(top - t);
-    const bool smooth = S.StretchMode == TGDI_HALFTONE;
-    if (smooth && (std::abs(int64_t(w)) < sw || std::abs(int64_t(h)) < sh)) {
-        // Averaging needs the whole rectangle: pad what lies outside with
-        // the part's own edge-free blank (white).
-        if (psx != 0 || psy != 0 || part.width() != sw || part.height() != sh) {
-            QImage whole(sw, sh, QImage::Format_RGB32);
-            if (whole.isNull()) return 0;
-            whole.fill(0xFFFFFFFFu);
-            QPainter p(&whole);
-            p.drawImage(-psx, -psy, part);
-            p.end();
-            part = whole;
-        }
-        Blit(x, y, w, h, part, 0, 0, sw, sh, rop, true);
-    } else {
-        Blit(x, y, w, h, part, psx, psy, sw, sh, rop, false);
-    }
+    TDibSource src{&rd, info.Width, info.Height < 0 ? -int64_t(info.Height) : info.Height, info.Height > 0};
+    // A bottom-up picture counts the source's y from its bottom row.
+    const int64_t top = src.BottomUp ? src.H - (int64_t(sy) + sh) : sy;
+    if (top < INT32_MIN || top > INT32_MAX) return 0;
+    if (!Transfer(&src, x, y, w, h, sx, int32_t(top), sw, sh, rop)) return 0;
     return sh;
 }
 

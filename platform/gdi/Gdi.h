@@ -331,8 +331,9 @@ private:
     void SyncPainterPen();
     void StrokeThin(const TPoint* points, int32_t count, bool closed);
     void StrokeWide(const TPoint* points, int32_t count, bool closed);
-    bool Blit(int32_t x, int32_t y, int32_t w, int32_t h, const QImage& src, int32_t sx, int32_t sy, int32_t sw,
-              int32_t sh, uint32_t rop, bool smooth);
+    template <class Source>
+    bool Transfer(const Source* src, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int32_t sy, int32_t sw,
+                  int32_t sh, uint32_t rop);
 
     gdi::TRaster Px;
     QImage* Img = nullptr;

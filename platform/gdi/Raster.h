@@ -223,9 +223,10 @@ private:
                       Span& span);
 
     std::vector<TEdge> Edges;
-    std::vector<int32_t> Offsets;  // first crossing of each row
-    std::vector<int32_t> Cursor;
-    std::vector<int32_t> Xs;       // crossings, row by row
+    std::vector<int32_t> Offsets;  // crossings of each row
+    std::vector<int32_t> Cursor;   // next free place of each row of a band
+    std::vector<int32_t> Starts;   // first place of each row of a band
+    std::vector<int32_t> Xs;       // crossings of a band, row by row
 };
 
 inline void TPolygonFiller::TStepper::Start(const TPoint& top, const TPoint& bottom, int32_t y, bool small)
@@ -332,8 +333,8 @@ void TPolygonFiller::Fill(const TRaster& r, const TPoint* pts, int32_t n, Span&&
     if (n <= 64 && FillMonotone(r, pts, n, y0, y1, small, span)) return;
     const int32_t rows = y1 - y0;
 
-    // Rows whose centre lies in [top, bottom) of an edge; counted per row
-    // as a difference array, then turned into bucket offsets.
+    // Each edge crosses the rows whose centre lies in [top, bottom); the
+    // crossings of each row are counted through a difference array.
     if (Edges.size() < size_t(n)) Edges.resize(size_t(n));
     Offsets.assign(size_t(rows) + 1, 0);
     TEdge* edges = Edges.data();
@@ -349,45 +350,61 @@ void TPolygonFiller::Fill(const TRaster& r, const TPoint* pts, int32_t n, Span&&
         --Offsets[size_t(ye - y0)];
     }
     if (edgeCount < 2) return;
-    int32_t running = 0, total = 0;
+    int32_t running = 0;
     for (int32_t k = 0; k < rows; ++k) {
         running += Offsets[size_t(k)];
-        Offsets[size_t(k)] = total;
-        total += running;
+        Offsets[size_t(k)] = running;  // crossings of row k
     }
-    Offsets[size_t(rows)] = total;
-    Cursor.assign(Offsets.begin(), Offsets.end() - 1);
-    Xs.resize(size_t(total));
-
+    // Rows go in bands of at most MaxCrossings crossings, so that a
+    // pathological outline (thousands of edges over every row) needs no
+    // more memory than an ordinary one.
+    constexpr int64_t MaxCrossings = int64_t(1) << 20;
     const int64_t w = r.Width;
-    int32_t* xs = Xs.data();
-    int32_t* cursor = Cursor.data();
-    for (int32_t ei = 0; ei < edgeCount; ++ei) {
-        const TEdge& e = edges[ei];
-        TStepper s;
-        s.Start(e.Top, e.Bottom, e.YStart, small);
-        for (int32_t y = e.YStart; y < e.YEnd; ++y) {
-            // crossings beyond the sides only need to keep their order
-            xs[cursor[y - y0]++] = int32_t(s.Q < 0 ? -1 : s.Q > w ? w : s.Q);
-            s.Next();
+    for (int32_t ka = 0; ka < rows;) {
+        int32_t kb = ka;
+        int64_t total = 0;
+        while (kb < rows && (kb == ka || total + Offsets[size_t(kb)] <= MaxCrossings)) total += Offsets[size_t(kb++)];
+        const int32_t ya = y0 + ka, yb = y0 + kb;
+        Cursor.resize(size_t(kb - ka) + 1);
+        int32_t sum = 0;
+        for (int32_t k = ka; k < kb; ++k) {
+            Cursor[size_t(k - ka)] = sum;
+            sum += Offsets[size_t(k)];
         }
-    }
-
-    for (int32_t k = 0; k < rows; ++k) {
-        int32_t* a = xs + Offsets[size_t(k)];
-        const int32_t m = Offsets[size_t(k) + 1] - Offsets[size_t(k)];
-        for (int32_t i = 1; i < m; ++i) {
-            int32_t x = a[i], j = i;
-            while (j > 0 && a[j - 1] > x) {
-                a[j] = a[j - 1];
-                --j;
+        Cursor[size_t(kb - ka)] = sum;
+        Xs.resize(size_t(sum) + 1);
+        int32_t* xs = Xs.data();
+        Starts.assign(Cursor.begin(), Cursor.end());  // Cursor moves on as crossings come in
+        int32_t* cursor = Cursor.data();
+        for (int32_t ei = 0; ei < edgeCount; ++ei) {
+            const TEdge& e = edges[ei];
+            const int32_t ys = std::max(e.YStart, ya), ye = std::min(e.YEnd, yb);
+            if (ys >= ye) continue;
+            TStepper st;
+            st.Start(e.Top, e.Bottom, ys, small);
+            for (int32_t y = ys; y < ye; ++y) {
+                // crossings beyond the sides only need to keep their order
+                xs[cursor[y - ya]++] = int32_t(st.Q < 0 ? -1 : st.Q > w ? w : st.Q);
+                st.Next();
             }
-            a[j] = x;
         }
-        for (int32_t i = 0; i + 1 < m; i += 2) {
-            int32_t u = std::max(a[i], 0), v = a[i + 1];
-            if (u < v) span(y0 + k, u, v);
+        for (int32_t k = 0; k < kb - ka; ++k) {
+            int32_t* a = xs + Starts[size_t(k)];
+            const int32_t m = Starts[size_t(k) + 1] - Starts[size_t(k)];
+            for (int32_t i = 1; i < m; ++i) {
+                int32_t x = a[i], j = i;
+                while (j > 0 && a[j - 1] > x) {
+                    a[j] = a[j - 1];
+                    --j;
+                }
+                a[j] = x;
+            }
+            for (int32_t i = 0; i + 1 < m; i += 2) {
+                int32_t u = std::max(a[i], 0), v = a[i + 1];
+                if (u < v) span(ya + k, u, v);
+            }
         }
+        ka = kb;
     }
 }
 

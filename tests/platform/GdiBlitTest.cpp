@@ -151,3 +151,23 @@ TEST(GdiBlit, HalftoneShrinkAveragesAndBitmapsCanBeDrawnFrom)
     EXPECT_NE(c, Black);
     EXPECT_NE(c, White) << "a shrunken mixed picture turns grey";
 }
+
+TEST(GdiBlit, AbsurdRectanglesDrawWhatLiesInsideWithoutHarm)
+{
+    const TBitmapInfo info = PictureInfo();
+    TCanvas cv(30, 30, Rgb(0, 0, 255));
+    cv.DC->SetStretchBltMode(TGDI_HALFTONE);
+    // a source rectangle far larger than the picture, shrunk onto the image
+    EXPECT_EQ(cv.DC->StretchDIBits(0, 0, 30, 30, 0, 0, 1 << 30, 1 << 30, Picture, sizeof Picture, info,
+                                   TGDI_SRCCOPY),
+              1 << 30);
+    // the picture is the rectangle's bottom corner: at most the pixel there
+    // may show it
+    EXPECT_GE(Count(cv.Img, Rgb(0, 0, 255)), 30 * 30 - 1);
+    // and a destination far larger than the image
+    TCanvas big(30, 30, Rgb(0, 0, 255));
+    EXPECT_EQ(big.DC->StretchDIBits(-2000000000, -2000000000, INT32_MAX, INT32_MAX, 0, 0, 8, 4, Picture,
+                                    sizeof Picture, info, TGDI_SRCCOPY),
+              4);
+    EXPECT_EQ(Count(big.Img, Rgb(0, 0, 255)), 0) << "covered by the stretched picture";
+}

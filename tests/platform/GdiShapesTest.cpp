@@ -255,3 +255,27 @@ TEST(GdiShapes, PolygonFillMatchesTheExactCentreRule)
                     << "polygon " << k << " pixel " << x << ", " << y << SaveImage(cv.Img, "fill-rule");
     }
 }
+
+TEST(GdiShapes, ManyEdgesOverEveryRowFillInBandsAlike)
+{
+    // A comb of 3000 teeth, each crossing all rows: more crossings than one
+    // band holds.
+    std::vector<TPoint> comb;
+    const int teeth = 3000;
+    for (int i = 0; i < teeth; ++i) {
+        comb.push_back({2 * i, -10});
+        comb.push_back({2 * i + 1, -10});
+        comb.push_back({2 * i + 1, 600});
+        comb.push_back({2 * i + 2, 600});
+    }
+    comb.push_back({2 * teeth, 700});
+    comb.push_back({0, 700});
+    TCanvas cv(64, 500, Black);
+    auto white = TBrush::CreateSolid(White);
+    cv.DC->SelectBrush(white);
+    cv.DC->SelectPen(StockPen(TGDI_NULL_PEN));
+    cv.DC->Polygon(comb.data(), int32_t(comb.size()));
+    // vertical edges at every x from 0 to 6000: even columns are inside
+    for (int y : {0, 250, 499})
+        for (int x = 0; x < 64; ++x) ASSERT_EQ(cv.At(x, y) == White, x % 2 == 0) << x << ", " << y;
+}

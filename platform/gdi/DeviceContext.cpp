@@ -207,11 +207,15 @@ TGdiRef<TBrush> TDeviceContext::SelectBrush(TBrush* brush)
     return old;
 }
 
+TFont* TDeviceContext::Font() const
+{
+    return S.Font ? S.Font.get() : static_cast<TFont*>(GetStockObject(TGDI_SYSTEM_FONT));
+}
+
 TGdiRef<TFont> TDeviceContext::SelectFont(TFont* font)
 {
     if (!font) return {};
-    TGdiRef<TFont> old = std::move(S.Font);
-    if (!old) old = static_cast<TFont*>(GetStockObject(TGDI_SYSTEM_FONT));
+    TGdiRef<TFont> old = Font();
     S.Font = font;
     return old;
 }
@@ -584,8 +588,7 @@ void TDeviceContext::FillRect(const TRect& rc, const TBrush* brush)
 
 TSize TDeviceContext::GetTextExtent(std::string_view text) const
 {
-    const TFont* font = S.Font ? S.Font.get() : static_cast<TFont*>(GetStockObject(TGDI_SYSTEM_FONT));
-    const TFontFace& face = font->Face();
+    const TFontFace& face = Font()->Face();
     int64_t w = 0;
     for (char c : text) w += face.Advance[uint8_t(c)];
     return {int32_t(std::min<int64_t>(w, INT32_MAX)), face.CellHeight};
@@ -595,7 +598,7 @@ void TDeviceContext::TextOut(int32_t x, int32_t y, std::string_view text)
 {
     if (!CanDraw() || text.empty()) return;
     if (text.size() > 65536) text = text.substr(0, 65536);
-    TFont* font = S.Font ? S.Font.get() : static_cast<TFont*>(GetStockObject(TGDI_SYSTEM_FONT));
+    const TFont* font = Font();
     const TFontFace& face = font->Face();
     const TLogFont& lf = font->LogFont();
     const int32_t n = int32_t(text.size());

@@ -210,7 +210,10 @@ class TPolygonFiller;
 
 class TDeviceContext {
 public:
-    // Draws into `image`, which must be Format_RGB32 and outlive the context.
+    // Draws into `image`, which must be Format_RGB32, outlive the context and
+    // keep its size (a resized image needs a new context). The context's
+    // painter owns the image once text or a wide pen is drawn: keep one
+    // context per image.
     explicit TDeviceContext(QImage& image);
     // Draws into the bitmap, which the context keeps alive.
     explicit TDeviceContext(TBitmap& bitmap);
@@ -237,7 +240,7 @@ public:
     TGdiRef<TGdiObject> SelectObject(TGdiObject* object);
     TPen* Pen() const { return S.Pen.get(); }
     TBrush* Brush() const { return S.Brush.get(); }
-    TFont* Font() const { return S.Font.get(); }
+    TFont* Font() const;  // the system font until another is selected
 
     // The whole state (objects, colours, modes, position) on a stack.
     // SaveDC answers the new depth; RestoreDC(n > 0) goes back to depth n,
@@ -269,6 +272,13 @@ public:
     TPoint MoveTo(int32_t x, int32_t y);  // answers the previous position
     TPoint CurrentPosition() const { return S.Pos; }
 
+    // Pens of width 0 and 1 draw one pixel wide, with their dashes (gaps in
+    // the background colour in opaque mode); lines leave out their last
+    // pixel and LineTo moves the current position. Rectangles and ellipses
+    // fill with the brush inside the pen's outline and leave out their right
+    // and bottom edge; a wide inside-frame pen stays within them; ellipse
+    // outlines are solid. Polygons fill odd-even, then outline the closed
+    // ring. Everything is clipped to the image.
     void LineTo(int32_t x, int32_t y);
     void Polyline(const TPoint* points, int32_t count);
     void Polygon(const TPoint* points, int32_t count);

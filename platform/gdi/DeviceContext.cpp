@@ -430,8 +430,12 @@ void TDeviceContext::LineTo(int32_t x, int32_t y)
 void TDeviceContext::Polyline(const TPoint* points, int32_t count)
 {
     if (!CanDraw() || !points || count < 2) return;
-    if (PenMode == PenThin) StrokeThin(points, count, false);
-    else if (PenMode == PenWide) StrokeWide(points, count, false);
+    if (PenMode == PenThin) {
+        if (count <= 16) PrefetchRows(Px, points, count);
+        StrokeThin(points, count, false);
+        return;
+    }
+    if (PenMode == PenWide) StrokeWide(points, count, false);
 }
 
 // ---- fills ----

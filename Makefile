@@ -22,13 +22,14 @@ test: build
 run: build
 	$(BUILD)/app/tarn
 
-# The data and model tests under AddressSanitizer and UndefinedBehaviorSanitizer.
-ASAN_TESTS = tests/data/tarn_data_tests
+# The data, model and platform tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer (the platform tests with Qt offscreen).
+ASAN_TESTS = tests/data/tarn_data_tests tests/platform/tarn_platform_tests
 asan: deps
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
 	cmake --build $(BUILD)-asan -j$(JOBS) --target $(notdir $(ASAN_TESTS))
 	for t in $(ASAN_TESTS); do \
-	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(BUILD)-asan/$$t --gtest_brief=1 || exit 1; \
+	  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 $(BUILD)-asan/$$t --gtest_brief=1 || exit 1; \
 	done
 
 clean:

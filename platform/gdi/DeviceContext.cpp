@@ -1,0 +1,822 @@
+// The device context: state, save and restore, and drawing. Thin pens and
+// all fills go straight into the image memory; wide pens, text and
+// smoothed stretching go through the context's QPainter.
+#include "platform/Error.h"
+#include "platform/gdi/Font.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/Handles.h"
+#include "platform/gdi/Raster.h"
+
+#include <QGlyphRun>
+#include <QImage>
+#include <QPainter>
+#include <QTransform>
+
+#include <cmath>
+
+namespace tarn {
+
+using namespace gdi;
+
+namespace {
+
+// Dash patterns of one-pixel pens: bit k of Mask is pixel k of the period.
+struct TDash {
+    uint32_t Mask;
+    uint8_t Period;
+};
+constexpr uint32_t Bits(int from, int count) { return ((1u << count) - 1) << from; }
+constexpr TDash Dashes[5] = {
+    {0, 0},
+    {Bits(0, 18), 24},                                           // dash: 18 on, 6 off
+    {Bits(0, 3), 6},                                             // dot: 3 on, 3 off
+    {Bits(0, 9) | Bits(15, 3), 24},                              // dash-dot: 9, 6, 3, 6
+    {Bits(0, 9) | Bits(12, 3) | Bits(18, 3), 24},                // dash-dot-dot: 9, 3, 3, 3, 3, 3
+};
+
+QPainter::CompositionMode CompositionOf(int32_t rop)
+{
+    switch (rop) {
+    case TGDI_R2_BLACK: return QPainter::RasterOp_ClearDestination;
+    case TGDI_R2_NOTMERGEPEN: return QPainter::RasterOp_NotSourceAndNotDestination;
+    case TGDI_R2_MASKNOTPEN: return QPainter::RasterOp_NotSourceAndDestination;
+    case TGDI_R2_NOTCOPYPEN: return QPainter::RasterOp_NotSource;
+    case TGDI_R2_MASKPENNOT: return QPainter::RasterOp_SourceAndNotDestination;
+    case TGDI_R2_NOT: return QPainter::RasterOp_NotDestination;
+    case TGDI_R2_XORPEN: return QPainter::RasterOp_SourceXorDestination;
+    case TGDI_R2_NOTMASKPEN: return QPainter::RasterOp_NotSourceOrNotDestination;
+    case TGDI_R2_MASKPEN: return QPainter::RasterOp_SourceAndDestination;
+    case TGDI_R2_NOTXORPEN: return QPainter::RasterOp_NotSourceXorDestination;
+    case TGDI_R2_MERGENOTPEN: return QPainter::RasterOp_NotSourceOrDestination;
+    case TGDI_R2_MERGEPENNOT: return QPainter::RasterOp_SourceOrNotDestination;
+    case TGDI_R2_MERGEPEN: return QPainter::RasterOp_SourceOrDestination;
+    case TGDI_R2_WHITE: return QPainter::RasterOp_SetDestination;
+    default: return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+QColor QColorOf(TColorRef c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+// Raster operation of source S, pattern P and screen D by its index byte.
+inline uint32_t Rop3(uint8_t code, uint32_t p, uint32_t s, uint32_t d)
+{
+    uint32_t r;
+    switch (code) {
+    case 0xCC: r = s; break;
+    case 0x88: r = s & d; break;
+    case 0xEE: r = s | d; break;
+    case 0x66: r = s ^ d; break;
+    case 0x33: r = ~s; break;
+    case 0x55: r = ~d; break;
+    case 0xF0: r = p; break;
+    case 0x00: r = 0; break;
+    case 0xFF: r = ~0u; break;
+    case 0xAA: r = d; break;
+    default:
+        r = 0;
+        for (int k = 0; k < 8; ++k)
+            if (code & (1 << k)) r |= ((k & 4) ? p : ~p) & ((k & 2) ? s : ~s) & ((k & 1) ? d : ~d);
+    }
+    return r | 0xFF000000u;
+}
+
+bool RopUsesSource(uint8_t code) { return ((code >> 2) ^ code) & 0x33; }
+bool RopUsesPattern(uint8_t code) { return ((code >> 4) ^ code) & 0x0F; }
+
+// Source coordinate of destination index i in a stretch of n onto m.
+inline int64_t StretchIndex(int64_t i, int64_t dstLen, int64_t srcStart, int64_t srcLen)
+{
+    // centre of destination pixel i mapped into the source, floored
+    __int128 num = __int128(2 * i + 1) * srcLen;
+    __int128 den = __int128(2) * dstLen;
+    __int128 q = num / den;
+    if ((num % den != 0) && ((num < 0) != (den < 0))) --q;
+    return srcStart + int64_t(q);
+}
+
+} // namespace
+
+struct TDeviceContext::TQt {
+    QPainter Painter;
+    bool Begun = false;
+    bool Failed = false;
+    QPainter::CompositionMode Mode = QPainter::CompositionMode_SourceOver;
+    QGlyphRun Run;
+    std::vector<QPointF> Positions;
+    std::vector<quint32> Glyphs;
+    std::vector<QPointF> Path;
+
+    void SetMode(QPainter::CompositionMode m)
+    {
+        if (m != Mode) {
+            Painter.setCompositionMode(m);
+            Mode = m;
+        }
+    }
+};
+
+// ---- life ----
+
+TDeviceContext::TDeviceContext() : Qt(std::make_unique<TQt>()), Filler(std::make_unique<TPolygonFiller>())
+{
+    InitDefaults();
+}
+
+TDeviceContext::TDeviceContext(QImage& image)
+    : Qt(std::make_unique<TQt>()), Filler(std::make_unique<TPolygonFiller>())
+{
+    if (image.format() != QImage::Format_RGB32 || image.isNull())
+        throw ETarnError("A device context needs a non-empty RGB32 image");
+    AttachImage(&image);
+    InitDefaults();
+}
+
+TDeviceContext::TDeviceContext(TBitmap& bitmap)
+    : OwnBitmap(&bitmap), Qt(std::make_unique<TQt>()), Filler(std::make_unique<TPolygonFiller>())
+{
+    AttachImage(&bitmap.Image());
+    InitDefaults();
+}
+
+TDeviceContext::~TDeviceContext()
+{
+    if (Slot) TGdiHandles::Forget(Slot);
+    if (Qt->Begun) Qt->Painter.end();
+}
+
+void TDeviceContext::AttachImage(QImage* image)
+{
+    Img = image;
+    Px.Bits = reinterpret_cast<uint32_t*>(image->bits());
+    Px.Stride = int32_t(image->bytesPerLine() / 4);
+    Px.Width = image->width();
+    Px.Height = image->height();
+    if (image->dotsPerMeterX() > 0) MmPerPixel = 1000.0 / image->dotsPerMeterX();
+}
+
+void TDeviceContext::InitDefaults()
+{
+    S = TState();
+    S.Pen = StockPen(TGDI_BLACK_PEN);
+    S.Brush = StockBrush(TGDI_WHITE_BRUSH);
+    StateChanged();
+}
+
+TgdiHandle TDeviceContext::Handle()
+{
+    return TGdiHandles::RegisterContext(this, Slot);
+}
+
+TDeviceContext* TDeviceContext::FromHandle(TgdiHandle handle)
+{
+    return TGdiHandles::Context(handle);
+}
+
+// ---- state ----
+
+void TDeviceContext::PenChanged()
+{
+    const TPen* pen = S.Pen.get();
+    PainterPenValid = false;
+    if (pen->Style() == TGDI_PS_NULL || S.Rop2 == TGDI_R2_NOP) PenMode = PenNone;
+    else PenMode = pen->Width() <= 1 ? PenThin : PenWide;
+    PenPixel = PixelOf(pen->Color());
+    int style = pen->Style();
+    const bool dashed = PenMode == PenThin && style >= TGDI_PS_DASH && style <= TGDI_PS_DASHDOTDOT;
+    DashMask = dashed ? Dashes[style].Mask : 0;
+    DashPeriod = dashed ? Dashes[style].Period : 0;
+}
+
+void TDeviceContext::BrushChanged()
+{
+    BrushMode = S.Brush->Style();
+    BrushPixel = PixelOf(S.Brush->Color());
+}
+
+void TDeviceContext::StateChanged()
+{
+    PenChanged();
+    BrushChanged();
+    BkPixel = PixelOf(S.BkColor);
+}
+
+TGdiRef<TPen> TDeviceContext::SelectPen(TPen* pen)
+{
+    if (!pen) return {};
+    TGdiRef<TPen> old = std::move(S.Pen);
+    S.Pen = pen;
+    PenChanged();
+    return old;
+}
+
+TGdiRef<TBrush> TDeviceContext::SelectBrush(TBrush* brush)
+{
+    if (!brush) return {};
+    TGdiRef<TBrush> old = std::move(S.Brush);
+    S.Brush = brush;
+    BrushChanged();
+    return old;
+}
+
+TGdiRef<TFont> TDeviceContext::SelectFont(TFont* font)
+{
+    if (!font) return {};
+    TGdiRef<TFont> old = std::move(S.Font);
+    if (!old) old = static_cast<TFont*>(GetStockObject(TGDI_SYSTEM_FONT));
+    S.Font = font;
+    return old;
+}
+
+TGdiRef<TGdiObject> TDeviceContext::SelectObject(TGdiObject* object)
+{
+    if (!object) return {};
+    switch (object->Kind()) {
+    case TGdiKind::Pen: return SelectPen(static_cast<TPen*>(object));
+    case TGdiKind::Brush: return SelectBrush(static_cast<TBrush*>(object));
+    case TGdiKind::Font: return SelectFont(static_cast<TFont*>(object));
+    default: return {};
+    }
+}
+
+int32_t TDeviceContext::SaveDC()
+{
+    Saved.push_back(S);
+    return int32_t(Saved.size());
+}
+
+bool TDeviceContext::RestoreDC(int32_t level)
+{
+    int64_t index = level < 0 ? int64_t(Saved.size()) + level : int64_t(level) - 1;
+    if (level == 0 || index < 0 || index >= int64_t(Saved.size())) return false;
+    S = std::move(Saved[size_t(index)]);
+    Saved.resize(size_t(index));
+    StateChanged();
+    return true;
+}
+
+int32_t TDeviceContext::SetROP2(int32_t mix)
+{
+    if (mix < TGDI_R2_BLACK || mix > TGDI_R2_WHITE) return 0;
+    int32_t old = S.Rop2;
+    S.Rop2 = mix;
+    PenChanged();
+    return old;
+}
+
+int32_t TDeviceContext::SetBkMode(int32_t mode)
+{
+    if (mode != TGDI_TRANSPARENT && mode != TGDI_OPAQUE) return 0;
+    return std::exchange(S.BkMode, mode);
+}
+
+TColorRef TDeviceContext::SetBkColor(TColorRef color)
+{
+    TColorRef old = S.BkColor;
+    S.BkColor = color & 0x00FFFFFFu;
+    BkPixel = PixelOf(S.BkColor);
+    return old;
+}
+
+TColorRef TDeviceContext::SetTextColor(TColorRef color)
+{
+    return std::exchange(S.TextColor, color & 0x00FFFFFFu);
+}
+
+uint32_t TDeviceContext::SetTextAlign(uint32_t align)
+{
+    return std::exchange(S.TextAlign, align);
+}
+
+int32_t TDeviceContext::SetStretchBltMode(int32_t mode)
+{
+    if (mode < TGDI_BLACKONWHITE || mode > TGDI_HALFTONE) return 0;
+    return std::exchange(S.StretchMode, mode);
+}
+
+int32_t TDeviceContext::SetMapMode(int32_t mode)
+{
+    if (mode < 1 || mode > 8) return 0;
+    return std::exchange(S.MapMode, mode);
+}
+
+TSize TDeviceContext::SetWindowExt(int32_t cx, int32_t cy)
+{
+    return std::exchange(S.WindowExt, TSize{cx, cy});
+}
+
+TSize TDeviceContext::SetViewportExt(int32_t cx, int32_t cy)
+{
+    return std::exchange(S.ViewportExt, TSize{cx, cy});
+}
+
+TPoint TDeviceContext::MoveTo(int32_t x, int32_t y)
+{
+    return std::exchange(S.Pos, TPoint{x, y});
+}
+
+int32_t TDeviceContext::GetDeviceCaps(int32_t index) const
+{
+    switch (index) {
+    case TGDI_HORZRES: return Px.Width;
+    case TGDI_VERTRES: return Px.Height;
+    case TGDI_HORZSIZE: return int32_t(std::lround(Px.Width * MmPerPixel));
+    case TGDI_VERTSIZE: return int32_t(std::lround(Px.Height * MmPerPixel));
+    case TGDI_BITSPIXEL: return 32;
+    case TGDI_PLANES: return 1;
+    case TGDI_NUMCOLORS: return -1;
+    case TGDI_SIZEPALETTE: return 0;
+    case TGDI_RASTERCAPS: return 0x0001 | 0x0080 | 0x0800 | 0x2000;  // blits, device-independent bits, stretching
+    case TGDI_LOGPIXELSX:
+    case TGDI_LOGPIXELSY: return int32_t(std::lround(25.4 / MmPerPixel));
+    default: return 0;
+    }
+}
+
+void TDeviceContext::SetMillimetresPerPixel(double mm)
+{
+    if (std::isfinite(mm) && mm > 0) MmPerPixel = mm;
+}
+
+TColorRef TDeviceContext::GetPixel(int32_t x, int32_t y) const
+{
+    if (!CanDraw() || uint32_t(x) >= uint32_t(Px.Width) || uint32_t(y) >= uint32_t(Px.Height)) return InvalidColor;
+    return ColorOf(Px.Bits[int64_t(y) * Px.Stride + x]);
+}
+
+// ---- QPainter ----
+
+bool TDeviceContext::PainterReady()
+{
+    if (!Img) return false;
+    if (!Qt->Begun) {
+        if (Qt->Failed) return false;
+        if (!Qt->Painter.begin(Img)) {
+            Qt->Failed = true;  // another painter owns the image
+            return false;
+        }
+        Qt->Painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                                       QPainter::SmoothPixmapTransform,
+                                   false);
+        Qt->Begun = true;
+        Qt->Mode = QPainter::CompositionMode_SourceOver;
+        PainterPenValid = false;
+    }
+    return true;
+}
+
+void TDeviceContext::SyncPainterPen()
+{
+    if (PainterPenValid) return;
+    QPen pen(QColorOf(S.Pen->Color()), S.Pen->Width(), ::Qt::SolidLine, ::Qt::RoundCap, ::Qt::RoundJoin);
+    Qt->Painter.setPen(pen);
+    Qt->Painter.setBrush(::Qt::NoBrush);
+    PainterPenValid = true;
+}
+
+// ---- lines ----
+
+namespace {
+template <class Put>
+void StrokePath(const TRaster& r, const TPoint* p, int32_t n, bool closed, const Put& put)
+{
+    auto visit = [&put](uint32_t* d, int64_t) { put(d); };
+    for (int32_t i = 0; i + 1 < n; ++i) WalkLine(r, p[i].X, p[i].Y, p[i + 1].X, p[i + 1].Y, visit);
+    if (closed && n > 1) WalkLine(r, p[n - 1].X, p[n - 1].Y, p[0].X, p[0].Y, visit);
+}
+} // namespace
+
+void TDeviceContext::StrokeThin(const TPoint* p, int32_t n, bool closed)
+{
+    if (!DashPeriod) {
+        switch (S.Rop2) {
+        case TGDI_R2_COPYPEN: StrokePath(Px, p, n, closed, TPutCopy{PenPixel}); return;
+        case TGDI_R2_NOT: StrokePath(Px, p, n, closed, TPutNot{}); return;
+        case TGDI_R2_NOTXORPEN: StrokePath(Px, p, n, closed, TPutNotXor{PenPixel}); return;
+        default: StrokePath(Px, p, n, closed, TPutMix{S.Rop2, PenPixel}); return;
+        }
+    }
+    // Styled: the pattern runs on along the whole line; gaps take the
+    // background colour in opaque mode.
+    const uint32_t mask = DashMask;
+    const int64_t period = DashPeriod;
+    const TPutMix on{S.Rop2, PenPixel}, off{S.Rop2, BkPixel};
+    const bool opaque = S.BkMode == TGDI_OPAQUE;
+    int64_t offset = 0;
+    auto segment = [&](const TPoint& a, const TPoint& b) {
+        WalkLine(Px, a.X, a.Y, b.X, b.Y, [&](uint32_t* d, int64_t i) {
+            if ((mask >> ((offset + i) % period)) & 1) on(d);
+            else if (opaque) off(d);
+        });
+        offset += std::max(std::abs(int64_t(b.X) - a.X), std::abs(int64_t(b.Y) - a.Y));
+    };
+    for (int32_t i = 0; i + 1 < n; ++i) segment(p[i], p[i + 1]);
+    if (closed && n > 1) segment(p[n - 1], p[0]);
+}
+
+void TDeviceContext::StrokeWide(const TPoint* p, int32_t n, bool closed)
+{
+    if (!PainterReady()) return;
+    SyncPainterPen();
+    Qt->SetMode(CompositionOf(S.Rop2));
+    auto& path = Qt->Path;
+    path.resize(size_t(n));
+    for (int32_t i = 0; i < n; ++i) path[size_t(i)] = QPointF(p[i].X + 0.5, p[i].Y + 0.5);
+    if (closed) Qt->Painter.drawPolygon(path.data(), n);
+    else Qt->Painter.drawPolyline(path.data(), n);
+}
+
+void TDeviceContext::LineTo(int32_t x, int32_t y)
+{
+    TPoint pts[2] = {S.Pos, {x, y}};
+    S.Pos = {x, y};
+    if (!CanDraw()) return;
+    if (PenMode == PenThin) StrokeThin(pts, 2, false);
+    else if (PenMode == PenWide) StrokeWide(pts, 2, false);
+}
+
+void TDeviceContext::Polyline(const TPoint* points, int32_t count)
+{
+    if (!CanDraw() || !points || count < 2) return;
+    if (PenMode == PenThin) StrokeThin(points, count, false);
+    else if (PenMode == PenWide) StrokeWide(points, count, false);
+}
+
+// ---- fills ----
+
+namespace {
+struct TFillStyle {
+    uint8_t Mode;  // TBrush::TStyle
+    uint32_t Pixel;
+    uint32_t Bk;
+    bool Opaque;
+    int32_t Rop;
+    const TBrush* Brush;
+};
+
+void FillRun(const TRaster& r, const TFillStyle& f, int32_t y, int32_t x0, int32_t x1)
+{
+    uint32_t* row = r.Bits + int64_t(y) * r.Stride;
+    if (f.Mode == TBrush::Solid) {
+        switch (f.Rop) {
+        case TGDI_R2_COPYPEN: FillPixels(row + x0, x1 - x0, f.Pixel); return;
+        case TGDI_R2_NOTXORPEN:
+            for (int32_t x = x0; x < x1; ++x) row[x] = ~(row[x] ^ f.Pixel) | 0xFF000000u;
+            return;
+        default:
+            for (int32_t x = x0; x < x1; ++x) row[x] = Mix(f.Rop, row[x], f.Pixel);
+            return;
+        }
+    }
+    if (f.Mode != TBrush::Hatched) return;
+    const uint32_t bits = f.Brush->PatternRow(y);
+    for (int32_t x = x0; x < x1; ++x) {
+        if ((bits >> (x & 7)) & 1) row[x] = Mix(f.Rop, row[x], f.Pixel);
+        else if (f.Opaque) row[x] = Mix(f.Rop, row[x], f.Bk);
+    }
+}
+
+void FillBox(const TRaster& r, const TFillStyle& f, int64_t l, int64_t t, int64_t rr, int64_t b)
+{
+    l = std::max<int64_t>(l, 0);
+    t = std::max<int64_t>(t, 0);
+    rr = std::min<int64_t>(rr, r.Width);
+    b = std::min<int64_t>(b, r.Height);
+    if (l >= rr) return;
+    for (int64_t y = t; y < b; ++y) FillRun(r, f, int32_t(y), int32_t(l), int32_t(rr));
+}
+} // namespace
+
+void TDeviceContext::FillSpans(int32_t y, int32_t x0, int32_t x1)
+{
+    TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
+    FillRun(Px, f, y, x0, x1);
+}
+
+void TDeviceContext::Polygon(const TPoint* points, int32_t count)
+{
+    if (!CanDraw() || !points || count < 2) return;
+    if (BrushMode == TBrush::Solid && S.Rop2 == TGDI_R2_COPYPEN) {
+        uint32_t* const bits = Px.Bits;
+        const int64_t stride = Px.Stride;
+        const uint32_t pixel = BrushPixel;
+        Filler->Fill(Px, points, count, [=](int32_t y, int32_t x0, int32_t x1) {
+            FillPixels(bits + y * stride + x0, x1 - x0, pixel);
+        });
+    } else if (BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP) {
+        TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
+        Filler->Fill(Px, points, count, [&](int32_t y, int32_t x0, int32_t x1) { FillRun(Px, f, y, x0, x1); });
+    }
+    if (PenMode == PenThin) StrokeThin(points, count, true);
+    else if (PenMode == PenWide) StrokeWide(points, count, true);
+}
+
+void TDeviceContext::Rectangle(int32_t l, int32_t t, int32_t r, int32_t b)
+{
+    if (!CanDraw()) return;
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    if (r - int64_t(l) < 1 || b - int64_t(t) < 1) return;
+    const bool fill = BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP;
+    const TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
+    if (PenMode == PenThin) {
+        // the border pixels belong to the pen, each drawn once
+        if (fill) FillBox(Px, f, int64_t(l) + 1, int64_t(t) + 1, int64_t(r) - 1, int64_t(b) - 1);
+        TPoint frame[4] = {{l, t}, {r - 1, t}, {r - 1, b - 1}, {l, b - 1}};
+        StrokeThin(frame, 4, true);
+        return;
+    }
+    if (fill) FillBox(Px, f, l, t, r, b);
+    if (PenMode == PenWide && PainterReady()) {
+        SyncPainterPen();
+        Qt->SetMode(CompositionOf(S.Rop2));
+        double inset = S.Pen->Style() == TGDI_PS_INSIDEFRAME ? S.Pen->Width() / 2.0 : 0.5;
+        Qt->Painter.drawRect(QRectF(l + inset, t + inset, double(r) - l - 2 * inset, double(b) - t - 2 * inset));
+    }
+}
+
+void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
+{
+    if (!CanDraw()) return;
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    if (r - int64_t(l) < 1 || b - int64_t(t) < 1) return;
+    const bool fill = BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP;
+    const TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
+    const int32_t y0 = std::max<int32_t>(t, 0), y1 = std::min<int32_t>(b, Px.Height);
+    auto clipRun = [&](int64_t a, int64_t z, auto&& fn) {
+        a = std::max<int64_t>(a, 0);
+        z = std::min<int64_t>(z, Px.Width);
+        if (a < z) fn(int32_t(a), int32_t(z));
+    };
+    if (PenMode != PenThin) {
+        if (fill)
+            for (int32_t y = y0; y < y1; ++y) {
+                int32_t a, z;
+                if (EllipseRow(l, t, r, b, y, a, z))
+                    clipRun(a, z, [&](int32_t u, int32_t v) { FillRun(Px, f, y, u, v); });
+            }
+        if (PenMode == PenWide && PainterReady()) {
+            SyncPainterPen();
+            Qt->SetMode(CompositionOf(S.Rop2));
+            double inset = S.Pen->Style() == TGDI_PS_INSIDEFRAME ? S.Pen->Width() / 2.0 : 0.5;
+            Qt->Painter.drawEllipse(
+                QRectF(l + inset, t + inset, double(r) - l - 2 * inset, double(b) - t - 2 * inset));
+        }
+        return;
+    }
+    // One-pixel outline: the pixels of a row that miss a neighbour inside
+    // the ellipse (above, below, left or right) belong to the pen.
+    const TPutMix pen{S.Rop2, PenPixel};
+    for (int32_t y = y0; y < y1; ++y) {
+        int32_t a, z;
+        if (!EllipseRow(l, t, r, b, y, a, z)) continue;
+        int32_t ua, uz, da, dz;
+        int64_t ia = a + 1, iz = int64_t(z) - 1;  // interior [ia, iz)
+        if (EllipseRow(l, t, r, b, y - 1, ua, uz) && EllipseRow(l, t, r, b, y + 1, da, dz)) {
+            ia = std::max<int64_t>({ia, ua, da});
+            iz = std::min<int64_t>({iz, uz, dz});
+        } else {
+            iz = ia;
+        }
+        if (iz < ia) iz = ia;
+        uint32_t* row = Px.Bits + int64_t(y) * Px.Stride;
+        auto outline = [&](int32_t u, int32_t v) {
+            for (int32_t x = u; x < v; ++x) pen(row + x);
+        };
+        clipRun(a, std::min<int64_t>(ia, z), outline);
+        if (fill) clipRun(ia, iz, [&](int32_t u, int32_t v) { FillRun(Px, f, y, u, v); });
+        clipRun(std::max<int64_t>(iz, a), z, outline);
+    }
+}
+
+void TDeviceContext::FillRect(const TRect& rc, const TBrush* brush)
+{
+    if (!CanDraw() || !brush || brush->Style() == TBrush::Null) return;
+    const TFillStyle f{brush->Style(), PixelOf(brush->Color()), BkPixel, S.BkMode == TGDI_OPAQUE, TGDI_R2_COPYPEN,
+                       brush};
+    FillBox(Px, f, rc.Left, rc.Top, rc.Right, rc.Bottom);
+}
+
+// ---- text ----
+
+TSize TDeviceContext::GetTextExtent(std::string_view text) const
+{
+    const TFont* font = S.Font ? S.Font.get() : static_cast<TFont*>(GetStockObject(TGDI_SYSTEM_FONT));
+    const TFontFace& face = font->Face();
+    int64_t w = 0;
+    for (char c : text) w += face.Advance[uint8_t(c)];
+    return {int32_t(std::min<int64_t>(w, INT32_MAX)), face.CellHeight};
+}
+
+void TDeviceContext::TextOut(int32_t x, int32_t y, std::string_view text)
+{
+    if (!CanDraw() || text.empty()) return;
+    if (text.size() > 65536) text = text.substr(0, 65536);
+    TFont* font = S.Font ? S.Font.get() : static_cast<TFont*>(GetStockObject(TGDI_SYSTEM_FONT));
+    const TFontFace& face = font->Face();
+    const TLogFont& lf = font->LogFont();
+    const int32_t n = int32_t(text.size());
+
+    auto& glyphs = Qt->Glyphs;
+    auto& pos = Qt->Positions;
+    glyphs.resize(size_t(n));
+    pos.resize(size_t(n));
+    int64_t pen = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        uint8_t c = uint8_t(text[size_t(i)]);
+        glyphs[size_t(i)] = face.Glyph[c];
+        pos[size_t(i)] = QPointF(double(pen) / face.XScale, 0);
+        pen += face.Advance[c];
+    }
+    const double width = double(pen);
+
+    // Box of the text in its own frame: x along the text, y down; the
+    // reference point is the origin.
+    double dx = 0;
+    switch (S.TextAlign & 6) {
+    case TGDI_TA_CENTER: dx = -std::floor(width / 2); break;
+    case TGDI_TA_RIGHT: dx = -width; break;
+    default: break;
+    }
+    double base;  // baseline
+    switch (S.TextAlign & 24) {
+    case TGDI_TA_BASELINE: base = 0; break;
+    case TGDI_TA_BOTTOM: base = -face.Descent; break;
+    default: base = face.Ascent; break;
+    }
+    const double esc = lf.Escapement / 10.0;
+    const bool turned = (lf.Escapement % 3600) != 0;
+    const double rad = esc * M_PI / 180.0, c = std::cos(rad), s = std::sin(rad);
+
+    if (S.BkMode == TGDI_OPAQUE) {
+        const TFillStyle f{TBrush::Solid, BkPixel, BkPixel, true, TGDI_R2_COPYPEN, nullptr};
+        const double top = base - face.Ascent, bottom = base + face.Descent;
+        if (!turned) {
+            FillBox(Px, f, x + int64_t(dx), y + int64_t(top), x + int64_t(dx + width), y + int64_t(bottom));
+        } else {
+            auto at = [&](double u, double v) {
+                return TPoint{int32_t(std::lround(x + u * c + v * s)), int32_t(std::lround(y - u * s + v * c))};
+            };
+            TPoint box[4] = {at(dx, top), at(dx + width, top), at(dx + width, bottom), at(dx, bottom)};
+            Filler->Fill(Px, box, 4, [&](int32_t yy, int32_t x0, int32_t x1) { FillRun(Px, f, yy, x0, x1); });
+        }
+    }
+    if (!PainterReady()) return;
+    Qt->SetMode(QPainter::CompositionMode_SourceOver);
+    Qt->Painter.setPen(QColorOf(S.TextColor));
+    PainterPenValid = false;
+    QGlyphRun& run = Qt->Run;
+    run.setRawFont(face.Raw);
+    run.setRawData(glyphs.data(), pos.data(), n);
+    run.setUnderline(lf.Underline != 0);
+    run.setStrikeOut(lf.StrikeOut != 0);
+    if (!turned && face.XScale == 1) {
+        Qt->Painter.drawGlyphRun(QPointF(x + dx, y + base), run);
+        return;
+    }
+    QTransform t;
+    t.translate(x, y);
+    t.rotate(-esc);
+    t.scale(face.XScale, 1);
+    Qt->Painter.setTransform(t);
+    Qt->Painter.drawGlyphRun(QPointF(dx / face.XScale, base), run);
+    Qt->Painter.resetTransform();
+}
+
+// ---- block transfers ----
+
+bool TDeviceContext::Blit(int32_t x, int32_t y, int32_t w, int32_t h, const QImage& src, int32_t sx, int32_t sy,
+                          int32_t sw, int32_t sh, uint32_t rop, bool smooth)
+{
+    const uint8_t code = uint8_t(rop >> 16);
+    const bool useSrc = RopUsesSource(code);
+    if (w == 0 || h == 0) return true;
+    if (useSrc && (sw == 0 || sh == 0)) return false;
+    if (useSrc && smooth && (std::abs(int64_t(w)) < std::abs(int64_t(sw)) || std::abs(int64_t(h)) < std::abs(int64_t(sh)))) {
+        // Shrinking in half-tone mode averages the source first.
+        QRect from(std::min(sx, sx + sw), std::min(sy, sy + sh), std::abs(sw), std::abs(sh));
+        from = from.intersected(src.rect());
+        if (from.isEmpty()) return true;
+        QImage part = src.copy(from).scaled(std::abs(w), std::abs(h), ::Qt::IgnoreAspectRatio,
+                                            ::Qt::SmoothTransformation);
+        if (part.format() != QImage::Format_RGB32) part = part.convertToFormat(QImage::Format_RGB32);
+        bool mirrorX = (w < 0) != (sw < 0), mirrorY = (h < 0) != (sh < 0);
+        if (mirrorX || mirrorY) part = part.mirrored(mirrorX, mirrorY);
+        int32_t dx = std::min(x, x + w), dy = std::min(y, y + h);
+        return Blit(dx, dy, std::abs(w), std::abs(h), part, 0, 0, std::abs(w), std::abs(h), rop, false);
+    }
+    const int64_t dl = std::min<int64_t>(x, int64_t(x) + w), dt = std::min<int64_t>(y, int64_t(y) + h);
+    const int64_t aw = std::abs(int64_t(w)), ah = std::abs(int64_t(h));
+    const int64_t cl = std::max<int64_t>(dl, 0), ct = std::max<int64_t>(dt, 0);
+    const int64_t cr = std::min<int64_t>(dl + aw, Px.Width), cb = std::min<int64_t>(dt + ah, Px.Height);
+    if (cl >= cr || ct >= cb) return true;
+    // Source column and row of each destination column and row.
+    auto srcIndex = [](int64_t i, int64_t dstLen, bool flip, int64_t start, int64_t len) {
+        int64_t k = flip ? dstLen - 1 - i : i;
+        int64_t s = StretchIndex(k, dstLen, 0, std::abs(len));
+        return len < 0 ? start - 1 - s : start + s;
+    };
+    const bool flipX = w < 0, flipY = h < 0;
+    const uint32_t* sbits = useSrc ? reinterpret_cast<const uint32_t*>(src.constBits()) : nullptr;
+    const int64_t sstride = src.bytesPerLine() / 4;
+    const int64_t srcW = src.width(), srcH = src.height();
+    std::vector<int64_t> cols(size_t(cr - cl));
+    for (int64_t i = cl; i < cr; ++i) cols[size_t(i - cl)] = srcIndex(i - dl, aw, flipX, sx, sw);
+    const bool usePat = RopUsesPattern(code);
+    const TBrush* brush = S.Brush.get();
+    for (int64_t yy = ct; yy < cb; ++yy) {
+        int64_t srow = srcIndex(yy - dt, ah, flipY, sy, sh);
+        if (useSrc && (srow < 0 || srow >= srcH)) continue;
+        uint32_t* out = Px.Bits + yy * Px.Stride;
+        const uint32_t* in = useSrc ? sbits + srow * sstride : nullptr;
+        const uint8_t patRow = brush->Style() == TBrush::Hatched ? brush->PatternRow(int32_t(yy)) : 0xFF;
+        for (int64_t xx = cl; xx < cr; ++xx) {
+            uint32_t sp = 0;
+            if (useSrc) {
+                int64_t sc = cols[size_t(xx - cl)];
+                if (sc < 0 || sc >= srcW) continue;
+                sp = in[sc];
+            }
+            uint32_t pp = 0;
+            if (usePat) pp = brush->Style() == TBrush::Null ? 0xFF000000u
+                             : ((patRow >> (xx & 7)) & 1) ? BrushPixel : BkPixel;
+            if (code == 0xCC) out[xx] = sp | 0xFF000000u;
+            else out[xx] = Rop3(code, pp, sp, out[xx]);
+        }
+    }
+    return true;
+}
+
+bool TDeviceContext::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, const TDeviceContext* source,
+                                int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t rop)
+{
+    if (!CanDraw()) return false;
+    const uint8_t code = uint8_t(rop >> 16);
+    if (!RopUsesSource(code)) {
+        static const QImage none;
+        return Blit(x, y, w, h, none, 0, 0, 1, 1, rop, false);
+    }
+    if (!source || !source->CanDraw()) return false;
+    const bool smooth = S.StretchMode == TGDI_HALFTONE;
+    if (source == this) {
+        // the source may overlap the destination: read from a copy
+        QImage copy = Img->copy();
+        return Blit(x, y, w, h, copy, sx, sy, sw, sh, rop, smooth);
+    }
+    return Blit(x, y, w, h, *source->Img, sx, sy, sw, sh, rop, smooth);
+}
+
+bool TDeviceContext::BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const TDeviceContext* source, int32_t sx,
+                            int32_t sy, uint32_t rop)
+{
+    return StretchBlt(x, y, w, h, source, sx, sy, w, h, rop);
+}
+
+int32_t TDeviceContext::StretchDIBits(int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int32_t sy,
+                                      int32_t sw, int32_t sh, const void* bits, std::size_t bitsSize,
+                                      const TBitmapInfo& info, uint32_t rop)
+{
+    if (!CanDraw() || sw <= 0 || sh <= 0) return 0;
+    TDibReader rd;
+    if (!rd.Init(info, bits, bitsSize)) return 0;
+    const int64_t pw = info.Width, ph = info.Height < 0 ? -int64_t(info.Height) : info.Height;
+    const bool bottomUp = info.Height > 0;
+    // The part of the source rectangle inside the picture, in top-down
+    // rows; a bottom-up picture counts sy from its bottom row.
+    int64_t top = bottomUp ? ph - (int64_t(sy) + sh) : sy;
+    int64_t l = std::max<int64_t>(sx, 0), r = std::min<int64_t>(int64_t(sx) + sw, pw);
+    int64_t t = std::max<int64_t>(top, 0), b = std::min<int64_t>(top + sh, ph);
+    if (l >= r || t >= b) return 0;
+    if ((r - l) * (b - t) > (int64_t(1) << 28)) return 0;
+    // Convert that part once, keeping the destination mapping of the whole
+    // source rectangle.
+    QImage part(int32_t(r - l), int32_t(b - t), QImage::Format_RGB32);
+    if (part.isNull()) return 0;
+    for (int64_t row = t; row < b; ++row) {
+        auto* out = reinterpret_cast<uint32_t*>(part.scanLine(int32_t(row - t)));
+        int64_t mem = bottomUp ? ph - 1 - row : row;
+        for (int64_t col = l; col < r; ++col) out[col - l] = rd.At(int32_t(col), mem);
+    }
+    // Source rectangle relative to the converted part.
+    const int32_t psx = int32_t(sx - l), psy = int32_t(top - t);
+    const bool smooth = S.StretchMode == TGDI_HALFTONE;
+    if (smooth && (std::abs(int64_t(w)) < sw || std::abs(int64_t(h)) < sh)) {
+        // Averaging needs the whole rectangle: pad what lies outside with
+        // the part's own edge-free blank (white).
+        if (psx != 0 || psy != 0 || part.width() != sw || part.height() != sh) {
+            QImage whole(sw, sh, QImage::Format_RGB32);
+            if (whole.isNull()) return 0;
+            whole.fill(0xFFFFFFFFu);
+            QPainter p(&whole);
+            p.drawImage(-psx, -psy, part);
+            p.end();
+            part = whole;
+        }
+        Blit(x, y, w, h, part, 0, 0, sw, sh, rop, true);
+    } else {
+        Blit(x, y, w, h, part, psx, psy, sw, sh, rop, false);
+    }
+    return sh;
+}
+
+} // namespace tarn

@@ -16,6 +16,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace tarn {
 
@@ -147,6 +149,257 @@ protected:
 
 private:
     uint32_t FFlags = 0;
+};
+
+// ---------------------------------------------------------------- lines and areas
+
+// An open line: Count() world points drawn as one polyline, with the
+// layer's pen or its library line procedure, optionally with direction
+// arrows and vertex marks.
+class TPolyLine : public TBaseObject {
+public:
+    TPolyLine() = default;
+    TPolyLine(TStream& stream, TAbstractItem* owner);  // class id 100
+    explicit TPolyLine(TReader& reader);                // type code 1001
+
+    void CheckFiler(const TFileContext& context) const override;
+
+    void Draw(const TDrawContext& context) const override;
+    // Sets bit 1 (cleared again when false) and adds 1024 (no point outside
+    // the view) or 2048 (crossing its border).
+    bool InView(const TDrawContext& context) override;
+    // index: the segment hit, or the vertex i + 1 when the segment's end lies
+    // in the tolerance square.
+    bool HitTest(const TDrawContext& context, int32_t x, int32_t y, int32_t& index) const override;
+    // In view, and every point strictly inside r.
+    bool InRect(const TDrawContext& context, const TRect& r) override;
+
+    int32_t Count() const { return static_cast<int32_t>(Points.size()); }
+    // Sum of the rounded segment lengths, each and the sum at most 2147483647.
+    int32_t PolyLength() const;
+    // Adds p before the first point or after the last; the anchor stays.
+    void AddPoint(const TPoint& p, bool atStart);
+
+    std::vector<TPoint> Points;  // world units
+
+protected:
+    TPolyLine(const TPolyLine&) = default;
+    TBaseObject* CreateCopy() const override { return new TPolyLine(*this); }
+    void StoreFields(TStream& stream) const override;
+    void WriteFilerFields(TWriter& writer) const override;
+    // The segments 0..Count()-2 against the tolerance square around (x, y).
+    bool HitPath(int32_t x, int32_t y, int32_t& index) const;
+};
+
+// A closed, filled ring: the closing side runs from the last point back to
+// the first. Stored exactly as a polyline.
+class TPolygon : public TPolyLine {
+public:
+    TPolygon() = default;
+    TPolygon(TStream& stream, TAbstractItem* owner) : TPolyLine(stream, owner) {}  // class id 102
+    explicit TPolygon(TReader& reader) : TPolyLine(reader) {}                     // type code 1005
+
+    // Cut to the view (ClipForDrawing) before converting.
+    void Draw(const TDrawContext& context) const override;
+    // Adds 1024 (bounding box strictly inside), 2048 (outline crosses the
+    // border) or 4096 (covers the view); clears bit 1 when false.
+    bool InView(const TDrawContext& context) override;
+    // The outline only (closing side: index Count() - 1); the interior is
+    // ContainsPoint's.
+    bool HitTest(const TDrawContext& context, int32_t x, int32_t y, int32_t& index) const override;
+    // Inside, or on one of the vertices.
+    bool ContainsPoint(int32_t x, int32_t y) const;
+
+protected:
+    TPolygon(const TPolygon&) = default;
+    TBaseObject* CreateCopy() const override { return new TPolygon(*this); }
+};
+
+// ---------------------------------------------------------------- texts
+
+// A label at an anchor, turned by Angle tenths of a degree anticlockwise,
+// drawn in the layer's font (context.TextFont) with baseline alignment.
+class TText : public TBaseObject {
+public:
+    TText() = default;
+    TText(TStream& stream, TAbstractItem* owner);  // class id 104
+    explicit TText(TReader& reader);                // type code 1007
+
+    void CheckStore() const override;
+    void CheckFiler(const TFileContext& context) const override;
+
+    // Nothing when the font's height is 4 pixels or less. The font record
+    // is never changed: the angle goes into a copy.
+    void Draw(const TDrawContext& context) const override;
+    // The anchor, or a corner of the box estimated from the font height.
+    bool InView(const TDrawContext& context) override;
+    // Measures the text in context.TextDC (the layer's font selected there
+    // by the caller); no TextDC, no hit. index is not used.
+    bool HitTest(const TDrawContext& context, int32_t x, int32_t y, int32_t& index) const override;
+    bool InRect(const TDrawContext& context, const TRect& r) override;
+
+    // An oblique cross of half size 3 in SelectColour at (sx, sy).
+    static void DrawAnchorMark(const TDrawContext& context, int32_t sx, int32_t sy);
+
+    std::string Text;  // code page 1251; empty for none
+    int32_t Angle = 0;
+
+protected:
+    TText(const TText&) = default;
+    TBaseObject* CreateCopy() const override { return new TText(*this); }
+    void StoreFields(TStream& stream) const override;
+    void WriteFilerFields(TWriter& writer) const override;
+    bool TextInView(const TDrawContext& context) const;
+    // The label's frame in device pixels, measured in dc.
+    void DrawFrame(const TDrawContext& context, TDeviceContext& dc, int32_t sx, int32_t sy) const;
+};
+
+// ---------------------------------------------------------------- signs
+
+// A point drawn by the layer's sign procedure.
+class TSign : public TBaseObject {
+public:
+    TSign() = default;
+    TSign(TStream& stream, TAbstractItem* owner);  // class id 106
+    explicit TSign(TReader& reader);                // type code 1008
+
+    void CheckFiler(const TFileContext& context) const override;
+
+    // Nothing at all without context.LayerProc.
+    void Draw(const TDrawContext& context) const override;
+    // The tolerance square and the sign square (half side SymbolSize x 250)
+    // overlap by a corner of either, bounds included.
+    bool HitTest(const TDrawContext& context, int32_t x, int32_t y, int32_t& index) const override;
+
+    int32_t SignNumber = 0;
+
+protected:
+    TSign(const TSign&) = default;
+    TBaseObject* CreateCopy() const override { return new TSign(*this); }
+    void StoreFields(TStream& stream) const override;
+    void WriteFilerFields(TWriter& writer) const override;
+    void DrawSign(const TDrawContext& context, TSymbolProc proc, int32_t size, int32_t sx, int32_t sy) const;
+};
+
+// A sign carrying two further values through every form.
+class TExactPoint : public TSign {
+public:
+    TExactPoint() = default;
+    TExactPoint(TStream& stream, TAbstractItem* owner);  // class id 109
+    explicit TExactPoint(TReader& reader);                // type code 1012
+
+    int32_t Extra1 = 0;
+    int32_t Extra2 = 0;
+
+protected:
+    TExactPoint(const TExactPoint&) = default;
+    TBaseObject* CreateCopy() const override { return new TExactPoint(*this); }
+    void StoreFields(TStream& stream) const override;
+    void WriteFilerFields(TWriter& writer) const override;
+};
+
+// ---------------------------------------------------------------- styled objects
+//
+// In a layer whose context has OwnAttributes set they draw with their own
+// colour, width, style, size and label; otherwise like their plain parent.
+// Their own fields follow the parent's in every stored form.
+
+class TPolyLineEx : public TPolyLine {
+public:
+    TPolyLineEx() = default;
+    TPolyLineEx(TStream& stream, TAbstractItem* owner);  // class id 101
+    explicit TPolyLineEx(TReader& reader);                // type code 1004
+
+    void CheckStore() const override;
+    void CheckFiler(const TFileContext& context) const override;
+    void Draw(const TDrawContext& context) const override;
+
+    TColorRef Color = 0;
+    int32_t Width = 0;     // tenths: pixels = Width x SizeScale / 10
+    int32_t PenStyle = 0;  // 0..100 pen style, above: library line PenStyle - 100
+    std::string Label;
+    int32_t ValueMode = 0;  // 0 none, 1 Value, 2 Values (one per point)
+    int32_t Value = 0;
+    // Stored as exactly Count() values: missing ones as 0, surplus ones
+    // dropped, so a record always reads back.
+    std::vector<int32_t> Values;
+    uint32_t Extra = 0;
+
+protected:
+    TPolyLineEx(const TPolyLineEx&) = default;
+    TBaseObject* CreateCopy() const override { return new TPolyLineEx(*this); }
+    void StoreFields(TStream& stream) const override;
+    void WriteFilerFields(TWriter& writer) const override;
+};
+
+class TPolygonEx : public TPolygon {
+public:
+    TPolygonEx() = default;
+    TPolygonEx(TStream& stream, TAbstractItem* owner);  // class id 103
+    explicit TPolygonEx(TReader& reader);                // type code 1022
+
+    void CheckStore() const override;
+    void CheckFiler(const TFileContext& context) const override;
+    void Draw(const TDrawContext& context) const override;
+
+    TColorRef FillColor = 0;
+    TColorRef OutlineColor = 0;
+    int32_t FillStyle = 0;  // -2 none, -1 solid, 0..100 hatch, above: library fill FillStyle - 100
+    std::string Label;
+    uint32_t OutlinePen = 0;  // low 16 bits width in pixels, high 16 bits pen style
+
+protected:
+    TPolygonEx(const TPolygonEx&) = default;
+    TBaseObject* CreateCopy() const override { return new TPolygonEx(*this); }
+    void StoreFields(TStream& stream) const override;
+    void WriteFilerFields(TWriter& writer) const override;
+};
+
+class TTextEx : public TText {
+public:
+    TTextEx() = default;
+    TTextEx(TStream& stream, TAbstractItem* owner);  // class id 105
+    explicit TTextEx(TReader& reader);                // type code 1023
+
+    void CheckFiler(const TFileContext& context) const override;
+    void Draw(const TDrawContext& context) const override;
+    // Measures with its own size (whatever the mode) in context.TextDC,
+    // starting from context.TextFont; the caller's font is put back.
+    bool HitTest(const TDrawContext& context, int32_t x, int32_t y, int32_t& index) const override;
+
+    TColorRef TextColor = 0;
+    int32_t Size = 10;  // font height in tenths of a size unit
+    uint32_t Extra = 0;
+
+protected:
+    TTextEx(const TTextEx&) = default;
+    TBaseObject* CreateCopy() const override { return new TTextEx(*this); }
+    void StoreFields(TStream& stream) const override;
+    void WriteFilerFields(TWriter& writer) const override;
+};
+
+class TSignEx : public TSign {
+public:
+    TSignEx() = default;
+    TSignEx(TStream& stream, TAbstractItem* owner);  // class id 107
+    explicit TSignEx(TReader& reader);                // type code 1020
+
+    void CheckStore() const override;
+    void CheckFiler(const TFileContext& context) const override;
+    void Draw(const TDrawContext& context) const override;
+
+    std::string Label;
+    TPoint LabelOffset;  // world units from the anchor, stored unconverted
+    int32_t DllSignNumber = 0;  // the library's "SIGN" n
+    int32_t Size = 1;           // map units with flag 8, else screen units
+    uint32_t Extra = 0;
+
+protected:
+    TSignEx(const TSignEx&) = default;
+    TBaseObject* CreateCopy() const override { return new TSignEx(*this); }
+    // Size is stored before DllSignNumber.
+    void StoreFields(TStream& stream) const override;
+    void WriteFilerFields(TWriter& writer) const override;
 };
 
 } // namespace tarn

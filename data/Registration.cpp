@@ -1,5 +1,6 @@
 #include "Registration.h"
 #include "MapObj.h"
+#include "MapObjBmp.h"
 #include "Project.h"
 #include "ProjectLinks.h"
 #include "_Common.h"
@@ -40,7 +41,7 @@ void RegisterMapEngineClasses()
         RegisterItemClass<TTextEx>(105);
         RegisterItemClass<TSign>(106);
         RegisterItemClass<TSignEx>(107);
-        // 108 TBmp: with the pictures.
+        RegisterItemClass<TBmp>(108);
         RegisterItemClass<TExactPoint>(109);
         // 110 TMap, 111 TLayer, 112 TGapLayer: with the maps.
         RegisterItemClass<TProject>(113);
@@ -70,7 +71,8 @@ void RegisterMapEngineClasses()
         RegisterMapCode<TText>(1007);
         RegisterMapCode<TSign>(1008);
         // 1009 TLayer, 1010 TGapLayer: with the layers.
-        // 1011 TBmp: with the pictures.
+        // Pictures are read from both forms but written only to sheets.
+        RegisterTypeCode(1011, typeid(TBmp), FilerFns<TBmp>(), TFilerFormFns{FilerFns<TBmp>().Read, nullptr});
         RegisterMapCode<TExactPoint>(1012);
         RegisterMapCode<TSignEx>(1020);
         RegisterMapCode<TPolygonEx>(1022);

@@ -33,7 +33,8 @@ uint32_t GetU32(const std::string& b, size_t at)
 // Counts of a cell's four children, for a byte of the upper child row (high
 // half of the index) and the byte below it: bits 0-3 the cells with three
 // or four set children, bits 4-7 those with exactly two (cell 0 in the high
-// bit of each nibble, as pixels lie in a byte), bits 8-12 the set children.
+// bit of each nibble, as pixels lie in a byte), bits 8-12 the set children,
+// bits 13-15 the number of cells with three or four.
 struct TReduceTable {
     uint16_t E[65536];
     TReduceTable()
@@ -47,7 +48,8 @@ struct TReduceTable {
                     if (n >= 3) full |= uint16_t(8 >> k);
                     if (n == 2) two |= uint16_t(8 >> k);
                 }
-                E[(a << 8) | b] = uint16_t(full | (two << 4) | (std::popcount(a) + std::popcount(b)) << 8);
+                E[(a << 8) | b] = uint16_t(full | (two << 4) | (std::popcount(a) + std::popcount(b)) << 8 |
+                                           std::popcount(unsigned(full)) << 13);
             }
     }
 };
@@ -98,8 +100,8 @@ void ReduceQuadrant(const uint8_t* child, uint8_t* dest, int32_t qx, int32_t qy,
             uint16_t e1 = t.E[(uint32_t(upper[2 * j + 1]) << 8) | lower[2 * j + 1]];
             uint8_t full = uint8_t(((e0 & 15) << 4) | (e1 & 15));
             uint8_t two = uint8_t((((e0 >> 4) & 15) << 4) | ((e1 >> 4) & 15));
-            total += (e0 >> 8) + (e1 >> 8);
-            set += std::popcount(full);
+            total += ((e0 >> 8) & 31) + ((e1 >> 8) & 31);
+            set += (e0 >> 13) + (e1 >> 13);
             out[j] = full;
             if (two && rowInside) {
                 for (int k = 0; k < 8; ++k) {
@@ -399,11 +401,109 @@ void T1BitRaster::DrawRaster(TDeviceContext& dc, const TRect& d, const TRect& s,
 
     TGdiRef<TBrush> oldBrush = dc.SelectBrush(StockBrush(TGDI_BLACK_BRUSH));
     const int32_t oldMode = dc.SetStretchBltMode(TGDI_HALFTONE);
-    dc.StretchDIBits(d.Left, d.Top, int32_t(dw), int32_t(dh), int32_t(l - int64_t(c0) * TrTileSide),
-                     int32_t(t - int64_t(r0) * TrTileSide), int32_t(r - l), int32_t(b - t), Buffer.data(),
-                     Buffer.size(), info, rop);
+    const int64_t lw = r - l, lh = b - t;
+    if (dw > 0 && dh > 0 && dw <= lw && dh <= lh && (dw < lw || dh < lh)) {
+        DrawHalftone(dc, d.Left, d.Top, int32_t(dw), int32_t(dh), l - int64_t(c0) * TrTileSide,
+                     t - int64_t(r0) * TrTileSide, lw, lh, info, rop);
+    } else {
+        dc.StretchDIBits(d.Left, d.Top, int32_t(dw), int32_t(dh), int32_t(l - int64_t(c0) * TrTileSide),
+                         int32_t(t - int64_t(r0) * TrTileSide), int32_t(lw), int32_t(lh), Buffer.data(),
+                         Buffer.size(), info, rop);
+    }
     dc.SetStretchBltMode(oldMode);
     dc.SelectBrush(oldBrush);
+}
+
+namespace {
+
+// Set pixels among the first k (0..7) of a byte, pixel 0 in the high bit.
+struct TLeadingBits {
+    uint8_t N[256][8];
+    TLeadingBits()
+    {
+        for (int v = 0; v < 256; ++v)
+            for (int k = 0; k < 8; ++k) N[v][k] = uint8_t(std::popcount(unsigned(v) >> (8 - k)));
+    }
+};
+
+const TLeadingBits& LeadingBits()
+{
+    static const TLeadingBits table;
+    return table;
+}
+
+} // namespace
+
+void T1BitRaster::DrawHalftone(TDeviceContext& dc, int32_t x, int32_t y, int32_t w, int32_t h, int64_t sx,
+                               int64_t sy, int64_t sw, int64_t sh, const TBitmapInfo& buffer, uint32_t rop)
+{
+    // Only the destination pixels on the device are computed.
+    const int64_t i0 = std::max<int64_t>(0, -int64_t(x)), i1 = std::min<int64_t>(w, int64_t(dc.Width()) - x);
+    const int64_t j0 = std::max<int64_t>(0, -int64_t(y)), j1 = std::min<int64_t>(h, int64_t(dc.Height()) - y);
+    if (i0 >= i1 || j0 >= j1) return;
+    const int64_t bw = buffer.Width, bh = -int64_t(buffer.Height);
+    const size_t rowBytes = size_t(bw / 8);
+    Buffer.resize(Buffer.size() + 8, 0);  // CountBits reads a word at a time
+
+    // Each destination column and row takes the source pixels from its own
+    // start to the next one's: every source pixel counts once.
+    const size_t vw = size_t(i1 - i0), vh = size_t(j1 - j0);
+    Columns.resize(vw + 1);
+    Widths.resize(vw);
+    for (size_t i = 0; i <= vw; ++i) Columns[i] = sx + (int64_t(i0) + int64_t(i)) * sw / w;
+    for (size_t i = 0; i < vw; ++i) Widths[i] = int32_t(Columns[i + 1] - Columns[i]);
+    for (int64_t& c : Columns) c = std::clamp<int64_t>(c, 0, bw);
+    Counts.resize(vw);
+    Pixels.resize(vw * vh);
+
+    const uint32_t c0 = buffer.Colors[0], c1 = buffer.Colors[1];
+    const int32_t r0 = int32_t((c0 >> 16) & 0xFF), g0 = int32_t((c0 >> 8) & 0xFF), b0 = int32_t(c0 & 0xFF);
+    const int32_t dr = int32_t((c1 >> 16) & 0xFF) - r0, dg = int32_t((c1 >> 8) & 0xFF) - g0,
+                  db = int32_t(c1 & 0xFF) - b0;
+    // Per source row: set pixels before each byte, then before each column
+    // start; a column's count is the difference of its two ends.
+    const TLeadingBits& lead = LeadingBits();
+    const size_t firstByte = size_t(Columns[0] >> 3), lastByte = size_t(Columns[vw] >> 3);
+    BytePrefix.resize(lastByte - firstByte + 1);
+    Starts.resize(vw + 1);
+    for (size_t j = 0; j < vh; ++j) {
+        const int64_t ya = sy + (j0 + int64_t(j)) * sh / h, yb = sy + (j0 + int64_t(j) + 1) * sh / h;
+        std::fill(Counts.begin(), Counts.end(), 0u);
+        for (int64_t yy = std::max<int64_t>(ya, 0); yy < std::min<int64_t>(yb, bh); ++yy) {
+            const uint8_t* row = Buffer.data() + size_t(yy) * rowBytes;
+            uint32_t run = 0;
+            for (size_t k = firstByte; k <= lastByte; ++k) {
+                BytePrefix[k - firstByte] = run;
+                run += lead.N[row[k]][7] + (row[k] & 1);
+            }
+            for (size_t i = 0; i <= vw; ++i) {
+                const size_t at = size_t(Columns[i] >> 3);
+                Starts[i] = BytePrefix[at - firstByte] + lead.N[row[at]][Columns[i] & 7];
+            }
+            for (size_t i = 0; i < vw; ++i) Counts[i] += Starts[i + 1] - Starts[i];
+        }
+        // The share of set pixels blends the two colours; pixels outside
+        // the level count as unset.
+        uint32_t* out = Pixels.data() + j * vw;
+        int64_t lastArea = -1;
+        uint32_t scale = 0;  // 2^24 / area
+        for (size_t i = 0; i < vw; ++i) {
+            const int64_t area = int64_t(Widths[i]) * (yb - ya);
+            if (area != lastArea) {
+                lastArea = area;
+                scale = area > 0 ? uint32_t((uint64_t(1) << 24) / uint64_t(area)) : 0;
+            }
+            const int32_t a = int32_t((uint64_t(Counts[i]) * scale + (1u << 15)) >> 16);  // 0..256
+            out[i] = uint32_t(r0 + ((dr * a) >> 8)) << 16 | uint32_t(g0 + ((dg * a) >> 8)) << 8 |
+                     uint32_t(b0 + ((db * a) >> 8));
+        }
+    }
+    TBitmapInfo info;
+    info.Width = int32_t(vw);
+    info.Height = -int32_t(vh);
+    info.BitCount = 32;
+    dc.StretchDIBits(int32_t(x + i0), int32_t(y + j0), int32_t(vw), int32_t(vh), 0, 0, int32_t(vw), int32_t(vh),
+                     Pixels.data(), Pixels.size() * 4, info, rop);
 }
 
 } // namespace tarn

@@ -100,7 +100,19 @@ public:
     void DrawRaster(TDeviceContext& dc, const TRect& destRect, const TRect& sourceRect, uint32_t rop) override;
 
 private:
-    std::vector<uint8_t> Buffer;  // the tiles of the last drawing, reused
+    // Shrinking averages the pixels under each destination pixel, as the
+    // half-tone stretch mode does, straight from the level's bits.
+    void DrawHalftone(TDeviceContext& dc, int32_t x, int32_t y, int32_t w, int32_t h, int64_t sx, int64_t sy,
+                      int64_t sw, int64_t sh, const TBitmapInfo& buffer, uint32_t rop);
+
+    // Scratch of the last drawing, reused by the next.
+    std::vector<uint8_t> Buffer;  // the tiles under the part drawn
+    std::vector<int64_t> Columns;
+    std::vector<int32_t> Widths;
+    std::vector<uint32_t> Counts;
+    std::vector<uint32_t> BytePrefix;
+    std::vector<uint32_t> Starts;
+    std::vector<uint32_t> Pixels;
 };
 
 } // namespace tarn

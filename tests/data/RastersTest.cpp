@@ -404,6 +404,40 @@ TEST(TiledRasterDraw, SourceAndKeepsWhatWhiteCovers)
             ASSERT_EQ(canvas.DC.GetPixel(x, y), pic.Pixel(x, y) ? Rgb(0, 0, 0) : red) << x << ", " << y;
 }
 
+TEST(TiledRasterDraw, ShrinkingAveragesTheCoveredPixels)
+{
+    // Every third column black, and a black block at the top left: 3 x 3
+    // pixels per window pixel give a third black, the block pure black.
+    const auto pattern = [](int32_t x, int32_t y) { return uint32_t(x % 3 == 0 || (x < 60 && y < 30)); };
+    TTempDir dir;
+    WriteFileBytes(dir.File("p.bmp"), MakeBmp(OneBit(300, 300, pattern)));
+    auto raster = TTiledRaster::OpenRaster(dir.File("p.bmp"));
+    ASSERT_TRUE(raster);
+    const TColorRef red = Rgb(255, 0, 0);
+    auto grey = [](TColorRef c, int level) {
+        return std::abs(int(c & 0xFF) - level) <= 1 && std::abs(int((c >> 8) & 0xFF) - level) <= 1 &&
+               std::abs(int((c >> 16) & 0xFF) - level) <= 1;
+    };
+    {
+        TTestCanvas canvas(100, 100);
+        raster->DrawRaster(canvas.DC, {0, 0, 100, 100}, {0, 0, 300, 300}, TGDI_SRCCOPY);
+        for (int32_t y = 0; y < 100; ++y)
+            for (int32_t x = 0; x < 100; ++x) {
+                const bool block = x < 20 && y < 10;
+                ASSERT_TRUE(grey(canvas.DC.GetPixel(x, y), block ? 0 : 170))
+                    << x << ", " << y << ": " << std::hex << canvas.DC.GetPixel(x, y);
+            }
+    }
+    {
+        // AND mode over red, the window's left half off the device.
+        TTestCanvas canvas(100, 100, red);
+        raster->DrawRaster(canvas.DC, {-50, 0, 50, 100}, {0, 0, 300, 300}, TGDI_SRCAND);
+        for (int32_t y = 0; y < 100; y += 3)
+            for (int32_t x = 0; x < 100; x += 3)
+                ASSERT_EQ(canvas.DC.GetPixel(x, y), x < 50 ? Rgb(170, 0, 0) : red) << x << ", " << y;
+    }
+}
+
 TEST(TiledRasterDraw, EmptyRectanglesDrawNothing)
 {
     TTempDir dir;

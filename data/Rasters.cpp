@@ -378,7 +378,7 @@ void T1BitRaster::DrawRaster(TDeviceContext& dc, const TRect& d, const TRect& s,
     const int32_t r0 = int32_t(ct / TrTileSide), r1 = int32_t((cb - 1) / TrTileSide);
     const size_t cols = size_t(c1 - c0 + 1), rows = size_t(r1 - r0 + 1);
     const size_t rowBytes = cols * TrTileRowBytes;
-    Buffer.resize(rowBytes * rows * TrTileSide);
+    Buffer.assign(rowBytes * rows * TrTileSide, 0);
     uint8_t tile[TrTileBytes];
     for (int32_t tr = r0; tr <= r1; ++tr)
         for (int32_t tc = c0; tc <= c1; ++tc) {

@@ -194,6 +194,32 @@ TEST(TiledRaster, RefusesWhatOffsetsCannotHold)
     EXPECT_FALSE(fs::exists(dir.File("huge.tr")));
 }
 
+TEST(TiledRaster, PaletteComesFromWhereTheHeaderSays)
+{
+    // A 108-byte header puts the colour table 68 bytes later than the
+    // 40-byte one; a table of 0 entries is the full table of two.
+    TTempDir dir;
+    for (uint32_t used : {0u, 2u}) {
+        TTestBmp pic = OneBit(600, 300, AsymmetricBit);
+        pic.HeaderSize = 108;
+        pic.ColorsUsedField = used;
+        pic.Palette = {0x11AA22, 0x3300CC};
+        WriteFileBytes(dir.File("v4.bmp"), MakeBmp(pic));
+        auto raster = TTiledRaster::OpenRaster(dir.File("v4.bmp"));
+        ASSERT_TRUE(raster);
+        EXPECT_EQ(raster->Palette(), pic.Palette);
+        EXPECT_TRUE(SameBytes(ReadFileBytes(dir.File("v4.tr")).substr(334, 12),
+                              Bytes({2, 0, 0, 0, 0x22, 0xAA, 0x11, 0, 0xCC, 0x00, 0x33, 0})));
+        TTestCanvas canvas(20, 20);
+        raster->DrawRaster(canvas.DC, {0, 0, 20, 20}, {100, 50, 120, 70}, TGDI_SRCCOPY);
+        for (int32_t y = 0; y < 20; ++y)
+            for (int32_t x = 0; x < 20; ++x)
+                ASSERT_EQ(canvas.DC.GetPixel(x, y),
+                          AsymmetricBit(100 + x, 50 + y) ? Rgb(0x33, 0x00, 0xCC) : Rgb(0x11, 0xAA, 0x22));
+        fs::remove(dir.File("v4.tr"));
+    }
+}
+
 TEST(TiledRaster, RowOrderDoesNotMatter)
 {
     TTempDir dir;

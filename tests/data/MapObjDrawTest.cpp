@@ -11,13 +11,29 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 
 using namespace tarn;
 using namespace tarn::test;
+
+// Counts every allocation of the test program, so a test can show that a
+// steady drawing allocates nothing.
+namespace {
+long Allocations = 0;
+}
+void* operator new(std::size_t n)
+{
+    ++Allocations;
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -732,4 +748,53 @@ TEST(ObjectDrawing, ObjectsDrawnByTheirOwnerOnlyTellTheModel)
     sign.Draw(p.C);
     EXPECT_EQ(hook.Calls, 3);
     EXPECT_EQ(p.Count(White), Side * Side);
+}
+
+TEST(ObjectDrawing, SteadyDrawingAllocatesNothing)
+{
+    // The objects' own work only: a context that draws nothing (what the
+    // painter does inside the drawing layer is that layer's business).
+    TPicture p;
+    TDeviceContext quiet;
+    p.C.DC = &quiet;
+    TLogFont font = DejaVu(-14);
+    p.C.TextFont = &font;
+    p.C.DrawOptions[DrawOptionVertexMarks] = 1;
+    p.C.DrawOptions[DrawOptionArrows] = 1;
+    std::vector<std::unique_ptr<TBaseObject>> layer;
+    for (int i = 0; i < 50; ++i) {
+        auto line = Line<TPolyLine>({{i, 10}, {i + 30, 40}, {i + 5, 90}});
+        auto area = Line<TPolygon>({{i, 20}, {i + 40, 25}, {i + 20, 70}});
+        auto styled = Line<TPolygonEx>({{i, 20}, {i + 40, 25}, {i + 20, 70}});
+        styled->FillStyle = TGDI_HS_CROSS;
+        styled->OutlinePen = 2;
+        auto sign = std::make_unique<TSign>();
+        sign->X = i;
+        sign->Y = 50;
+        auto text = std::make_unique<TText>();
+        text->Text = "Label";
+        text->X = i;
+        text->Y = 30;
+        text->Angle = (i % 3) * 450;
+        layer.push_back(std::move(line));
+        layer.push_back(std::move(area));
+        layer.push_back(std::move(styled));
+        layer.push_back(std::move(sign));
+        layer.push_back(std::move(text));
+    }
+    auto pass = [&](bool own) {
+        p.C.OwnAttributes = own;
+        p.C.LayerProc = nullptr;
+        for (auto& o : layer) {
+            p.C.LayerProc = dynamic_cast<TSign*>(o.get()) ? DefaultSignProc : nullptr;
+            p.C.SymbolSize = 8;
+            o->Draw(p.C);
+        }
+    };
+    pass(false);
+    pass(true);  // the first passes make the pens, brushes and fonts
+    const long before = Allocations;
+    pass(false);
+    pass(true);
+    EXPECT_EQ(Allocations - before, 0);
 }

@@ -343,7 +343,8 @@ TEST(ObjectDrawing, HugePolygonAroundTheViewFillsItAndOneOutsideDrawsNothing)
         ring.Points.push_back({int32_t(50 + 1e9 * std::cos(a)), int32_t(50 + 1e9 * std::sin(a))});
     }
     TPicture r;
-    r.C.LayerPen = TPen::Create(TGDI_PS_SOLID, 0, Red);
+    TGdiRef<TPen> red = TPen::Create(TGDI_PS_SOLID, 0, Red);
+    r.C.LayerPen = red;
     ring.Draw(r.C);
     EXPECT_EQ(r.Count(Yellow), Side * Side) << Saved(r, "ring-polygon");
 }

@@ -4,7 +4,6 @@
 #include "platform/SafeFile.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -443,7 +442,7 @@ void T1BitRaster::DrawHalftone(TDeviceContext& dc, int32_t x, int32_t y, int32_t
     if (i0 >= i1 || j0 >= j1) return;
     const int64_t bw = buffer.Width, bh = -int64_t(buffer.Height);
     const size_t rowBytes = size_t(bw / 8);
-    Buffer.resize(Buffer.size() + 8, 0);  // CountBits reads a word at a time
+    Buffer.push_back(0);  // a column ending at the right edge reads one byte past its row
 
     // Each destination column and row takes the source pixels from its own
     // start to the next one's: every source pixel counts once.

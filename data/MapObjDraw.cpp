@@ -122,6 +122,8 @@ int32_t Sat32(int64_t v)
     return static_cast<int32_t>(v);
 }
 
+bool Mappable(const TDrawContext& c) { return std::isfinite(c.Scale) && c.Scale > 0; }
+
 void ToScreen(const TDrawContext& c, TPoint* points, std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i) WorldToScreen(c, points[i].X, points[i].Y, points[i].X, points[i].Y);

@@ -39,6 +39,8 @@ TFont* CachedFont(const TLogFont& font);
 inline TColorRef Colour(int32_t c) { return static_cast<TColorRef>(c); }
 int32_t Sat32(int64_t v);
 
+// Whether the context's scale can place anything: without one nothing is drawn.
+bool Mappable(const TDrawContext& c);
 // World points to device pixels, in place.
 void ToScreen(const TDrawContext& c, TPoint* points, std::size_t count);
 // rnd(value x SizeScale / divisor): widths, heights and sizes in pixels.

@@ -163,6 +163,7 @@ void TPolyLine::AddPoint(const TPoint& p, bool atStart)
 
 bool TPolyLine::ToDevice(const TDrawContext& c, std::vector<TPoint>& dev, bool clip) const
 {
+    if (!Mappable(c)) return false;
     if (clip) ClipForDrawing(c, Points.data(), Count(), dev);
     else dev.assign(Points.begin(), Points.end());
     ToScreen(c, dev.data(), dev.size());

@@ -266,6 +266,7 @@ void TTextEx::WriteFilerFields(TWriter& w) const
 
 void TTextEx::Draw(const TDrawContext& c) const
 {
+    if (!Mappable(c)) return;
     if (Flags() & ObjFlagOwnerDraw) {
         DrawByOwner(c, nullptr);
         return;
@@ -367,6 +368,7 @@ void TSignEx::WriteFilerFields(TWriter& w) const
 
 void TSignEx::Draw(const TDrawContext& c) const
 {
+    if (!Mappable(c)) return;
     if (Flags() & ObjFlagOwnerDraw) {
         DrawByOwner(c, nullptr);
         return;

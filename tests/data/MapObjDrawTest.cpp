@@ -789,3 +789,36 @@ TEST(ObjectDrawing, SteadyDrawingAllocatesNothing)
     pass(true);
     EXPECT_EQ(Allocations - before, 0);
 }
+
+TEST(ObjectDrawing, NothingIsDrawnWithoutAUsableScale)
+{
+    TLogFont font = DejaVu(-20);
+    TOwnerHook hook;
+    std::vector<std::unique_ptr<TBaseObject>> objects;
+    objects.push_back(Line<TPolyLine>({{10, 10}, {90, 90}}));
+    objects.push_back(Line<TPolygon>({{10, 10}, {90, 10}, {50, 90}}));
+    objects.push_back(Line<TPolyLineEx>({{10, 10}, {90, 90}}));
+    objects.push_back(Line<TPolygonEx>({{10, 10}, {90, 10}, {50, 90}}));
+    for (TText* t : {new TText, static_cast<TText*>(new TTextEx)}) {
+        t->Text = "Text";
+        objects.emplace_back(t);
+    }
+    objects.push_back(std::make_unique<TSign>());
+    objects.push_back(std::make_unique<TSignEx>());
+    for (double scale : {0.0, -1.0, std::nan("")}) {
+        TPicture p;
+        p.C.Scale = scale;
+        p.C.TextFont = &font;
+        p.C.LayerProc = DefaultSignProc;
+        p.C.SymbolSize = 20;
+        p.C.Model = &hook;
+        for (auto& o : objects) {
+            o->SetFlags(0);
+            o->Draw(p.C);
+            o->SetFlags(ObjFlagOwnerDraw);
+            o->Draw(p.C);
+        }
+        EXPECT_EQ(p.Count(White), Side * Side) << scale;
+    }
+    EXPECT_EQ(hook.Calls, 0);
+}

@@ -298,10 +298,13 @@ bool TTextEx::HitTest(const TDrawContext& c, int32_t x, int32_t y, int32_t& inde
 {
     if (!c.TextDC) return false;
     if (!c.TextFont) return TText::HitTest(c, x, y, index);
+    // The view estimate reads the same height as the measuring.
     TLogFont font = *c.TextFont;
     font.Height = ScaledPixels(Size, c.SizeScale, 10);
+    TDrawContext own = c;
+    own.TextFont = &font;
     TFontScope scope(*c.TextDC, CachedFont(font));
-    return TText::HitTest(c, x, y, index);
+    return TText::HitTest(own, x, y, index);
 }
 
 // ---------------------------------------------------------------- TSignEx

@@ -1,4 +1,5 @@
 #include "Registration.h"
+#include "MapObj.h"
 #include "Project.h"
 #include "ProjectLinks.h"
 #include "_Common.h"
@@ -9,6 +10,13 @@
 namespace tarn {
 
 namespace {
+
+// A map object: read and written only in the map sheet (".map") form.
+template <class T>
+void RegisterMapCode(uint16_t code)
+{
+    RegisterTypeCode(code, typeid(T), FilerFns<T>(), TFilerFormFns{});
+}
 
 // A class read and written only in the project (".prj") form.
 template <class T>
@@ -24,6 +32,16 @@ void RegisterMapEngineClasses()
     static std::once_flag once;
     std::call_once(once, [] {
         // Stream class ids are written into ".mts" files and must never change.
+        RegisterItemClass<TPolyLine>(100);
+        RegisterItemClass<TPolyLineEx>(101);
+        RegisterItemClass<TPolygon>(102);
+        RegisterItemClass<TPolygonEx>(103);
+        RegisterItemClass<TText>(104);
+        RegisterItemClass<TTextEx>(105);
+        RegisterItemClass<TSign>(106);
+        RegisterItemClass<TSignEx>(107);
+        // 108 TBmp: with the pictures.
+        RegisterItemClass<TExactPoint>(109);
         // 110 TMap, 111 TLayer, 112 TGapLayer: with the maps.
         RegisterItemClass<TProject>(113);
         // 114 TLevel: with the maps.
@@ -44,6 +62,19 @@ void RegisterMapEngineClasses()
         RegisterItemClass<TLayerID>(129);
         RegisterCollectionClasses(); // 130
         RegisterItemClass<TMapHeaderBlock>(131);
+
+        // Type codes of the map sheet form, in code order.
+        RegisterMapCode<TPolyLine>(1001);
+        RegisterMapCode<TPolyLineEx>(1004);
+        RegisterMapCode<TPolygon>(1005);
+        RegisterMapCode<TText>(1007);
+        RegisterMapCode<TSign>(1008);
+        // 1009 TLayer, 1010 TGapLayer: with the layers.
+        // 1011 TBmp: with the pictures.
+        RegisterMapCode<TExactPoint>(1012);
+        RegisterMapCode<TSignEx>(1020);
+        RegisterMapCode<TPolygonEx>(1022);
+        RegisterMapCode<TTextEx>(1023);
 
         // Type codes of the project form, in code order.
         RegisterProjectCode<TProject>(1200);

@@ -1,4 +1,5 @@
 #include "Registration.h"
+#include "Layers.h"
 #include "MapObj.h"
 #include "Project.h"
 #include "ProjectLinks.h"
@@ -42,11 +43,13 @@ void RegisterMapEngineClasses()
         RegisterItemClass<TSignEx>(107);
         // 108 TBmp: with the pictures.
         RegisterItemClass<TExactPoint>(109);
-        // 110 TMap, 111 TLayer, 112 TGapLayer: with the maps.
+        RegisterItemClass<TMap>(110);
+        RegisterItemClass<TLayer>(111);
+        RegisterItemClass<TGapLayer>(112);
         RegisterItemClass<TProject>(113);
-        // 114 TLevel: with the maps.
+        RegisterItemClass<TLevel>(114);
         RegisterItemClass<TSheet>(115);
-        // 116 TInfoLayer: with the layers.
+        RegisterItemClass<TInfoLayer>(116);
         RegisterItemClass<TComplObject>(117);
         RegisterItemClass<TComplItem>(118);
         RegisterItemClass<TClientInfo>(119);
@@ -69,7 +72,8 @@ void RegisterMapEngineClasses()
         RegisterMapCode<TPolygon>(1005);
         RegisterMapCode<TText>(1007);
         RegisterMapCode<TSign>(1008);
-        // 1009 TLayer, 1010 TGapLayer: with the layers.
+        RegisterTypeCode(1009, typeid(TLayer), Map16FilerFns<TLayer>(), FilerFns<TLayer>());
+        RegisterTypeCode(1010, typeid(TGapLayer), Map16FilerFns<TGapLayer>(), FilerFns<TGapLayer>());
         // 1011 TBmp: with the pictures.
         RegisterMapCode<TExactPoint>(1012);
         RegisterMapCode<TSignEx>(1020);
@@ -78,9 +82,9 @@ void RegisterMapEngineClasses()
 
         // Type codes of the project form, in code order.
         RegisterProjectCode<TProject>(1200);
-        // 1201 TLevel: with the maps.
+        RegisterProjectCode<TLevel>(1201);
         RegisterProjectCode<TSheet>(1202);
-        // 1203 TInfoLayer: with the layers.
+        RegisterProjectCode<TInfoLayer>(1203);
         RegisterProjectCode<TComplObject>(1204);
         RegisterProjectCode<TComplItem>(1205);
         RegisterProjectCode<TClientInfo>(1206);

@@ -1,5 +1,6 @@
 #include "Utils.h"
 
+#include <bit>
 #include <cfenv>
 #include <cmath>
 #include <cstring>
@@ -17,10 +18,20 @@ int64_t RoundEven(long double v)
 int32_t RoundEvenSat(long double v)
 {
     if (std::isnan(v)) return 0;
-    long double r = std::nearbyintl(v);
-    if (r >= static_cast<long double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
-    if (r <= static_cast<long double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(r);
+    if (v >= static_cast<long double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (v <= static_cast<long double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    if constexpr (std::numeric_limits<long double>::digits == 64 && std::endian::native == std::endian::little) {
+        // Every coordinate conversion comes here. Adding 1.5 x 2^63 rounds by
+        // the current mode (to nearest, halves to even) as nearbyintl does;
+        // the sum's 64-bit significand, stored first, is then 0xC000... + v.
+        // No library call and no switch of the x87 rounding mode.
+        const long double sum = v + 0x1.8p63L;
+        uint64_t significand;
+        std::memcpy(&significand, &sum, sizeof significand);
+        return static_cast<int32_t>(static_cast<int64_t>(significand - 0xC000000000000000ull));
+    } else {
+        return static_cast<int32_t>(std::nearbyintl(v));
+    }
 }
 
 namespace {

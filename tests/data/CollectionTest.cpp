@@ -94,14 +94,14 @@ TEST_F(Collections, BothFormsRoundTrip)
 
 TEST_F(Collections, UnknownTypeCodeIsAFormatErrorNamingCodeAndOffset)
 {
-    // 1001 is not registered here at all; the project-only code is unknown to the map form.
-    std::string b = Bytes({0x02, 0x00, 0x02, 0x00, 0x10, 0x00, 0x61, 0xEA, 0x02, 0x00, 0xE9, 0x03});
+    // 1002 is no class's code; the project-only code is unknown to the map form.
+    std::string b = Bytes({0x02, 0x00, 0x02, 0x00, 0x10, 0x00, 0x61, 0xEA, 0x02, 0x00, 0xEA, 0x03});
     try {
         Read16(b);
         FAIL();
     } catch (const EFormatError& e) {
         EXPECT_NE(std::string(e.what()).find("offset 0xA"), std::string::npos) << e.what();
-        EXPECT_NE(std::string(e.what()).find("unknown type code 1001"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("unknown type code 1002"), std::string::npos) << e.what();
     }
     std::string projectOnly = Bytes({0x01, 0x00, 0x01, 0x00, 0x10, 0x00, 0x62, 0xEA, 0x02, 0x00});
     EXPECT_THROW(Read16(projectOnly), EFormatError);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -150,4 +151,28 @@ TEST(Utilities, FreeAndNilVarReportsWhetherItFreed)
     EXPECT_EQ(p, nullptr);
     EXPECT_FALSE(FreeAndNilVar(p));
     EXPECT_EQ(GetCurrentDirSlash().back(), '/');
+}
+
+TEST(Geometry, RoundEvenSatHalvesToEvenAndSaturates)
+{
+    struct Case {
+        long double In;
+        int32_t Out;
+    } cases[] = {{0.5L, 0},          {1.5L, 2},          {2.5L, 2},           {-0.5L, 0},
+                 {-1.5L, -2},        {-2.5L, -2},        {2.4999999L, 2},     {-7.2L, -7},
+                 {2147483646.5L, 2147483646}, {2147483647.4L, 2147483647}, {3e12L, 2147483647},
+                 {-2147483648.6L, -2147483647 - 1}, {-1e300L, -2147483647 - 1}};
+    for (const Case& c : cases) EXPECT_EQ(RoundEvenSat(c.In), c.Out) << double(c.In);
+    EXPECT_EQ(RoundEvenSat(std::numeric_limits<long double>::quiet_NaN()), 0);
+    // The same as the library's rounding everywhere in range.
+    uint64_t s = 88172645463325252ull;
+    for (int i = 0; i < 100000; ++i) {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        const long double v = (static_cast<long double>(int64_t(s % 8000000000ull)) - 4e9L) / 4;
+        ASSERT_EQ(RoundEvenSat(v), static_cast<int32_t>(std::clamp<long double>(std::nearbyintl(v), -2147483648.0L,
+                                                                                 2147483647.0L)))
+            << double(v);
+    }
 }

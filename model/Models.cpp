@@ -4,6 +4,7 @@
 #include "data/LayerDraw.h"
 #include "data/LayerWalk.h"
 #include "data/MapObj.h"
+#include "data/Registration.h"
 #include "data/Utils.h"
 
 #include <algorithm>
@@ -69,6 +70,7 @@ TModel::TModel()
       Compounds(std::make_unique<TCollection>()), CollectionB(std::make_unique<TCollection>()),
       Header(std::make_unique<TMapHeaderBlock>()), UIServices(std::make_shared<TModelUI>())
 {
+    RegisterMapEngineClasses();
 }
 
 TModel::~TModel()

@@ -75,6 +75,7 @@ void WriteBlock(TFlatFile& flat, int32_t handle, const TMemoryStream& ms)
 {
     const std::string& b = ms.Bytes();
     if (b.size() > size_t(INT32_MAX) - 1) throw EWriteError("block " + std::to_string(handle) + " is too large");
+    if (!flat.ObjectExists(handle)) flat.NewObject(handle);
     flat.WriteObject(handle, b.data(), static_cast<int32_t>(b.size()));
 }
 
@@ -667,7 +668,7 @@ void TModel::WriteMapProject(const std::string& fileName, TSaveBatch& batch)
     WriteSheets(batch, true, fileName);
 }
 
-void TModel::WriteSheets(TSaveBatch& batch, bool forMapProject, const std::string& projectFile)
+void TModel::WriteSheets(TSaveBatch& batch, bool /*forMapProject*/, const std::string& projectFile)
 {
     TView* source = SheetSourceView();
     // Without a view no sheet's objects are in memory: writing would empty the sheets.
@@ -695,7 +696,7 @@ void TModel::WriteSheets(TSaveBatch& batch, bool forMapProject, const std::strin
                 CopySheetObjects(*source->Map, *copy, sheet.FileID);
                 std::unique_ptr<TMap> second = CopyMapWithObjects(*copy);
                 ClearAllLayers(*copy);
-                if (forMapProject) BuildRasterLayers(1, *source->Map, *second);
+                // Raster layers stay layers: the sheet form keeps no picture list.
                 std::string path = ResolveSheetPath(dir, sheet.Name);
                 if (LowerExtension(path) == ".map")
                     UnscaleLayerStyles(*second, ScaleLayerValues | ScaleObjectValues, FileContext.ProjectScale);

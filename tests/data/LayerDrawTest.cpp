@@ -137,6 +137,8 @@ struct TSeen {
     int32_t DcBkMode = 0;
     TPen* DcPen = nullptr;
     TBrush* DcBrush = nullptr;
+    int32_t FillHatch = -1;  // the pass's tools are freed after it: what they were
+    TColorRef DcBrushColour = 0;
 };
 std::vector<TSeen> Seen;
 
@@ -161,7 +163,9 @@ public:
             s.DcBkMode = c.DC->GetBkMode();
             s.DcPen = c.DC->Pen();
             s.DcBrush = c.DC->Brush();
+            if (s.DcBrush) s.DcBrushColour = s.DcBrush->Color();
         }
+        if (c.FillBrush) s.FillHatch = c.FillBrush->Hatch();
         Seen.push_back(s);
     }
     bool HitTest(const TDrawContext&, int32_t x, int32_t y, int32_t&) const override
@@ -558,7 +562,7 @@ TEST_F(LayerDrawing, EachPassGetsItsToolsAndSelectPen)
                 EXPECT_EQ(Seen[0].DcPen, s.LayerPen) << "outline pen selected";
             }
             if (c.Kind == 1 && c.Style1 == 2) {
-                EXPECT_EQ(s.FillBrush->Hatch(), 2);
+                EXPECT_EQ(Seen[0].FillHatch, 2);
             }
             if (c.Kind == 13) {
                 EXPECT_EQ(s.LayerColour, 0);
@@ -602,7 +606,7 @@ TEST_F(LayerDrawing, TextPassAndTheDeviceContextLeftAsFound)
     EXPECT_EQ(t.C.TextDC, &dc);
     EXPECT_EQ(t.DcTextColour, Red);
     EXPECT_EQ(t.DcAlign, uint32_t(TGDI_TA_BASELINE));
-    EXPECT_EQ(t.DcBrush->Color(), Magenta) << "a brush in the select colour";
+    EXPECT_EQ(t.DcBrushColour, Magenta) << "a brush in the select colour";
     // The next layer finds the device context as it was before the text layer.
     const TSeen& s = Seen[1];
     EXPECT_EQ(s.DcTextColour, Green);

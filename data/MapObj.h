@@ -189,6 +189,9 @@ protected:
     void WriteFilerFields(TWriter& writer) const override;
     // The segments 0..Count()-2 against the tolerance square around (x, y).
     bool HitPath(int32_t x, int32_t y, int32_t& index) const;
+    // The points in device pixels, cut to the view first for areas. An
+    // object drawn by its owner is handed over here, and false answered.
+    bool ToDevice(const TDrawContext& context, std::vector<TPoint>& dev, bool clip) const;
 };
 
 // A closed, filled ring: the closing side runs from the last point back to

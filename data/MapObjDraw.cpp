@@ -1,4 +1,5 @@
 #include "data/MapObjDraw.h"
+#include "data/LoadDLL.h"
 #include "data/MapObj.h"
 #include "data/Utils.h"
 
@@ -121,6 +122,8 @@ int32_t Sat32(int64_t v)
     return static_cast<int32_t>(v);
 }
 
+bool Mappable(const TDrawContext& c) { return std::isfinite(c.Scale) && c.Scale > 0; }
+
 void ToScreen(const TDrawContext& c, TPoint* points, std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i) WorldToScreen(c, points[i].X, points[i].Y, points[i].X, points[i].Y);
@@ -129,6 +132,31 @@ void ToScreen(const TDrawContext& c, TPoint* points, std::size_t count)
 int32_t ScaledPixels(int64_t value, double sizeScale, int32_t divisor)
 {
     return RoundEvenSat(static_cast<long double>(value) * sizeScale / divisor);
+}
+
+void LayerLine(const TDrawContext& c, TPoint* points, int32_t count, int32_t colour, bool selected, TPen* pen)
+{
+    if (c.LayerProc) {
+        TLineParams rec;
+        FillLineParams(rec, c.DC, points, count, c.SymbolSize, c.LinePixelWidth, colour, selected);
+        c.LayerProc(1, &rec);
+        return;
+    }
+    TPenScope scope(*c.DC, pen);
+    c.DC->Polyline(points, count);
+}
+
+void LayerFill(const TDrawContext& c, TPoint* points, int32_t count, bool selected, TPen* pen, TBrush* brush)
+{
+    if (c.LayerProc) {
+        TFillParams rec;
+        FillFillParams(rec, c.DC, points, count, 1, c.SelectColour, selected);
+        c.LayerProc(1, &rec);
+        return;
+    }
+    TPenScope penScope(*c.DC, pen);
+    TBrushScope brushScope(*c.DC, brush);
+    c.DC->Polygon(points, count);
 }
 
 void Cross(TDeviceContext& dc, int32_t x, int32_t y, int32_t m)

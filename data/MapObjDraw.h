@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tarn::objdraw {
@@ -38,47 +39,40 @@ TFont* CachedFont(const TLogFont& font);
 inline TColorRef Colour(int32_t c) { return static_cast<TColorRef>(c); }
 int32_t Sat32(int64_t v);
 
+// Whether the context's scale can place anything: without one nothing is drawn.
+bool Mappable(const TDrawContext& c);
 // World points to device pixels, in place.
 void ToScreen(const TDrawContext& c, TPoint* points, std::size_t count);
 // rnd(value x SizeScale / divisor): widths, heights and sizes in pixels.
 int32_t ScaledPixels(int64_t value, double sizeScale, int32_t divisor);
 
-// Selects a pen (or brush, or font) for a scope and puts the previous one back.
-class TPenScope {
+// Selects a pen, brush or font for a scope and puts the previous one back.
+template <class T>
+class TSelectScope {
 public:
-    TPenScope(TDeviceContext& dc, TPen* pen) : Dc(dc), Old(dc.SelectPen(pen)) {}
-    ~TPenScope() { Dc.SelectPen(Old); }
-    TPenScope(const TPenScope&) = delete;
-    TPenScope& operator=(const TPenScope&) = delete;
+    TSelectScope(TDeviceContext& dc, T* object) : Dc(dc), Old(Select(dc, object)) {}
+    ~TSelectScope() { Select(Dc, Old.get()); }
+    TSelectScope(const TSelectScope&) = delete;
+    TSelectScope& operator=(const TSelectScope&) = delete;
 
 private:
+    static TGdiRef<T> Select(TDeviceContext& dc, T* object)
+    {
+        if constexpr (std::is_same_v<T, TPen>) return dc.SelectPen(object);
+        else if constexpr (std::is_same_v<T, TBrush>) return dc.SelectBrush(object);
+        else return dc.SelectFont(object);
+    }
     TDeviceContext& Dc;
-    TGdiRef<TPen> Old;
+    TGdiRef<T> Old;
 };
+using TPenScope = TSelectScope<TPen>;
+using TBrushScope = TSelectScope<TBrush>;
+using TFontScope = TSelectScope<TFont>;
 
-class TBrushScope {
-public:
-    TBrushScope(TDeviceContext& dc, TBrush* brush) : Dc(dc), Old(dc.SelectBrush(brush)) {}
-    ~TBrushScope() { Dc.SelectBrush(Old); }
-    TBrushScope(const TBrushScope&) = delete;
-    TBrushScope& operator=(const TBrushScope&) = delete;
-
-private:
-    TDeviceContext& Dc;
-    TGdiRef<TBrush> Old;
-};
-
-class TFontScope {
-public:
-    TFontScope(TDeviceContext& dc, TFont* font) : Dc(dc), Old(dc.SelectFont(font)) {}
-    ~TFontScope() { Dc.SelectFont(Old); }
-    TFontScope(const TFontScope&) = delete;
-    TFontScope& operator=(const TFontScope&) = delete;
-
-private:
-    TDeviceContext& Dc;
-    TGdiRef<TFont> Old;
-};
+// Layer style: the layer's library procedure with a line (or fill) record,
+// else one polyline (or polygon) with the pen (and brush) given.
+void LayerLine(const TDrawContext& c, TPoint* points, int32_t count, int32_t colour, bool selected, TPen* pen);
+void LayerFill(const TDrawContext& c, TPoint* points, int32_t count, bool selected, TPen* pen, TBrush* brush);
 
 // Marks: an oblique cross and a diamond of half size m.
 void Cross(TDeviceContext& dc, int32_t x, int32_t y, int32_t m);

@@ -1,7 +1,6 @@
 // Polylines and polygons.
 #include "data/Bools.h"
 #include "data/Errors.h"
-#include "data/LoadDLL.h"
 #include "data/MapObj.h"
 #include "data/MapObjDraw.h"
 #include "data/Utils.h"
@@ -162,37 +161,34 @@ void TPolyLine::AddPoint(const TPoint& p, bool atStart)
     Points.insert(atStart ? Points.begin() : Points.end(), p);
 }
 
+bool TPolyLine::ToDevice(const TDrawContext& c, std::vector<TPoint>& dev, bool clip) const
+{
+    if (!Mappable(c)) return false;
+    if (clip) ClipForDrawing(c, Points.data(), Count(), dev);
+    else dev.assign(Points.begin(), Points.end());
+    ToScreen(c, dev.data(), dev.size());
+    if (!(Flags() & ObjFlagOwnerDraw)) return c.DC != nullptr;
+    const TOwnerDrawRec rec{&c, dev.data(), static_cast<int32_t>(dev.size()), this};
+    DrawByOwner(c, &rec);
+    return false;
+}
+
 void TPolyLine::Draw(const TDrawContext& c) const
 {
     TPointScratch scratch;
     std::vector<TPoint>& dev = scratch.Points();
-    dev.assign(Points.begin(), Points.end());
-    ToScreen(c, dev.data(), dev.size());
-    TPoint anchor;
-    WorldToScreen(c, X, Y, anchor.X, anchor.Y);
-
-    if (Flags() & ObjFlagOwnerDraw) {
-        const TOwnerDrawRec rec{&c, dev.data(), Count(), this};
-        DrawByOwner(c, &rec);
-        return;
-    }
-    if (!c.DC) return;
-    TDeviceContext& dc = *c.DC;
-    if (c.LayerProc) {
-        TLineParams rec;
-        FillLineParams(rec, c.DC, dev.data(), Count(), c.SymbolSize, c.LinePixelWidth,
-                       Selected() ? c.SelectColour : c.LayerColour, Selected());
-        c.LayerProc(1, &rec);
-    } else {
-        TPenScope pen(dc, Selected() ? c.SelectPen : c.LayerPen);
-        dc.Polyline(dev.data(), Count());
-    }
-    if (c.DrawOptions[DrawOptionArrows] && Count() >= 2) Arrows(c, dev.data(), Count());
+    if (!ToDevice(c, dev, false)) return;
+    const int32_t n = Count();
+    LayerLine(c, dev.data(), n, Selected() ? c.SelectColour : c.LayerColour, Selected(),
+              Selected() ? c.SelectPen : c.LayerPen);
+    if (c.DrawOptions[DrawOptionArrows] && n >= 2) Arrows(c, dev.data(), n);
     if (c.DrawOptions[DrawOptionLineAnchors]) {
+        TPoint anchor;
+        WorldToScreen(c, X, Y, anchor.X, anchor.Y);
         TMarkScope scope(c);
-        Cross(dc, anchor.X, anchor.Y, Max(MarkerSize, 2));
+        Cross(*c.DC, anchor.X, anchor.Y, Max(MarkerSize, 2));
     }
-    if (!dev.empty() && c.DrawOptions[DrawOptionVertexMarks]) VertexMarks(c, dev.data(), Count(), true);
+    if (n > 0 && c.DrawOptions[DrawOptionVertexMarks]) VertexMarks(c, dev.data(), n, true);
 }
 
 bool TPolyLine::InView(const TDrawContext& c)
@@ -259,30 +255,14 @@ void TPolygon::Draw(const TDrawContext& c) const
 {
     TPointScratch scratch;
     std::vector<TPoint>& dev = scratch.Points();
-    ClipForDrawing(c, Points.data(), Count(), dev);
-    ToScreen(c, dev.data(), dev.size());
+    if (!ToDevice(c, dev, true)) return;
     const int32_t n = static_cast<int32_t>(dev.size());
-
-    if (Flags() & ObjFlagOwnerDraw) {
-        const TOwnerDrawRec rec{&c, dev.data(), n, this};
-        DrawByOwner(c, &rec);
-        return;
-    }
-    if (!c.DC) return;
-    TDeviceContext& dc = *c.DC;
-    if (c.LayerProc) {
-        TFillParams rec;
-        FillFillParams(rec, c.DC, dev.data(), n, 1, c.SelectColour, Selected());
-        c.LayerProc(1, &rec);
-    } else {
-        TPenScope pen(dc, Selected() ? c.SelectPen : c.LayerPen);
-        TBrushScope brush(dc, Selected() ? c.SelectBrush : c.FillBrush);
-        dc.Polygon(dev.data(), n);
-    }
+    LayerFill(c, dev.data(), n, Selected(), Selected() ? c.SelectPen : c.LayerPen,
+              Selected() ? c.SelectBrush : c.FillBrush);
     if (c.DrawOptions[DrawOptionVertexMarks] && n > 0) {
         TMarkScope scope(c);
         const int32_t m = Max(MarkerSize, 2);
-        for (const TPoint& p : dev) Cross(dc, p.X, p.Y, m);
+        for (const TPoint& p : dev) Cross(*c.DC, p.X, p.Y, m);
     }
 }
 

@@ -55,6 +55,7 @@ void TSign::DrawSign(const TDrawContext& c, TSymbolProc proc, int32_t size, int3
 
 void TSign::Draw(const TDrawContext& c) const
 {
+    if (!Mappable(c)) return;
     if (Flags() & ObjFlagOwnerDraw) {
         DrawByOwner(c, nullptr);
         return;

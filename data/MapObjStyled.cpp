@@ -1,6 +1,5 @@
 // Styled objects: polylines, polygons, texts and signs with their own
 // drawing attributes.
-#include "data/Bools.h"
 #include "data/Errors.h"
 #include "data/LoadDLL.h"
 #include "data/MapObj.h"
@@ -121,26 +120,11 @@ void TPolyLineEx::Draw(const TDrawContext& c) const
 {
     TPointScratch scratch;
     std::vector<TPoint>& dev = scratch.Points();
-    dev.assign(Points.begin(), Points.end());
-    ToScreen(c, dev.data(), dev.size());
+    if (!ToDevice(c, dev, false)) return;
     const int32_t n = Count();
-    if (Flags() & ObjFlagOwnerDraw) {
-        const TOwnerDrawRec rec{&c, dev.data(), n, this};
-        DrawByOwner(c, &rec);
-        return;
-    }
-    if (!c.DC) return;
-    TDeviceContext& dc = *c.DC;
     const int32_t pixelWidth = ScaledPixels(Width, c.SizeScale, 10);
     if (!OwnAttributes(c)) {
-        if (c.LayerProc) {
-            TLineParams rec;
-            FillLineParams(rec, c.DC, dev.data(), n, c.SymbolSize, c.LinePixelWidth, c.SelectColour, Selected());
-            c.LayerProc(1, &rec);
-        } else {
-            TPenScope pen(dc, Selected() ? c.SelectPen : c.LayerPen);
-            dc.Polyline(dev.data(), n);
-        }
+        LayerLine(c, dev.data(), n, c.SelectColour, Selected(), Selected() ? c.SelectPen : c.LayerPen);
     } else if (PenStyle > 100) {
         TSymbolProc proc = c.LibraryLoaded ? GetLineProc(c.Library, PenStyle - 100) : nullptr;
         if (!proc) proc = DefaultLineProc;
@@ -148,8 +132,8 @@ void TPolyLineEx::Draw(const TDrawContext& c) const
         FillLineParams(rec, c.DC, dev.data(), n, 10, pixelWidth, c.SelectColour, Selected());
         proc(1, &rec);
     } else {
-        TPenScope pen(dc, CachedPen(PenStyle, pixelWidth, Selected() ? Colour(c.SelectColour) : Color));
-        dc.Polyline(dev.data(), n);
+        TPenScope pen(*c.DC, CachedPen(PenStyle, pixelWidth, Selected() ? Colour(c.SelectColour) : Color));
+        c.DC->Polyline(dev.data(), n);
     }
     if (c.DrawOptions[DrawOptionArrows] && n >= 2) Arrows(c, dev.data(), n);
     DrawLabelAt(c, Flags(), Label, X, Y);
@@ -216,26 +200,10 @@ void TPolygonEx::Draw(const TDrawContext& c) const
 {
     TPointScratch scratch;
     std::vector<TPoint>& dev = scratch.Points();
-    ClipForDrawing(c, Points.data(), Count(), dev);
-    ToScreen(c, dev.data(), dev.size());
+    if (!ToDevice(c, dev, true)) return;
     const int32_t n = static_cast<int32_t>(dev.size());
-    if (Flags() & ObjFlagOwnerDraw) {
-        const TOwnerDrawRec rec{&c, dev.data(), n, this};
-        DrawByOwner(c, &rec);
-        return;
-    }
-    if (!c.DC) return;
-    TDeviceContext& dc = *c.DC;
     if (!OwnAttributes(c)) {
-        if (c.LayerProc) {
-            TFillParams rec;
-            FillFillParams(rec, c.DC, dev.data(), n, 1, c.SelectColour, Selected());
-            c.LayerProc(1, &rec);
-        } else {
-            TPenScope pen(dc, c.LayerPen);
-            TBrushScope brush(dc, Selected() ? c.SelectBrush : c.FillBrush);
-            dc.Polygon(dev.data(), n);
-        }
+        LayerFill(c, dev.data(), n, Selected(), c.LayerPen, Selected() ? c.SelectBrush : c.FillBrush);
     } else if (FillStyle > 100) {
         TSymbolProc proc = c.LibraryLoaded ? GetFillProc(c.Library, FillStyle - 100) : nullptr;
         if (!proc) proc = DefaultFillProc;
@@ -247,10 +215,10 @@ void TPolygonEx::Draw(const TDrawContext& c) const
         TBrush* brush = FillStyle == -2   ? (Selected() ? CachedSolidBrush(fill) : StockBrush(TGDI_NULL_BRUSH))
                         : FillStyle == -1 ? CachedSolidBrush(fill)
                                           : CachedHatchBrush(FillStyle, fill);
-        TBrushScope brushScope(dc, brush);
-        TPenScope pen(dc, CachedPen(static_cast<int32_t>(OutlinePen >> 16), static_cast<int32_t>(OutlinePen & 0xFFFF),
-                                    OutlineColor));
-        dc.Polygon(dev.data(), n);
+        TBrushScope brushScope(*c.DC, brush);
+        TPenScope pen(*c.DC, CachedPen(static_cast<int32_t>(OutlinePen >> 16),
+                                       static_cast<int32_t>(OutlinePen & 0xFFFF), OutlineColor));
+        c.DC->Polygon(dev.data(), n);
     }
     DrawLabelAt(c, Flags(), Label, X, Y);
     if (c.DrawOptions[DrawOptionVertexMarks] && n > 0) VertexMarks(c, dev.data(), n, true);
@@ -298,6 +266,7 @@ void TTextEx::WriteFilerFields(TWriter& w) const
 
 void TTextEx::Draw(const TDrawContext& c) const
 {
+    if (!Mappable(c)) return;
     if (Flags() & ObjFlagOwnerDraw) {
         DrawByOwner(c, nullptr);
         return;
@@ -329,10 +298,13 @@ bool TTextEx::HitTest(const TDrawContext& c, int32_t x, int32_t y, int32_t& inde
 {
     if (!c.TextDC) return false;
     if (!c.TextFont) return TText::HitTest(c, x, y, index);
+    // The view estimate reads the same height as the measuring.
     TLogFont font = *c.TextFont;
     font.Height = ScaledPixels(Size, c.SizeScale, 10);
+    TDrawContext own = c;
+    own.TextFont = &font;
     TFontScope scope(*c.TextDC, CachedFont(font));
-    return TText::HitTest(c, x, y, index);
+    return TText::HitTest(own, x, y, index);
 }
 
 // ---------------------------------------------------------------- TSignEx
@@ -399,6 +371,7 @@ void TSignEx::WriteFilerFields(TWriter& w) const
 
 void TSignEx::Draw(const TDrawContext& c) const
 {
+    if (!Mappable(c)) return;
     if (Flags() & ObjFlagOwnerDraw) {
         DrawByOwner(c, nullptr);
         return;

@@ -114,6 +114,7 @@ void TText::DrawFrame(const TDrawContext& c, TDeviceContext& dc, int32_t sx, int
 
 void TText::Draw(const TDrawContext& c) const
 {
+    if (!Mappable(c)) return;
     if (Flags() & ObjFlagOwnerDraw) {
         DrawByOwner(c, nullptr);
         return;

@@ -1,6 +1,7 @@
 #include "Registration.h"
 #include "Layers.h"
 #include "MapObj.h"
+#include "MapObjBmp.h"
 #include "Project.h"
 #include "ProjectLinks.h"
 #include "_Common.h"
@@ -41,7 +42,7 @@ void RegisterMapEngineClasses()
         RegisterItemClass<TTextEx>(105);
         RegisterItemClass<TSign>(106);
         RegisterItemClass<TSignEx>(107);
-        // 108 TBmp: with the pictures.
+        RegisterItemClass<TBmp>(108);
         RegisterItemClass<TExactPoint>(109);
         RegisterItemClass<TMap>(110);
         RegisterItemClass<TLayer>(111);
@@ -74,7 +75,8 @@ void RegisterMapEngineClasses()
         RegisterMapCode<TSign>(1008);
         RegisterTypeCode(1009, typeid(TLayer), Map16FilerFns<TLayer>(), FilerFns<TLayer>());
         RegisterTypeCode(1010, typeid(TGapLayer), Map16FilerFns<TGapLayer>(), FilerFns<TGapLayer>());
-        // 1011 TBmp: with the pictures.
+        // Pictures are read from both forms but written only to sheets.
+        RegisterTypeCode(1011, typeid(TBmp), FilerFns<TBmp>(), TFilerFormFns{FilerFns<TBmp>().Read, nullptr});
         RegisterMapCode<TExactPoint>(1012);
         RegisterMapCode<TSignEx>(1020);
         RegisterMapCode<TPolygonEx>(1022);

@@ -216,12 +216,3 @@ TEST(BaseObject, CloneCopiesTheHead)
               (std::vector<int32_t>{1, 2, 3, 4, 5}));
     EXPECT_EQ(c->RefCount, 0) << "a copy starts with no references and no owner";
 }
-
-TEST(BaseObject, HitToleranceIsSharedState)
-{
-    SetHitTolerance(17);
-    EXPECT_EQ(HitTolerance(), 17);
-    SetHitTolerance(0);
-    EXPECT_EQ(MarkerSize, 3);
-    EXPECT_EQ(ArrowShape[0], (TPoint{-15, 6}));
-}

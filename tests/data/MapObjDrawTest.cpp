@@ -384,7 +384,8 @@ TEST(ObjectDrawing, TextAtZeroAndNineHundredTenths)
 
 TEST(ObjectDrawing, LabelsOfFourPixelsOrLessAreNotDrawn)
 {
-    for (int32_t height : {4, -4, 3, 0}) {
+    for (auto [height, drawn] : {std::pair{4, false}, std::pair{-4, false}, std::pair{3, false}, std::pair{0, false},
+                                 std::pair{5, true}, std::pair{-5, true}, std::pair{12, true}}) {
         TLogFont font = DejaVu(height);
         TPicture p;
         p.C.TextFont = &font;
@@ -393,18 +394,7 @@ TEST(ObjectDrawing, LabelsOfFourPixelsOrLessAreNotDrawn)
         t.X = 10;
         t.Y = 50;
         t.Draw(p.C);
-        EXPECT_EQ(p.Count(White), Side * Side) << height;
-    }
-    for (int32_t height : {5, -5, 12}) {
-        TLogFont font = DejaVu(height);
-        TPicture p;
-        p.C.TextFont = &font;
-        TText t;
-        t.Text = "WWWW";
-        t.X = 10;
-        t.Y = 50;
-        t.Draw(p.C);
-        EXPECT_LT(p.Count(White), Side * Side) << height;
+        EXPECT_EQ(p.Count(White) < Side * Side, drawn) << height;
     }
 
     // Styled texts in their own size: Size x SizeScale / 10 pixels.
@@ -798,4 +788,37 @@ TEST(ObjectDrawing, SteadyDrawingAllocatesNothing)
     pass(false);
     pass(true);
     EXPECT_EQ(Allocations - before, 0);
+}
+
+TEST(ObjectDrawing, NothingIsDrawnWithoutAUsableScale)
+{
+    TLogFont font = DejaVu(-20);
+    TOwnerHook hook;
+    std::vector<std::unique_ptr<TBaseObject>> objects;
+    objects.push_back(Line<TPolyLine>({{10, 10}, {90, 90}}));
+    objects.push_back(Line<TPolygon>({{10, 10}, {90, 10}, {50, 90}}));
+    objects.push_back(Line<TPolyLineEx>({{10, 10}, {90, 90}}));
+    objects.push_back(Line<TPolygonEx>({{10, 10}, {90, 10}, {50, 90}}));
+    for (TText* t : {new TText, static_cast<TText*>(new TTextEx)}) {
+        t->Text = "Text";
+        objects.emplace_back(t);
+    }
+    objects.push_back(std::make_unique<TSign>());
+    objects.push_back(std::make_unique<TSignEx>());
+    for (double scale : {0.0, -1.0, std::nan("")}) {
+        TPicture p;
+        p.C.Scale = scale;
+        p.C.TextFont = &font;
+        p.C.LayerProc = DefaultSignProc;
+        p.C.SymbolSize = 20;
+        p.C.Model = &hook;
+        for (auto& o : objects) {
+            o->SetFlags(0);
+            o->Draw(p.C);
+            o->SetFlags(ObjFlagOwnerDraw);
+            o->Draw(p.C);
+        }
+        EXPECT_EQ(p.Count(White), Side * Side) << scale;
+    }
+    EXPECT_EQ(hook.Calls, 0);
 }

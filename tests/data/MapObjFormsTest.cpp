@@ -280,15 +280,6 @@ TEST_F(MapObjectForms, FilerSignNumberHasSixteenBits)
     EXPECT_EQ(FromFiler<TSign>(bytes)->SignNumber, -25536);
 }
 
-TEST_F(MapObjectForms, LoadersClearSelectionAndMarkTheObjectAsRead)
-{
-    auto s = FromStream<TSign>(PatchI32(SignStream, 0, 7));
-    EXPECT_EQ(s->Flags(), 133u);
-    std::string filer = SignFiler;
-    filer[0] = char(0x83);
-    EXPECT_EQ(FromFiler<TSign>(filer)->Flags(), 0x381u);
-}
-
 TEST_F(MapObjectForms, EmptyFilerPolylineKeepsItsRawAnchor)
 {
     const std::string bytes = FilerHead + Bytes({0x34, 0x12, 0xFE, 0xFF}) + Bytes({0, 0});

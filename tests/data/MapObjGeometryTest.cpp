@@ -435,12 +435,3 @@ TEST(ObjectShapes, CloneIsDeepAndOfTheSameClass)
     EXPECT_EQ(typeid(*TTextEx().Clone()), typeid(TTextEx));
     EXPECT_EQ(typeid(*TPolygonEx().Clone()), typeid(TPolygonEx));
 }
-
-TEST(ObjectShapes, StyledDefaults)
-{
-    EXPECT_EQ(TTextEx().Size, 10);
-    EXPECT_EQ(TSignEx().Size, 1);
-    EXPECT_EQ(TPolyLineEx().ValueMode, 0);
-    EXPECT_EQ(TPolygonEx().FillStyle, 0);
-    EXPECT_EQ(TText().RefCount, 0) << "objects start with no reference, like the loaders' objects";
-}

@@ -1,0 +1,100 @@
+#pragma once
+// Windows ".bmp" pictures: a reader that checks every header field against
+// the file before it reads a byte of pixels, and the run-wide cache that
+// keeps one image per file name for every picture object that shows it.
+#include "Streams.h"
+#include "platform/gdi/Gdi.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tarn {
+
+// What the headers of a ".bmp" file say, after checking.
+struct TBmpHeader {
+    int64_t FileSize = 0;
+    uint32_t HeaderSize = 0;    // 12 for the core form, else 40 and up
+    int32_t Width = 0;          // > 0
+    int32_t Height = 0;         // rows, > 0
+    bool TopDown = false;       // first row in the file is the top one
+    uint16_t BitCount = 0;      // 1, 4, 8, 16, 24 or 32
+    uint32_t Compression = 0;   // 0 none, 1 RLE8, 2 RLE4, 3 bit fields
+    uint32_t Masks[3] = {};     // red, green, blue masks of 16 and 32 bits
+    int64_t PaletteOffset = 0;  // where the colour table begins
+    // The colour table as 0x00RRGGBB (the stored blue, green, red, reserved
+    // bytes read little-endian); a count of 0 in the header means the full
+    // table of the depth. Empty above 8 bits.
+    std::vector<uint32_t> Palette;
+    int64_t PixelOffset = 0;
+    int64_t RowBytes = 0;       // uncompressed rows, padded to four bytes
+    int64_t PixelBytes = 0;     // bytes of pixel data from PixelOffset
+
+    // File offset of row y counted from the top (uncompressed pictures).
+    int64_t RowOffset(int32_t y) const
+    {
+        return PixelOffset + (TopDown ? int64_t(y) : int64_t(Height) - 1 - y) * RowBytes;
+    }
+};
+
+// Reads and checks the file and information headers and the colour table;
+// EFormatError names the first bad field. The stream is left anywhere.
+TBmpHeader ReadBmpHeader(TStream& stream);
+
+// The picture as an image; throws EFileError or EFormatError.
+TGdiRef<TBitmap> ReadBitmapFile(const std::string& name);
+// The same, null on any failure.
+TGdiRef<TBitmap> LoadBitmapFile(const std::string& name);
+
+// A picture of the cache: never drawn into once loaded. Blits read it
+// through its own memory context.
+class TCachedBitmap {
+public:
+    explicit TCachedBitmap(TGdiRef<TBitmap> bitmap);
+    ~TCachedBitmap();
+    TCachedBitmap(const TCachedBitmap&) = delete;
+    TCachedBitmap& operator=(const TCachedBitmap&) = delete;
+
+    int32_t Width() const { return Bitmap->Width(); }
+    int32_t Height() const { return Bitmap->Height(); }
+    const TDeviceContext& Source() const { return *DC; }
+
+private:
+    TGdiRef<TBitmap> Bitmap;
+    std::unique_ptr<TDeviceContext> DC;
+};
+
+// One image per file name (byte-wise, case-sensitive) for the whole run;
+// the cache owns the images, callers only borrow them. A name whose load
+// failed is tried again on the next request.
+class TBitmapCache {
+public:
+    TBitmapCache() = default;
+    TBitmapCache(const TBitmapCache&) = delete;
+    TBitmapCache& operator=(const TBitmapCache&) = delete;
+
+    // The remembered picture, else the file loaded and remembered; null
+    // when it cannot be loaded.
+    const TCachedBitmap* Get(const std::string& name);
+    const TCachedBitmap* Find(const std::string& name) const;
+    // How many files were read (loads attempted), for the cache's users.
+    int32_t LoadCount() const { return Loads; }
+
+private:
+    std::unordered_map<std::string, std::unique_ptr<TCachedBitmap>> Names;
+    int32_t Loads = 0;
+};
+
+// The cache of the run.
+TBitmapCache& BitmapCache();
+// BitmapCache().Get(name); null for an empty name.
+const TCachedBitmap* GetCachedBitmap(const std::string& name);
+
+// The name as given when that file exists; otherwise the one entry of its
+// folder whose name differs only in letter case, if any; otherwise the
+// name as given.
+std::string ResolveFileName(const std::string& name);
+
+} // namespace tarn

@@ -2,10 +2,13 @@
 // layer passes seen from inside by probe objects that keep what their
 // context held.
 #include "LayerTestSupport.h"
+#include "PictureSupport.h"
+#include "data/LayerOps.h"
 #include "data/LayerDraw.h"
 #include "data/LayerWalk.h"
 #include "data/LoadDLL.h"
 #include "data/MapObj.h"
+#include "data/MapObjBmp.h"
 
 #include <QImage>
 
@@ -694,4 +697,40 @@ TEST_F(LayerDrawing, WidthsThatDoNotFitStopTheDrawing)
     Probe(*AddLayer(other, "P", LayerKindPolygon, Black, -1), 1, {0, 0});
     DrawMap(other, fine.C);
     EXPECT_TRUE(Seen.empty());
+}
+
+TEST_F(LayerDrawing, BitmapLayersCopyOrMaskTheirPictures)
+{
+    TTempDir dir;
+    TTestBmp red{4, 4, 24, false, {}, 0, 40, [](int32_t, int32_t) { return uint32_t(0xFF0000); }};
+    WriteFileBytes(dir.File("red.bmp"), MakeBmp(red));
+    for (uint32_t flags : {0u, LayerFlagOpaqueBitmap}) {
+        TCanvas cv;
+        TMap map;
+        Square(cv, *AddLayer(map, "under", LayerKindPolygon, Blue, -1), 0, 0, 30, 79);
+        TLayer* pictures = AddLayer(map, "pictures", LayerKindBitmap, Black, 0);
+        pictures->Flags = flags;
+        auto* b = new TBmp;
+        b->Left = 1000;
+        b->Top = 7000;
+        b->Width = 4000;
+        b->Height = 4000;
+        b->SetFileName(dir.File("red.bmp"));
+        pictures->Insert(b);
+        LoadLayerBitmaps(map);
+        ASSERT_NE(b->Bitmap(), nullptr);
+        b->SetFlags(b->Flags() | ObjFlagFromFile);
+        DrawMap(map, cv.C);
+        const bool opaque = flags & LayerFlagOpaqueBitmap;
+        EXPECT_TRUE(Pixel(cv, 40, 30, Red, "bitmap")) << "over white";
+        EXPECT_TRUE(Pixel(cv, 20, 30, opaque ? Red : Black, "bitmap")) << "over blue";
+        EXPECT_TRUE(Pixel(cv, 20, 70, Blue, "bitmap")) << "beside the picture";
+    }
+    // Only the pictures of kind 13 are opened.
+    TMap map;
+    auto* b = new TBmp;
+    b->SetFileName(dir.File("red.bmp"));
+    AddLayer(map, "raster", LayerKindRaster, Black, 0)->Insert(b);
+    LoadLayerBitmaps(map);
+    EXPECT_EQ(b->Bitmap(), nullptr);
 }

@@ -3,19 +3,19 @@
 // information layer, a group or a map, through which the application reads
 // and changes them without touching the classes.
 //
-// The record keeps its packed offsets. The second colour at 113 never
-// carries a font reference: a text layer's font travels by value in
-// TextFont, after the 322 bytes the record always had; applying a record
-// copies that font into the layer.
+// The fields keep their order; the record is an ordinary aligned struct
+// (both sides of the model's interface are this program), copied whole.
+// The second colour never carries a font reference: a text layer's font
+// travels by value in TextFont, and applying a record copies it into the
+// layer.
 #include "data/LayerWalk.h"
 #include "data/Layers.h"
 
-#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace tarn {
 
-#pragma pack(push, 1)
 struct TLayerRec {
     char Name[101];        // zero-terminated, at most 100 characters
     uint32_t Flags;
@@ -36,17 +36,8 @@ struct TLayerRec {
     uint8_t Spare[12];     // never touched by the fillers
     TLogFont TextFont;     // the font of a text layer (kinds 6, 11)
 };
-#pragma pack(pop)
 
-static_assert(offsetof(TLayerRec, Flags) == 101 && offsetof(TLayerRec, Kind) == 105 &&
-              offsetof(TLayerRec, LayerParam) == 107 && offsetof(TLayerRec, Colour) == 109 &&
-              offsetof(TLayerRec, Colour2) == 113 && offsetof(TLayerRec, Style1) == 117 &&
-              offsetof(TLayerRec, Style2) == 121 && offsetof(TLayerRec, Style3) == 125 &&
-              offsetof(TLayerRec, ScaleLimit) == 129 && offsetof(TLayerRec, LayerId) == 133 &&
-              offsetof(TLayerRec, InfoValue2) == 137 && offsetof(TLayerRec, InfoValue1) == 141 &&
-              offsetof(TLayerRec, InfoText) == 145 && offsetof(TLayerRec, LabelFont) == 246 &&
-              offsetof(TLayerRec, LabelColour) == 306 && offsetof(TLayerRec, Spare) == 310 &&
-              offsetof(TLayerRec, TextFont) == 322 && sizeof(TLayerRec) == 382);
+static_assert(std::is_trivially_copyable_v<TLayerRec> && std::is_standard_layout_v<TLayerRec>);
 
 // toObject false: the object's attributes into the record (only the fields
 // of its class); true: the record into the object (never LayerId nor

@@ -1,6 +1,7 @@
 #include "LayerOps.h"
 #include "Errors.h"
 #include "LayerWalk.h"
+#include "MapObjBmp.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -192,6 +193,17 @@ void ScaleLayerStyles(TMap& map, uint32_t what, int32_t projectScale) { Convert(
 void UnscaleLayerStyles(TMap& map, uint32_t what, int32_t projectScale)
 {
     Convert(map, what, projectScale, false);
+}
+
+void LoadLayerBitmaps(TMap& map)
+{
+    std::vector<TCustomLayer*> layers;
+    CollectLayers(map, true, layers);
+    for (TCustomLayer* layer : layers) {
+        if (layer->Kind != LayerKindBitmap) continue;
+        for (int32_t i = 0; i < layer->Count; ++i)
+            if (auto* picture = dynamic_cast<TBmp*>(layer->Object(i))) picture->LoadPicture();
+    }
 }
 
 void CopyLayerStyle(const TCustomLayer& s, TCustomLayer& d)

@@ -41,6 +41,10 @@ void CopySheetObjects(const TMap& source, TMap& dest, int32_t sheetID);
 void ScaleLayerStyles(TMap& map, uint32_t what, int32_t projectScale);
 void UnscaleLayerStyles(TMap& map, uint32_t what, int32_t projectScale);
 
+// Opens the picture of every picture object (TBmp) of the bitmap layers
+// (kind 13).
+void LoadLayerBitmaps(TMap& map);
+
 // Copies a layer's attributes (name aside) into another layer, of either
 // class: kind, flags, colours, styles, limit, identifier, fonts, label,
 // tag and text, and what style scaling remembers. For merging layer trees.

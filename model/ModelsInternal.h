@@ -68,7 +68,4 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix);
 // The largest object code of a layer (0 when empty or all negative).
 int32_t LargestCode(const TCustomLayer& layer);
 
-// Opens the pictures of the bitmap layers.
-void LoadLayerBitmaps(TMap& map);
-
 } // namespace tarn

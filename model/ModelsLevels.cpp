@@ -27,17 +27,6 @@ int32_t LargestCode(const TCustomLayer& layer)
     return best;
 }
 
-void LoadLayerBitmaps(TMap& map)
-{
-    std::vector<TCustomLayer*> layers;
-    CollectLayers(map, true, layers);
-    for (TCustomLayer* layer : layers) {
-        if (layer->Kind != LayerKindBitmap) continue;
-        for (int32_t i = 0; i < layer->Count; ++i)
-            if (TBmp* b = dynamic_cast<TBmp*>(layer->Object(i))) b->LoadPicture();
-    }
-}
-
 TView* TModel::SheetSourceView() const
 {
     if (LastSwitchedView && std::find(Views.begin(), Views.end(), LastSwitchedView) != Views.end())

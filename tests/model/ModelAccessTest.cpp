@@ -293,7 +293,7 @@ TEST(ObjectKeys, FieldQueriesKeepAtMost100Characters)
     MakeFieldQuery(std::string(150, 'a'), 7, s);
     EXPECT_EQ(SelectorName(s), std::string(100, 'a'));
     EXPECT_EQ(s.Name[100], '\0');
-    EXPECT_EQ(s.LayerID, 7);
+    EXPECT_EQ(+s.LayerID, 7);
     TObjectKey k;
     k.Force = 9;
     MakeObjectKey(1, 2, 3, 4, k);

@@ -55,10 +55,10 @@ TEST(LayerLists, ListEachModeAsAsked)
     }
     std::vector<TLayerSelector> ids;
     m.GetLayerList(1, ids);
-    EXPECT_EQ(ids[3].LayerID, SignsId);
+    EXPECT_EQ(+ids[3].LayerID, SignsId);
     std::vector<TLayerSelector> level;
     m.GetLayerList(32, level);
-    EXPECT_EQ(level[0].LayerID, -1) << "level lists carry no identifiers";
+    EXPECT_EQ(+level[0].LayerID, -1) << "level lists carry no identifiers";
 }
 
 TEST(LayerInfo, ReadsInformationLayersOnlyAndRefusesATakenName)
@@ -72,7 +72,7 @@ TEST(LayerInfo, ReadsInformationLayersOnlyAndRefusesATakenName)
     TLayerRec rec{};
     EXPECT_EQ(m.GetLayerInfo(group, rec), -1) << "a group is no information layer";
     ASSERT_EQ(m.GetLayerInfo(byName, rec), 0);
-    EXPECT_EQ(rec.Colour, int32_t(BlockColour));
+    EXPECT_EQ(+rec.Colour, int32_t(BlockColour));
     ASSERT_EQ(m.GetLayerInfo(signs, rec), 0);
     EXPECT_STREQ(rec.Name, "Знаки");
     int code4 = 0;

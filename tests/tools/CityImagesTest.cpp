@@ -37,8 +37,12 @@ TEST(CityImages, WholeCityAndStreetLevel)
     const std::string streetPath = SaveImage(street, "city-2500");
     EXPECT_GT(InkShare(street), 0.6) << streetPath;
 
+    v.Show(centre.X, centre.Y, 5000);
+    SaveImage(v.Draw(), "city-5000");
     v.Show(centre.X, centre.Y, 10000);
     SaveImage(v.Draw(), "city-10000");
+    v.Show(centre.X, centre.Y, 20000);
+    SaveImage(v.Draw(), "city-20000");
     v.Show(centre.X, centre.Y, 30000);
     SaveImage(v.Draw(), "city-30000");
     const TPoint town = Label(v, "Наименование районов", "ВЕРБИНСК");

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn {
 
@@ -107,6 +108,22 @@ public:
     int32_t LayerTag = 0;          // kept and exchanged
     std::string LayerText;         // kept and exchanged; at most 99 bytes
     TStyleMemo StyleMemo;
+
+    // The point search's summary of the objects' extents, one entry per
+    // object, rebuilt when the list of objects changes and after every
+    // marking of a view. Code that moves an object's points without a
+    // redraw calls InvalidateHitIndex.
+    struct THitEntry {
+        int32_t MinX, MinY, MaxX, MaxY;  // an outline's extent, a label's or sign's anchor
+        int32_t Reach;                   // a label's length; -1 outline, -2 sign, -3 anything else
+    };
+    void InvalidateHitIndex() const
+    {
+        HitIndex.clear();
+        HitObjects.clear();
+    }
+    mutable std::vector<THitEntry> HitIndex;
+    mutable std::vector<TAbstractItem*> HitObjects;  // the objects the entries stand for
 
 protected:
     TCustomLayer() = default;

@@ -30,15 +30,6 @@ TLayer* AddLayer(TCollection& parent, const std::string& name, int16_t kind = La
     return l;
 }
 
-TGapLayer* AddGroup(TCollection& parent, const std::string& name, uint32_t flags = 0)
-{
-    auto* g = new TGapLayer;
-    g->Name = name;
-    g->Flags = flags;
-    parent.Insert(g);
-    return g;
-}
-
 // A point object hit within the shared tolerance of its anchor.
 class TDot : public TBaseObject {
 public:

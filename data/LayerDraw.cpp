@@ -132,18 +132,25 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         TLogFont font = layer.TextFont;
         context.TextFont = IsTextKind(layer.Kind) ? &font : nullptr;
         if (marked) begins[k] = indices->size();
-        // The point search's summary is made again while the objects are at hand.
-        layer.HitObjects.assign(layer.Items.begin(), layer.Items.begin() + layer.Count);
+        // The searches' entries of what is in view, and of what is new, are
+        // made again while the objects are at hand.
+        layer.HitObjects.resize(static_cast<std::size_t>(layer.Count), nullptr);
         layer.HitIndex.resize(static_cast<std::size_t>(layer.Count));
         for (int32_t i = 0; i < layer.Count; ++i) {
             TBaseObject* o = layer.Object(i);
-            layer.HitIndex[static_cast<std::size_t>(i)] = HitEntryOf(o);
             const bool in = o->InView(context);
             const uint32_t f = o->Flags();
             const uint32_t flagged = in ? (f | ObjFlagInView) : (f & ~ObjFlagInView);
             if (flagged != f) o->SetFlags(flagged);
             if (in && marked) indices->push_back(i);
+            const std::size_t k = static_cast<std::size_t>(i);
+            if (in || layer.HitObjects[k] != o) {
+                layer.HitObjects[k] = o;
+                layer.HitIndex[k] = HitEntryOf(o);
+            }
         }
+        layer.HitView = context.WorldRect;
+        layer.HitViewMarked = true;
         if (marked) (*marked)[k].Count = layer.Count;
     }
     if (marked)

@@ -118,18 +118,25 @@ TCustomLayer::THitEntry HitEntryOf(const TBaseObject* o)
 
 namespace {
 
-// The layer's entries, rebuilt unless they still stand for its objects.
-const std::vector<TCustomLayer::THitEntry>& HitIndexOf(const TCustomLayer& layer)
+// The layer's entries. They hold for every object that can be found in
+// the marked view when the list is the one marked: a search within that
+// view uses them as they are; any other search makes them all again.
+const std::vector<TCustomLayer::THitEntry>& HitIndexOf(const TCustomLayer& layer, bool withinMarkedView)
 {
     const std::size_t n = static_cast<std::size_t>(layer.Count);
-    if (layer.HitObjects.size() == n && layer.HitIndex.size() == n &&
+    if (withinMarkedView && layer.HitViewMarked && layer.HitObjects.size() == n && layer.HitIndex.size() == n &&
         (n == 0 || std::memcmp(layer.HitObjects.data(), layer.Items.data(), n * sizeof(TAbstractItem*)) == 0))
         return layer.HitIndex;
     layer.HitObjects.assign(layer.Items.begin(), layer.Items.begin() + layer.Count);
-    layer.HitIndex.clear();
-    layer.HitIndex.reserve(n);
-    for (int32_t i = 0; i < layer.Count; ++i) layer.HitIndex.push_back(HitEntryOf(layer.Object(i)));
+    layer.HitIndex.resize(n);
+    for (std::size_t i = 0; i < n; ++i) layer.HitIndex[i] = HitEntryOf(layer.Object(int32_t(i)));
     return layer.HitIndex;
+}
+
+bool Contains(const TRect& outer, const TRect& inner)
+{
+    return inner.Left >= outer.Left && inner.Right <= outer.Right && inner.Bottom >= outer.Bottom &&
+           inner.Top <= outer.Top;
 }
 
 struct TReach {
@@ -296,7 +303,8 @@ bool FindObjectsAt(const TMap& map, const TDrawContext& context, uint32_t flags,
                 static_cast<int64_t>(std::min(cap, std::ceil(2.0L * std::max({wide.Cx, wide.Cy, 1}) * unit)));
         }
         const bool polygons = IsPolygonKind(layer.Kind);
-        const std::vector<TCustomLayer::THitEntry>& index = HitIndexOf(layer);
+        const std::vector<TCustomLayer::THitEntry>& index =
+            HitIndexOf(layer, !hidden && layer.HitView == context.WorldRect);
         for (int32_t i = layer.Count - 1; i >= 0; --i) {
             if (!MayHit(index[std::size_t(i)], point.X, point.Y, reach)) continue;
             TBaseObject* o = layer.Object(i);
@@ -332,7 +340,8 @@ bool FindObjectsInRect(const TMap& map, const TDrawContext& context, const TRect
         // A label's box as its InRect measures it: the stored font's width per character.
         const int64_t charWidth = static_cast<uint16_t>(font.Width);
         const int64_t height = std::llabs(int64_t(font.Height));
-        const std::vector<TCustomLayer::THitEntry>& index = HitIndexOf(layer);
+        const std::vector<TCustomLayer::THitEntry>& index =
+            HitIndexOf(layer, layer.HitView == context.WorldRect && Contains(layer.HitView, rect));
         for (int32_t i = 0; i < layer.Count; ++i) {
             if (!MayLieIn(index[std::size_t(i)], rect, charWidth, height)) continue;
             TBaseObject* o = layer.Object(i);

@@ -109,10 +109,12 @@ public:
     std::string LayerText;         // kept and exchanged; at most 99 bytes
     TStyleMemo StyleMemo;
 
-    // The point search's summary of the objects' extents, one entry per
-    // object, rebuilt when the list of objects changes and after every
-    // marking of a view. Code that moves an object's points without a
-    // redraw calls InvalidateHitIndex.
+    // The searches' summary of the objects' extents, one entry per object.
+    // Every marking of a view makes the entries of the objects in view, and
+    // of objects new to the list, again; a search that may reach beyond the
+    // marked view makes every entry again first. Code that moves an
+    // object's points and searches before the next drawing calls
+    // InvalidateHitIndex.
     struct THitEntry {
         int32_t MinX, MinY, MaxX, MaxY;  // an outline's extent, a label's or sign's anchor
         int32_t Reach;                   // a label's length; -1 outline, -2 sign, -3 anything else
@@ -121,9 +123,12 @@ public:
     {
         HitIndex.clear();
         HitObjects.clear();
+        HitViewMarked = false;
     }
     mutable std::vector<THitEntry> HitIndex;
     mutable std::vector<TAbstractItem*> HitObjects;  // the objects the entries stand for
+    mutable TRect HitView;                           // the world rectangle of the last marking
+    mutable bool HitViewMarked = false;
 
 protected:
     TCustomLayer() = default;

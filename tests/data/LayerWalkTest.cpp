@@ -410,15 +410,22 @@ TEST_F(LayerTree, PointSearchSeesObjectsAddedMovedOrTurned)
     b->Code = 2;
     lines->Insert(b);
     EXPECT_EQ(At(map, FindAnyKind, {5000, 1000}), (std::vector<THit>{{"lines", 2}}));
-    // Moved in place: found after a new marking of the view, or when the
-    // mover says so.
+    // Moved in place after the view was marked: found once the mover says
+    // so, after the next marking, or by a search beyond the marked view.
+    MarkObjectsInView(map, View());
     a->Points[1] = {3000, 3000};
     lines->InvalidateHitIndex();
     EXPECT_EQ(At(map, FindAnyKind, {2500, 2500}), (std::vector<THit>{{"lines", 1}}));
+    MarkObjectsInView(map, View());
     a->Points[1] = {3000, 5000};
-    EXPECT_TRUE(At(map, FindAnyKind, {2500, 4000}).empty()) << "stale until marked";
     MarkObjectsInView(map, View());
     EXPECT_EQ(At(map, FindAnyKind, {2500, 4000}), (std::vector<THit>{{"lines", 1}}));
+    a->Points[1] = {3000, 7000};
+    EXPECT_EQ(At(map, FindAnyKind | FindHidden, {2500, 5500}), (std::vector<THit>{{"lines", 1}}));
+    TDrawContext other = View();
+    other.WorldRect = {0, 9000, 10000, 0};
+    a->Points[1] = {3000, 1000};
+    EXPECT_EQ(At(map, FindAnyKind, {2500, 1000}, other), (std::vector<THit>{{"lines", 1}}));
     // Replaced by another object at the same place in the list.
     auto* c = new TPolyLine;
     c->Points = {{7000, 7000}, {8000, 7000}};

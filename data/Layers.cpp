@@ -200,7 +200,8 @@ void CheckTreeItem(const TAbstractItem* item, TForm form, const TFileContext& co
     if (const TCustomLayer* layer = AsLayer(item)) {
         CheckPStr(layer->Name, "layer name");
         CheckFixedName(layer->LayerText, LayerTextSize, "layer text");
-        if (const TLayer* plain = dynamic_cast<const TLayer*>(layer)) {
+        const TLayer* plain = dynamic_cast<const TLayer*>(layer);
+        if (plain && form != TForm::Stream) {  // the stream form has no short names
             CheckFixedName(plain->RefName1, RefNameSize, "layer short name 1");
             CheckFixedName(plain->RefName2, RefNameSize, "layer short name 2");
             CheckFixedName(plain->RefName3, RefNameSize, "layer short name 3");

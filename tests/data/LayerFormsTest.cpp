@@ -318,7 +318,8 @@ TEST_F(LayerForms, FixedNameFieldsAreTerminatedAndLongNamesRefused)
         auto road = RoadLayer();
         c.Spoil(*road);
         TMemoryStream m;
-        EXPECT_THROW(road->Store(m), EWriteError) << c.What;
+        TWriter w(m);
+        EXPECT_THROW(road->WriteFiler(w), EWriteError) << c.What;
         EXPECT_EQ(m.Size(), 0) << c.What << ": nothing written";
     }
 }

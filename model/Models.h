@@ -185,7 +185,7 @@ public:
     int32_t ViewMode = ModeNormal;
     uint32_t Flags = 0;
     double MmPerPixel = 1.0;
-    TDeviceContext* DrawDC = nullptr; // valid during a drawing
+    TDeviceContext* DrawDC = nullptr; // valid during a drawing; with ViewFlagOwnDC the caller sets it
     TModel* Model = nullptr;          // set by TModel::AttachView
     TDrawContext Context{};
     intptr_t DrawThread = 0;          // never set: drawing runs on the UI thread

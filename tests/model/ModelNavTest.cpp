@@ -1,6 +1,6 @@
 // View navigation: fitting, the maximum scale, holding the view inside the
-// project extent, the history and message 2026, the guards, conversions
-// and mouse forwarding.
+// project extent, the history and message 2026, the guards and the
+// conversions.
 //
 // The sample city's extent is (0, 1000000, 1000000, 0); its views have
 // 0.25 mm per pixel, so a scale s is the denominator 4 s.
@@ -309,46 +309,6 @@ TEST(ViewConversions, FarPointsSaturateInsteadOfWrapping)
     c.Model->ScreenToWorld(*c.View, 199, 199, x, y);
     EXPECT_EQ(x, std::numeric_limits<int32_t>::max());
     EXPECT_EQ(y, std::numeric_limits<int32_t>::min());
-}
-
-TEST(ViewConversions, ProjectOriginShiftsBothWays)
-{
-    TOpenCity c;
-    c.Model->Project->Origin = TPoint{7000, -3000};
-    EXPECT_EQ(c.Model->ProjectToWorld(TPoint{100, 200}), (TPoint{7100, -2800}));
-    EXPECT_EQ(c.Model->WorldToProject(TPoint{7100, -2800}), (TPoint{100, 200}));
-    TModel empty;
-    EXPECT_EQ(empty.ProjectToWorld(TPoint{5, 6}), (TPoint{5, 6}));
-}
-
-// ---------------------------------------------------------------- mouse forwarding
-
-TEST(ViewMouse, ForwardersPassButtonsAndClientPixelsUnchanged)
-{
-    TOpenCity c;
-    std::vector<std::string> seen;
-    auto fmt = [](const char* what, int b, uint32_t s, int32_t x, int32_t y) {
-        return std::string(what) + " " + std::to_string(b) + " " + std::to_string(s) + " " + std::to_string(x) +
-               "," + std::to_string(y);
-    };
-    THookToken d = c.Model->OnMouseDown.Install([&](const auto&, TView& v, TMouseButton b, uint32_t s, int32_t x, int32_t y) {
-        EXPECT_EQ(&v, c.View.get());
-        seen.push_back(fmt("down", int(b), s, x, y));
-    });
-    THookToken u = c.Model->OnMouseUp.Install([&](const auto&, TView&, TMouseButton b, uint32_t s, int32_t x, int32_t y) {
-        seen.push_back(fmt("up", int(b), s, x, y));
-    });
-    THookToken m = c.Model->OnMouseMove.Install([&](const auto&, TView&, uint32_t s, int32_t x, int32_t y) {
-        seen.push_back(fmt("move", -1, s, x, y));
-    });
-    EXPECT_EQ(c.Model->LeftMouseDown(*c.View, ShiftCtrl, 10, 20), 0);
-    EXPECT_EQ(c.Model->MouseMove(*c.View, ShiftLeft, -5, 300), 0);
-    EXPECT_EQ(c.Model->LeftMouseUp(*c.View, 0, 11, 21), 0);
-    EXPECT_EQ(c.Model->RightMouseDown(*c.View, ShiftKey, 1, 2), 0);
-    EXPECT_EQ(c.Model->RightMouseUp(*c.View, 0, 3, 4), 0);
-    const std::vector<std::string> expected = {"down 0 4 10,20", "move -1 8 -5,300", "up 0 0 11,21", "down 1 1 1,2",
-                                               "up 1 0 3,4"};
-    EXPECT_EQ(seen, expected);
 }
 
 } // namespace

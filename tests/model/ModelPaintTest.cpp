@@ -6,8 +6,6 @@
 // filled green with a one-pixel black outline.
 #include "ModelSupport.h"
 
-#include "data/MapObj.h"
-
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -294,14 +292,6 @@ TEST(PaintView, AnEmptyClientDrawsNothing)
         EXPECT_EQ(drawn.Layers, 0);
         EXPECT_EQ(c.Surface.GetDC()->GetPixel(10, 10), Magenta);
     }
-}
-
-TEST(PaintView, SetsTheHitToleranceForTheViewsScale)
-{
-    TCity c;
-    c.Model->PixelTolerance = 20;
-    ASSERT_EQ(c.Model->PaintView(*c.View), 0);
-    EXPECT_EQ(HitTolerance(), 50000) << "20 pixels x 0.5 x 5000";
 }
 
 } // namespace

@@ -792,6 +792,21 @@ bool TDeviceContext::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, cons
     if (!RopUsesSource(uint8_t(rop >> 16))) return Transfer<TImageSource>(nullptr, x, y, w, h, 0, 0, 1, 1, rop);
     if (!source || !source->CanDraw()) return false;
     QImage copy;
+    if (rop == TGDI_SRCCOPY && source != this && w > 0 && h > 0 && sw == w && sh == h) {
+        // An unstretched copy (a view's picture to its window) row by row:
+        // the pixels the general path would pick, without sampling.
+        const int64_t left = std::max<int64_t>({x, 0, int64_t(x) - sx});
+        const int64_t right = std::min<int64_t>({int64_t(x) + w, Px.Width, int64_t(x) - sx + source->Px.Width});
+        const int64_t top = std::max<int64_t>({y, 0, int64_t(y) - sy});
+        const int64_t bottom = std::min<int64_t>({int64_t(y) + h, Px.Height, int64_t(y) - sy + source->Px.Height});
+        const int64_t shift = int64_t(sx) - x;
+        for (int64_t yy = top; yy < bottom; ++yy) {
+            uint32_t* out = Px.Bits + yy * Px.Stride;
+            const uint32_t* in = source->Px.Bits + (yy - y + sy) * source->Px.Stride;
+            for (int64_t xx = left; xx < right; ++xx) out[xx] = in[xx + shift] | 0xFF000000u;
+        }
+        return true;
+    }
     TImageSource src{source->Px.Bits, source->Px.Stride, source->Px.Width, source->Px.Height};
     if (source == this) {
         // the source may overlap the destination: read from a copy

@@ -77,14 +77,26 @@ int64_t Denominator(const TDrawContext& c)
     return RoundEven(n);
 }
 
-void DrawObjects(const TCustomLayer& layer, const TDrawContext& c, const TBaseObject* only)
+// The objects a marking found in view: indices into the layer's list.
+struct TInView {
+    const int32_t* First = nullptr;
+    const int32_t* Last = nullptr;
+    int32_t Count = -1;  // the layer's count when marked; -1: not marked here
+};
+
+void DrawObjects(const TCustomLayer& layer, const TDrawContext& c, const TBaseObject* only, const TInView& marked)
 {
     if (!only) {
-        for (int32_t i = 0; i < layer.Count; ++i) {
-            if (c.Flags & DrawFlagStop) break;
-            const TBaseObject* o = layer.Object(i);
+        auto draw = [&c](const TBaseObject* o) {
             const uint32_t f = o->Flags();
             if ((f & ObjFlagInView) && !(f & (ObjFlagHidden | ObjFlagTemporary))) o->Draw(c);
+        };
+        if (marked.Count == layer.Count) {
+            // Only what the marking found in view: the rest has its in-view flag clear.
+            for (const int32_t* i = marked.First; i != marked.Last && !(c.Flags & DrawFlagStop); ++i)
+                draw(layer.Object(*i));
+        } else {
+            for (int32_t i = 0; i < layer.Count && !(c.Flags & DrawFlagStop); ++i) draw(layer.Object(i));
         }
         return;
     }
@@ -99,9 +111,57 @@ void DrawObjects(const TCustomLayer& layer, const TDrawContext& c, const TBaseOb
     }
 }
 
-} // namespace
+void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, const TInView& marked);
 
-void DrawLayer(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only)
+// Marks the objects of the layers, last layer first; with marked, keeps
+// for each layer the indices of the objects in view, in list order.
+void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::vector<int32_t>* indices,
+          std::vector<TInView>* marked)
+{
+    SetViewRect(context.WorldRect);
+    if (marked) {
+        std::size_t total = 0;
+        for (const TCustomLayer* l : layers) total += static_cast<std::size_t>(l->Count);
+        indices->clear();
+        indices->reserve(total);
+        marked->assign(layers.size(), TInView{});
+    }
+    std::vector<std::size_t> begins(marked ? layers.size() : 0);
+    for (std::size_t k = layers.size(); k-- > 0;) {
+        const TCustomLayer& layer = *layers[k];
+        TLogFont font = layer.TextFont;
+        context.TextFont = IsTextKind(layer.Kind) ? &font : nullptr;
+        if (marked) begins[k] = indices->size();
+        // The searches' entries of what is in view, and of what is new, are
+        // made again while the objects are at hand.
+        layer.HitObjects.resize(static_cast<std::size_t>(layer.Count), nullptr);
+        layer.HitIndex.resize(static_cast<std::size_t>(layer.Count));
+        for (int32_t i = 0; i < layer.Count; ++i) {
+            TBaseObject* o = layer.Object(i);
+            const bool in = o->InView(context);
+            const uint32_t f = o->Flags();
+            const uint32_t flagged = in ? (f | ObjFlagInView) : (f & ~ObjFlagInView);
+            if (flagged != f) o->SetFlags(flagged);
+            if (in && marked) indices->push_back(i);
+            const std::size_t k = static_cast<std::size_t>(i);
+            if (in || layer.HitObjects[k] != o) {
+                layer.HitObjects[k] = o;
+                layer.HitIndex[k] = HitEntryOf(o);
+            }
+        }
+        layer.HitView = context.WorldRect;
+        layer.HitViewMarked = true;
+        if (marked) (*marked)[k].Count = layer.Count;
+    }
+    if (marked)
+        for (std::size_t k = 0; k < layers.size(); ++k) {
+            const std::size_t end = k == 0 ? indices->size() : begins[k - 1];
+            (*marked)[k].First = indices->data() + begins[k];
+            (*marked)[k].Last = indices->data() + end;
+        }
+}
+
+void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, const TInView& marked)
 {
     if ((c.Flags & DrawFlagStop) || !c.DC) return;
     if (!(c.Scale > 0) || !std::isfinite(c.Scale)) return;
@@ -196,42 +256,40 @@ void DrawLayer(const TCustomLayer& layer, TDrawContext c, const TBaseObject* onl
     c.SelectPen = selectPen.get();
     c.FillBrush = fillBrush.get();
     c.SelectBrush = selectBrush.get();
-    DrawObjects(layer, c, only);
+    DrawObjects(layer, c, only, marked);
+}
+
+} // namespace
+
+void DrawLayer(const TCustomLayer& layer, TDrawContext context, const TBaseObject* only)
+{
+    Pass(layer, context, only, TInView{});
 }
 
 void MarkObjectsInView(const TMap& map, TDrawContext context)
 {
-    SetViewRect(context.WorldRect);
     std::vector<TCustomLayer*> layers;
     CollectLayers(map, false, layers);
-    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
-        const TCustomLayer& layer = **it;
-        TLogFont font = layer.TextFont;
-        context.TextFont = IsTextKind(layer.Kind) ? &font : nullptr;
-        for (int32_t i = 0; i < layer.Count; ++i) {
-            TBaseObject* o = layer.Object(i);
-            const bool in = o->InView(context);
-            const uint32_t f = o->Flags();
-            const uint32_t marked = in ? (f | ObjFlagInView) : (f & ~ObjFlagInView);
-            if (marked != f) o->SetFlags(marked);
-        }
-    }
+    Mark(layers, context, nullptr, nullptr);
 }
 
 void DrawMap(const TMap& map, TDrawContext context)
 {
-    MarkObjectsInView(map, context);
     std::vector<TCustomLayer*> layers;
     CollectLayers(map, false, layers);
+    std::vector<int32_t> indices;
+    std::vector<TInView> marked;
+    Mark(layers, context, &indices, &marked);
     const int64_t n = Denominator(context);
     TDrawNotify* model = context.Model;
-    for (TCustomLayer* layer : layers) {
+    for (std::size_t k = 0; k < layers.size(); ++k) {
+        TCustomLayer* layer = layers[k];
         if (DrawnAtScale(*layer, n, context.Flags)) {
             const bool hook = model && model->HasNotifyHook();
             const auto layerArg = reinterpret_cast<intptr_t>(layer);
             const auto contextArg = reinterpret_cast<intptr_t>(&context);
             if (hook) model->CallNotifyHook(21, 0, layerArg, contextArg);
-            DrawLayer(*layer, context, nullptr);
+            Pass(*layer, context, nullptr, marked[k]);
             if (hook) model->CallNotifyHook(21, 1, layerArg, contextArg);
         }
         if (context.Flags & DrawFlagStop) break;
@@ -243,7 +301,7 @@ void DrawObjectList(const TMap& map, TDrawContext context, std::span<const TObje
     for (const TObjectKey& key : keys) {
         const TCustomLayer* layer = FindLayerById(map, key.LayerID);
         if (!layer) continue;
-        if (const TBaseObject* o = layer->FindObject(key.SheetID, key.Code)) DrawLayer(*layer, context, o);
+        if (const TBaseObject* o = layer->FindObject(key.SheetID, key.Code)) Pass(*layer, context, o, TInView{});
     }
 }
 

@@ -2,8 +2,12 @@
 #include "Errors.h"
 #include "Utils.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <typeinfo>
 
 namespace tarn {
 
@@ -74,6 +78,99 @@ TDeviceContext& MeasuringDC()
 {
     static TDeviceContext* dc = new TDeviceContext();
     return *dc;
+}
+
+// The point search tests each object's entry first: outlines farther than
+// the tolerance from the point, and labels farther than their longest
+// possible box, are never hit. Entries of classes it does not know always
+// pass. Type records are compared by address: a class whose record lies
+// elsewhere only misses the shortcut.
+constexpr int32_t ReachOutline = -1, ReachSign = -2, ReachAny = -3;
+
+} // namespace
+
+TCustomLayer::THitEntry HitEntryOf(const TBaseObject* o)
+{
+    constexpr int32_t lo = INT32_MIN, hi = INT32_MAX;
+    TCustomLayer::THitEntry e{lo, lo, hi, hi, ReachAny};
+    const std::type_info* type = &typeid(*o);
+    if (type == &typeid(TPolyLine) || type == &typeid(TPolygon) || type == &typeid(TPolyLineEx) ||
+        type == &typeid(TPolygonEx)) {
+        const std::vector<TPoint>& pts = static_cast<const TPolyLine*>(o)->Points;
+        if (pts.empty()) return e;  // nothing to hit, but let the object say so
+        e.Reach = ReachOutline;
+        e.MinX = e.MaxX = pts[0].X;
+        e.MinY = e.MaxY = pts[0].Y;
+        for (const TPoint& p : pts) {
+            e.MinX = std::min(e.MinX, p.X);
+            e.MaxX = std::max(e.MaxX, p.X);
+            e.MinY = std::min(e.MinY, p.Y);
+            e.MaxY = std::max(e.MaxY, p.Y);
+        }
+    } else if (type == &typeid(TText)) {
+        const auto* t = static_cast<const TText*>(o);
+        e = {t->X, t->Y, t->X, t->Y, static_cast<int32_t>(std::min<std::size_t>(t->Text.size(), INT32_MAX))};
+    } else if (type == &typeid(TSign) || type == &typeid(TSignEx) || type == &typeid(TExactPoint)) {
+        e = {o->X, o->Y, o->X, o->Y, ReachSign};
+    }
+    return e;
+}
+
+namespace {
+
+// The layer's entries. They hold for every object that can be found in
+// the marked view when the list is the one marked: a search within that
+// view uses them as they are; any other search makes them all again.
+const std::vector<TCustomLayer::THitEntry>& HitIndexOf(const TCustomLayer& layer, bool withinMarkedView)
+{
+    const std::size_t n = static_cast<std::size_t>(layer.Count);
+    if (withinMarkedView && layer.HitViewMarked && layer.HitObjects.size() == n && layer.HitIndex.size() == n &&
+        (n == 0 || std::memcmp(layer.HitObjects.data(), layer.Items.data(), n * sizeof(TAbstractItem*)) == 0))
+        return layer.HitIndex;
+    layer.HitObjects.assign(layer.Items.begin(), layer.Items.begin() + layer.Count);
+    layer.HitIndex.resize(n);
+    for (std::size_t i = 0; i < n; ++i) layer.HitIndex[i] = HitEntryOf(layer.Object(int32_t(i)));
+    return layer.HitIndex;
+}
+
+bool Contains(const TRect& outer, const TRect& inner)
+{
+    return inner.Left >= outer.Left && inner.Right <= outer.Right && inner.Bottom >= outer.Bottom &&
+           inner.Top <= outer.Top;
+}
+
+struct TReach {
+    int64_t Tolerance = 0;
+    int64_t TextPerChar = 0;  // world units a character can take, at most
+    int64_t TextCell = 0;     // world units of the label's height
+    int64_t SignHalf = 0;     // half the side of a sign's square
+};
+
+// Whether the object of the entry can be hit at (x, y): outlines farther
+// than the tolerance from the point, labels farther than their longest
+// possible box (turned any way, it lies within its width plus its height of
+// the anchor) and signs farther than their square are not. Type records are
+// compared by address: a class whose record lies elsewhere only misses the
+// shortcut.
+inline bool MayHit(const TCustomLayer::THitEntry& e, int64_t x, int64_t y, const TReach& r)
+{
+    const int64_t reach = r.Tolerance + (e.Reach >= 0 ? e.Reach * r.TextPerChar + r.TextCell : 0) +
+                          (e.Reach == ReachSign ? r.SignHalf : 0);
+    return (x >= e.MinX - reach) & (x <= e.MaxX + reach) & (y >= e.MinY - reach) & (y <= e.MaxY + reach);
+}
+
+// Whether the object of the entry can lie in r: an outline lies there only
+// with every point strictly inside, a sign with its anchor in the closed
+// rectangle, a label only when its box (each character charWidth wide and
+// height high, turned any way) can reach r. Other classes always pass.
+inline bool MayLieIn(const TCustomLayer::THitEntry& e, const TRect& r, int64_t charWidth, int64_t height)
+{
+    if (e.Reach == ReachOutline) return e.MinX > r.Left && e.MaxX < r.Right && e.MinY > r.Bottom && e.MaxY < r.Top;
+    if (e.Reach == ReachSign) return e.MinX >= r.Left && e.MinX <= r.Right && e.MinY >= r.Bottom && e.MinY <= r.Top;
+    if (e.Reach < 0) return true;
+    const int64_t reach = e.Reach * charWidth + height + 1;
+    return e.MinX >= r.Left - reach && e.MinX <= r.Right + reach && e.MinY >= r.Bottom - reach &&
+           e.MinY <= r.Top + reach;
 }
 
 } // namespace
@@ -192,8 +289,24 @@ bool FindObjectsAt(const TMap& map, const TDrawContext& context, uint32_t flags,
             }
         } restore{dc, previousFont};
 
+        TReach reach;
+        reach.Tolerance = std::llabs(int64_t(HitTolerance()));
+        reach.SignHalf = std::llabs(int64_t(c.SymbolSize) * 250);
+        if (dc) {
+            // No character is wider than twice the larger of a wide letter and the cell.
+            const TSize wide = dc->GetTextExtent("W");
+            const long double unit = static_cast<long double>(c.Scale);
+            // Capped so that a label's reach cannot overflow; a cap that large reaches everything.
+            const long double cap = 0x1p31L;
+            reach.TextCell = static_cast<int64_t>(std::min(cap, std::ceil(std::max(wide.Cy, 1) * unit)));
+            reach.TextPerChar =
+                static_cast<int64_t>(std::min(cap, std::ceil(2.0L * std::max({wide.Cx, wide.Cy, 1}) * unit)));
+        }
         const bool polygons = IsPolygonKind(layer.Kind);
+        const std::vector<TCustomLayer::THitEntry>& index =
+            HitIndexOf(layer, !hidden && layer.HitView == context.WorldRect);
         for (int32_t i = layer.Count - 1; i >= 0; --i) {
+            if (!MayHit(index[std::size_t(i)], point.X, point.Y, reach)) continue;
             TBaseObject* o = layer.Object(i);
             const uint32_t f = o->Flags();
             if (f & ObjFlagHidden) continue;
@@ -224,7 +337,13 @@ bool FindObjectsInRect(const TMap& map, const TDrawContext& context, const TRect
         TDrawContext c = context;
         TLogFont font = layer.TextFont;
         if (IsTextKind(layer.Kind)) c.TextFont = &font;
+        // A label's box as its InRect measures it: the stored font's width per character.
+        const int64_t charWidth = static_cast<uint16_t>(font.Width);
+        const int64_t height = std::llabs(int64_t(font.Height));
+        const std::vector<TCustomLayer::THitEntry>& index =
+            HitIndexOf(layer, layer.HitView == context.WorldRect && Contains(layer.HitView, rect));
         for (int32_t i = 0; i < layer.Count; ++i) {
+            if (!MayLieIn(index[std::size_t(i)], rect, charWidth, height)) continue;
             TBaseObject* o = layer.Object(i);
             if (o->Flags() & ObjFlagHidden) continue;
             SetViewRect(context.WorldRect);

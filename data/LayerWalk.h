@@ -76,6 +76,9 @@ bool FindObjectsAt(const TMap& map, const TDrawContext& context, uint32_t flags,
 // 0x2000 are left out. True when result is not empty afterwards.
 bool FindObjectsInRect(const TMap& map, const TDrawContext& context, const TRect& rect, TCollection& result);
 
+// The point search's entry for an object (see TCustomLayer::HitIndex).
+TCustomLayer::THitEntry HitEntryOf(const TBaseObject* object);
+
 // The pixel size of a layer's signs as the layer pass draws them.
 int32_t SignPixelSize(const TCustomLayer& layer, const TDrawContext& context);
 

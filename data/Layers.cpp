@@ -129,6 +129,51 @@ void WriteLogFont16(TStream& s, const TLogFont& f)
     WriteFontBytes(s, f);
 }
 
+// ---------------------------------------------------------------- the style block
+
+// Flags to the text font, in the order every form but the layer's stream
+// form keeps them: Flags, Kind, LayerParam, Colour, Colour2, Style3,
+// Style1, Style2, ScaleLimit, and a text layer's font. Sheets hold the
+// flags and styles in 16 bits and the font in 50 bytes.
+enum class TWidth { Full, Sheet };
+
+void ReadStyleBlock(TStream& s, TCustomLayer& l, TWidth width)
+{
+    const bool sheet = width == TWidth::Sheet;
+    l.Flags = sheet ? s.readU16LE("layer flags") : s.readU32LE("layer flags");
+    l.Kind = s.readI16LE("layer kind");
+    l.LayerParam = s.readI16LE("layer parameter");
+    l.Colour = s.readI32LE("layer colour");
+    l.Colour2 = s.readI32LE("layer colour 2");
+    int32_t* styles[3] = {&l.Style3, &l.Style1, &l.Style2};
+    for (int32_t* v : styles) *v = sheet ? s.readI16LE("layer style") : s.readI32LE("layer style");
+    l.ScaleLimit = s.readI32LE("layer scale limit");
+    if (IsTextKind(l.Kind)) {
+        l.TextFont = sheet ? ReadLogFont16(s, "layer font") : ReadLogFont(s, "layer font");
+        l.Colour2 = 0;  // held the font's address once: no meaning
+    }
+}
+
+void WriteStyleBlock(TStream& s, const TCustomLayer& l, TWidth width)
+{
+    const bool sheet = width == TWidth::Sheet;
+    if (sheet) s.writeU16LE(static_cast<uint16_t>(l.Flags));  // the sheet keeps the low 16 bits
+    else s.writeU32LE(l.Flags);
+    s.writeI16LE(l.Kind);
+    s.writeI16LE(l.LayerParam);
+    s.writeI32LE(l.Colour);
+    s.writeI32LE(IsTextKind(l.Kind) ? 0 : l.Colour2);
+    for (int32_t v : {l.Style3, l.Style1, l.Style2}) {
+        if (sheet) s.writeI16LE(static_cast<int16_t>(v));
+        else s.writeI32LE(v);
+    }
+    s.writeI32LE(l.ScaleLimit);
+    if (IsTextKind(l.Kind)) {
+        if (sheet) WriteLogFont16(s, l.TextFont);
+        else WriteLogFont(s, l.TextFont);
+    }
+}
+
 // ---------------------------------------------------------------- checks before writing
 
 enum class TForm { Stream, Project, Map16 };
@@ -155,7 +200,8 @@ void CheckTreeItem(const TAbstractItem* item, TForm form, const TFileContext& co
     if (const TCustomLayer* layer = AsLayer(item)) {
         CheckPStr(layer->Name, "layer name");
         CheckFixedName(layer->LayerText, LayerTextSize, "layer text");
-        if (const TLayer* plain = dynamic_cast<const TLayer*>(layer)) {
+        const TLayer* plain = dynamic_cast<const TLayer*>(layer);
+        if (plain && form != TForm::Stream) {  // the stream form has no short names
             CheckFixedName(plain->RefName1, RefNameSize, "layer short name 1");
             CheckFixedName(plain->RefName2, RefNameSize, "layer short name 2");
             CheckFixedName(plain->RefName3, RefNameSize, "layer short name 3");
@@ -347,19 +393,8 @@ TLayer::TLayer(TReader& r)
     TStream& s = r.Stream();
     ReadObjects(r);
     Name = ReadPStr(r, "layer name");
-    Flags = s.readU32LE("layer flags") & ~LayerFlagTransient;
-    Kind = s.readI16LE("layer kind");
-    LayerParam = s.readI16LE("layer parameter");
-    Colour = s.readI32LE("layer colour");
-    Colour2 = s.readI32LE("layer colour 2");
-    Style3 = s.readI32LE("layer style 3");
-    Style1 = s.readI32LE("layer style 1");
-    Style2 = s.readI32LE("layer style 2");
-    ScaleLimit = s.readI32LE("layer scale limit");
-    if (IsTextKind(Kind)) {
-        TextFont = ReadLogFont(s, "layer font");
-        Colour2 = 0;
-    }
+    ReadStyleBlock(s, *this, TWidth::Full);
+    Flags &= ~LayerFlagTransient;
     RefName1 = ReadFixedName(s, RefNameSize, "layer short name 1");
     LayerId = s.readI32LE("layer identifier");
     RefName2 = ReadFixedName(s, RefNameSize, "layer short name 2");
@@ -378,16 +413,7 @@ void TLayer::WriteFiler(TWriter& w) const
     CheckTreeItem(this, TForm::Project, s.Context());
     TCollection::WriteFiler(w);
     WritePStr(w, Name);
-    s.writeU32LE(Flags);
-    s.writeI16LE(Kind);
-    s.writeI16LE(LayerParam);
-    s.writeI32LE(Colour);
-    s.writeI32LE(IsTextKind(Kind) ? 0 : Colour2);
-    s.writeI32LE(Style3);
-    s.writeI32LE(Style1);
-    s.writeI32LE(Style2);
-    s.writeI32LE(ScaleLimit);
-    if (IsTextKind(Kind)) WriteLogFont(s, TextFont);
+    WriteStyleBlock(s, *this, TWidth::Full);
     WriteFixedName(s, RefName1, RefNameSize);
     s.writeI32LE(LayerId);
     WriteFixedName(s, RefName2, RefNameSize);
@@ -405,19 +431,7 @@ TLayer::TLayer(TReader& r, FromMap16)
     TStream& s = r.Stream();
     ReadObjects16(r);
     Name = ReadPStr(r, "layer name");
-    Flags = s.readU16LE("layer flags");
-    Kind = s.readI16LE("layer kind");
-    LayerParam = s.readI16LE("layer parameter");
-    Colour = s.readI32LE("layer colour");
-    Colour2 = s.readI32LE("layer colour 2");
-    Style3 = s.readI16LE("layer style 3");
-    Style1 = s.readI16LE("layer style 1");
-    Style2 = s.readI16LE("layer style 2");
-    ScaleLimit = s.readI32LE("layer scale limit");
-    if (IsTextKind(Kind)) {
-        TextFont = ReadLogFont16(s, "layer font");
-        Colour2 = 0;
-    }
+    ReadStyleBlock(s, *this, TWidth::Sheet);
     RefName1 = ReadFixedName(s, RefNameSize, "layer short name 1");
     LayerId = s.readU16LE("layer identifier");
     RefName2 = ReadFixedName(s, RefNameSize, "layer short name 2");
@@ -434,16 +448,7 @@ void TLayer::WriteFiler16(TWriter& w) const
     CheckTreeItem(this, TForm::Map16, s.Context());
     TCollection::WriteFiler16(w);
     WritePStr(w, Name);
-    s.writeU16LE(static_cast<uint16_t>(Flags));  // the sheet keeps the low 16 bits
-    s.writeI16LE(Kind);
-    s.writeI16LE(LayerParam);
-    s.writeI32LE(Colour);
-    s.writeI32LE(IsTextKind(Kind) ? 0 : Colour2);
-    s.writeI16LE(static_cast<int16_t>(Style3));
-    s.writeI16LE(static_cast<int16_t>(Style1));
-    s.writeI16LE(static_cast<int16_t>(Style2));
-    s.writeI32LE(ScaleLimit);
-    if (IsTextKind(Kind)) WriteLogFont16(s, TextFont);
+    WriteStyleBlock(s, *this, TWidth::Sheet);
     WriteFixedName(s, RefName1, RefNameSize);
     s.writeU16LE(static_cast<uint16_t>(LayerId));
     WriteFixedName(s, RefName2, RefNameSize);
@@ -459,19 +464,7 @@ TInfoLayer::TInfoLayer() = default;
 TInfoLayer::TInfoLayer(TStream& s, TAbstractItem* owner) : TCustomLayer(s, owner)
 {
     Name = ReadPStrStream(s, "layer name");
-    Flags = s.readU32LE("layer flags");
-    Kind = s.readI16LE("layer kind");
-    LayerParam = s.readI16LE("layer parameter");
-    Colour = s.readI32LE("layer colour");
-    Colour2 = s.readI32LE("layer colour 2");
-    Style3 = s.readI32LE("layer style 3");
-    Style1 = s.readI32LE("layer style 1");
-    Style2 = s.readI32LE("layer style 2");
-    ScaleLimit = s.readI32LE("layer scale limit");
-    if (IsTextKind(Kind)) {
-        TextFont = ReadLogFont(s, "layer font");
-        Colour2 = 0;
-    }
+    ReadStyleBlock(s, *this, TWidth::Full);
     LayerId = s.readI32LE("layer identifier");
     InfoValue1 = s.readI32LE("information value 1");
     InfoValue2 = s.readI32LE("information value 2");
@@ -489,16 +482,7 @@ void TInfoLayer::Store(TStream& s) const
     CheckTreeItem(this, TForm::Stream, s.Context());
     TCollection::Store(s);
     WritePStrStream(s, Name);
-    s.writeU32LE(Flags);
-    s.writeI16LE(Kind);
-    s.writeI16LE(LayerParam);
-    s.writeI32LE(Colour);
-    s.writeI32LE(IsTextKind(Kind) ? 0 : Colour2);
-    s.writeI32LE(Style3);
-    s.writeI32LE(Style1);
-    s.writeI32LE(Style2);
-    s.writeI32LE(ScaleLimit);
-    if (IsTextKind(Kind)) WriteLogFont(s, TextFont);
+    WriteStyleBlock(s, *this, TWidth::Full);
     s.writeI32LE(LayerId);
     s.writeI32LE(InfoValue1);
     s.writeI32LE(InfoValue2);
@@ -514,19 +498,8 @@ TInfoLayer::TInfoLayer(TReader& r)
     TStream& s = r.Stream();
     ReadObjects(r);
     Name = ReadPStr(r, "layer name");
-    Flags = s.readU32LE("layer flags") & ~LayerFlagTransient;
-    Kind = s.readI16LE("layer kind");
-    LayerParam = s.readI16LE("layer parameter");
-    Colour = s.readI32LE("layer colour");
-    Colour2 = s.readI32LE("layer colour 2");
-    Style3 = s.readI32LE("layer style 3");
-    Style1 = s.readI32LE("layer style 1");
-    Style2 = s.readI32LE("layer style 2");
-    ScaleLimit = s.readI32LE("layer scale limit");
-    if (IsTextKind(Kind)) {
-        TextFont = ReadLogFont(s, "layer font");
-        Colour2 = 0;
-    }
+    ReadStyleBlock(s, *this, TWidth::Full);
+    Flags &= ~LayerFlagTransient;
     LayerId = s.readU16LE("layer identifier");
     InfoValue1 = s.readI32LE("information value 1");
     InfoValue2 = s.readI32LE("information value 2");
@@ -542,16 +515,7 @@ void TInfoLayer::WriteFiler(TWriter& w) const
     CheckTreeItem(this, TForm::Project, s.Context());
     TCollection::WriteFiler(w);
     WritePStr(w, Name);
-    s.writeU32LE(Flags);
-    s.writeI16LE(Kind);
-    s.writeI16LE(LayerParam);
-    s.writeI32LE(Colour);
-    s.writeI32LE(IsTextKind(Kind) ? 0 : Colour2);
-    s.writeI32LE(Style3);
-    s.writeI32LE(Style1);
-    s.writeI32LE(Style2);
-    s.writeI32LE(ScaleLimit);
-    if (IsTextKind(Kind)) WriteLogFont(s, TextFont);
+    WriteStyleBlock(s, *this, TWidth::Full);
     s.writeU16LE(static_cast<uint16_t>(LayerId));
     s.writeI32LE(InfoValue1);
     s.writeI32LE(InfoValue2);
@@ -565,16 +529,7 @@ void TInfoLayer::WriteFiler16(TWriter& w) const
     CheckTreeItem(this, TForm::Map16, s.Context());
     TCollection::WriteFiler16(w);
     WritePStr(w, Name);
-    s.writeU16LE(static_cast<uint16_t>(Flags));
-    s.writeI16LE(Kind);
-    s.writeI16LE(LayerParam);
-    s.writeI32LE(Colour);
-    s.writeI32LE(IsTextKind(Kind) ? 0 : Colour2);
-    s.writeI16LE(static_cast<int16_t>(Style3));
-    s.writeI16LE(static_cast<int16_t>(Style1));
-    s.writeI16LE(static_cast<int16_t>(Style2));
-    s.writeI32LE(ScaleLimit);
-    if (IsTextKind(Kind)) WriteLogFont16(s, TextFont);
+    WriteStyleBlock(s, *this, TWidth::Sheet);
     s.writeU16LE(static_cast<uint16_t>(LayerId));
     s.writeI32LE(InfoValue1);
     s.writeI32LE(InfoValue2);

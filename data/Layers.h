@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn {
 
@@ -107,6 +108,27 @@ public:
     int32_t LayerTag = 0;          // kept and exchanged
     std::string LayerText;         // kept and exchanged; at most 99 bytes
     TStyleMemo StyleMemo;
+
+    // The searches' summary of the objects' extents, one entry per object.
+    // Every marking of a view makes the entries of the objects in view, and
+    // of objects new to the list, again; a search that may reach beyond the
+    // marked view makes every entry again first. Code that moves an
+    // object's points and searches before the next drawing calls
+    // InvalidateHitIndex.
+    struct THitEntry {
+        int32_t MinX, MinY, MaxX, MaxY;  // an outline's extent, a label's or sign's anchor
+        int32_t Reach;                   // a label's length; -1 outline, -2 sign, -3 anything else
+    };
+    void InvalidateHitIndex() const
+    {
+        HitIndex.clear();
+        HitObjects.clear();
+        HitViewMarked = false;
+    }
+    mutable std::vector<THitEntry> HitIndex;
+    mutable std::vector<TAbstractItem*> HitObjects;  // the objects the entries stand for
+    mutable TRect HitView;                           // the world rectangle of the last marking
+    mutable bool HitViewMarked = false;
 
 protected:
     TCustomLayer() = default;

@@ -34,9 +34,22 @@ TView* TModel::SheetSourceView() const
     return Views.empty() ? nullptr : Views.front();
 }
 
+void TModel::LevelCheck(TView& view)
+{
+    if (!Project || !(view.MmPerPixel > 0)) return;
+    const double d0 = view.PrevScale / view.MmPerPixel, d1 = view.Scale / view.MmPerPixel;
+    for (int32_t li = 0; li < Project->Count; ++li) {
+        const TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
+        if (LevelHolds(level, d0) != LevelHolds(level, d1)) {
+            LevelSwitch(view);
+            return;
+        }
+    }
+}
+
 void TModel::LevelSwitch(TView& view)
 {
-    view.DrawThread = 0;
+    JoinDrawThread(view);
     SaveIfModified(false);
     std::unique_ptr<TMap> map;
     MergeLayers(*WorkMap, map, 0);
@@ -143,8 +156,8 @@ void TModel::RefreshViews()
     for (TView* v : std::vector<TView*>(Views)) {
         LevelSwitch(*v);
         MarkViewObjects(*v);
-        v->DrawThread = 0;
-        if (v->Wnd) v->Wnd->Invalidate(!DoubleBuffer);
+        JoinDrawThread(*v);
+        InvalidateView(*v);
     }
 }
 

@@ -97,15 +97,6 @@ TLayer* AddLayer(TCollection& parent, const std::string& name, int16_t kind, TCo
     return l;
 }
 
-TGapLayer* AddGroup(TCollection& parent, const std::string& name, uint32_t flags = 0)
-{
-    auto* g = new TGapLayer;
-    g->Name = name;
-    g->Flags = flags;
-    parent.Insert(g);
-    return g;
-}
-
 TPolygon* Square(const TCanvas& cv, TCustomLayer& layer, int l, int t, int r, int b)
 {
     auto* p = new TPolygon;

@@ -64,6 +64,15 @@ inline const std::string EmptyList = I32(0) + I32(8);
 inline const std::string EmptyCollection = Bytes({2, 0, 2, 0, 2, 0x10});
 inline const std::string EmptyCollection16 = Bytes({0, 0, 0, 0, 0x10, 0});
 
+inline TGapLayer* AddGroup(TCollection& parent, const std::string& name, uint32_t flags = 0)
+{
+    auto* g = new TGapLayer;
+    g->Name = name;
+    g->Flags = flags;
+    parent.Insert(g);
+    return g;
+}
+
 enum class TForm { Stream, Project, Sheet };
 
 struct TFormIo {

@@ -1,6 +1,7 @@
 // The layer tree walk (lists and finds) and the hit tests at a point and in
 // a rectangle.
 #include "LayerTestSupport.h"
+#include "data/LayerDraw.h"
 #include "data/LayerWalk.h"
 #include "data/MapObj.h"
 
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <random>
 #include <vector>
 
 using namespace tarn;
@@ -26,15 +28,6 @@ TLayer* AddLayer(TCollection& parent, const std::string& name, int16_t kind = La
     l->ScaleLimit = scaleLimit;
     parent.Insert(l);
     return l;
-}
-
-TGapLayer* AddGroup(TCollection& parent, const std::string& name, uint32_t flags = 0)
-{
-    auto* g = new TGapLayer;
-    g->Name = name;
-    g->Flags = flags;
-    parent.Insert(g);
-    return g;
 }
 
 // A point object hit within the shared tolerance of its anchor.
@@ -399,4 +392,176 @@ TEST_F(LayerTree, RectangleFindsWhatLiesInside)
     TCollection none;
     EXPECT_FALSE(FindObjectsInRect(map, View(), {5000, 6000, 6000, 5000}, none));
     EXPECT_TRUE(FindObjectsInRect(map, View(), {5000, 6000, 6000, 5000}, result)) << "result was not empty";
+}
+
+TEST_F(LayerTree, PointSearchSeesObjectsAddedMovedOrTurned)
+{
+    TMap map;
+    TLayer* lines = AddLayer(map, "lines", LayerKindLine);
+    SetHitTolerance(10);
+    auto* a = new TPolyLine;
+    a->Points = {{1000, 1000}, {2000, 1000}};
+    a->Code = 1;
+    lines->Insert(a);
+    EXPECT_TRUE(At(map, FindAnyKind, {5000, 1000}).empty());
+    // Added after a search.
+    auto* b = new TPolyLine;
+    b->Points = {{4000, 1000}, {6000, 1000}};
+    b->Code = 2;
+    lines->Insert(b);
+    EXPECT_EQ(At(map, FindAnyKind, {5000, 1000}), (std::vector<THit>{{"lines", 2}}));
+    // Moved in place after the view was marked: found once the mover says
+    // so, after the next marking, or by a search beyond the marked view.
+    MarkObjectsInView(map, View());
+    a->Points[1] = {3000, 3000};
+    lines->InvalidateHitIndex();
+    EXPECT_EQ(At(map, FindAnyKind, {2500, 2500}), (std::vector<THit>{{"lines", 1}}));
+    MarkObjectsInView(map, View());
+    a->Points[1] = {3000, 5000};
+    MarkObjectsInView(map, View());
+    EXPECT_EQ(At(map, FindAnyKind, {2500, 4000}), (std::vector<THit>{{"lines", 1}}));
+    a->Points[1] = {3000, 7000};
+    EXPECT_EQ(At(map, FindAnyKind | FindHidden, {2500, 5500}), (std::vector<THit>{{"lines", 1}}));
+    TDrawContext other = View();
+    other.WorldRect = {0, 9000, 10000, 0};
+    a->Points[1] = {3000, 1000};
+    EXPECT_EQ(At(map, FindAnyKind, {2500, 1000}, other), (std::vector<THit>{{"lines", 1}}));
+    // Replaced by another object at the same place in the list.
+    auto* c = new TPolyLine;
+    c->Points = {{7000, 7000}, {8000, 7000}};
+    c->Code = 3;
+    lines->SetItem(0, c);
+    delete a;
+    EXPECT_EQ(At(map, FindAnyKind, {7500, 7000}), (std::vector<THit>{{"lines", 3}}));
+
+    // A label turned a quarter: its box runs up from the anchor and to the left.
+    TLayer* names = AddLayer(map, "names", LayerKindText);
+    names->TextFont = Font(20, 0, 0, 400, 0, "DejaVu Sans");
+    auto* text = new TText;
+    text->Text = "Hello";
+    text->X = 5000;
+    text->Y = 1000;
+    text->Angle = 900;
+    names->Insert(text);
+    SetHitTolerance(0);
+    EXPECT_EQ(At(map, FindTexts, {4500, 3000}).size(), 1u);
+    EXPECT_TRUE(At(map, FindTexts, {5500, 3000}).empty());
+}
+
+namespace {
+
+// The searches done the plain way, object by object, for comparison.
+std::vector<THit> PlainAt(const TMap& map, const TDrawContext& view, TPoint p)
+{
+    std::vector<TCustomLayer*> layers;
+    CollectLayers(map, false, layers);
+    std::vector<THit> hits;
+    TDeviceContext measure;
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        TCustomLayer& l = **it;
+        TDrawContext c = view;
+        c.SizeScale = 1000 / c.Scale;
+        TLogFont font = l.TextFont;
+        font.Height = int32_t(std::lround(font.Height * c.SizeScale / 10));
+        TGdiRef<TFont> made = TFont::Create(font);
+        measure.SelectFont(made);
+        if (IsTextKind(l.Kind)) {
+            c.TextFont = &font;
+            c.TextDC = &measure;
+        }
+        if (IsSignKind(l.Kind)) c.SymbolSize = int32_t(std::lround(SignPixelSize(l, c) * c.Scale / 500));
+        for (int32_t i = l.Count - 1; i >= 0; --i) {
+            TBaseObject* o = l.Object(i);
+            if (o->Flags() & (ObjFlagHidden | ObjFlagTemporary)) continue;
+            int32_t index = 0;
+            bool hit = o->HitTest(c, p.X, p.Y, index);
+            if (!hit && IsPolygonKind(l.Kind))
+                if (auto* polygon = dynamic_cast<TPolygon*>(o)) hit = polygon->ContainsPoint(p.X, p.Y);
+            if (hit && o->InView(c)) hits.push_back({l.Name, o->Code});
+        }
+    }
+    return hits;
+}
+
+std::vector<THit> PlainInRect(const TMap& map, const TDrawContext& view, const TRect& r)
+{
+    std::vector<TCustomLayer*> layers;
+    CollectLayers(map, false, layers);
+    std::vector<THit> hits;
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        TCustomLayer& l = **it;
+        TDrawContext c = view;
+        TLogFont font = l.TextFont;
+        if (IsTextKind(l.Kind)) c.TextFont = &font;
+        for (int32_t i = 0; i < l.Count; ++i) {
+            TBaseObject* o = l.Object(i);
+            if (!(o->Flags() & ObjFlagHidden) && o->InRect(c, r)) hits.push_back({l.Name, o->Code});
+        }
+    }
+    return hits;
+}
+
+} // namespace
+
+TEST_F(LayerTree, SearchesAnswerAsTheObjectsThemselvesWould)
+{
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int32_t> coord(-2000, 12000), step(-1500, 1500), angle(-1800, 1800);
+    TMap map;
+    TLayer* areas = AddLayer(map, "areas", LayerKindPolygon);
+    TLayer* lines = AddLayer(map, "lines", LayerKindStyledLine);
+    TLayer* names = AddLayer(map, "names", LayerKindText);
+    names->TextFont = Font(14, 7, 0, 400, 0, "DejaVu Sans");
+    TLayer* styled = AddLayer(map, "styled names", LayerKindStyledText);
+    styled->TextFont = Font(10, 5, 0, 400, 0, "DejaVu Sans");
+    TLayer* signs = AddLayer(map, "signs", LayerKindSign);
+    signs->Style1 = 24;
+    TLayer* dots = AddLayer(map, "dots", LayerKindSign);
+    int32_t code = 0;
+    for (int i = 0; i < 300; ++i) {
+        auto* p = i % 2 ? new TPolygon : new TPolygonEx;
+        const TPoint c{coord(rng), coord(rng)};
+        for (int k = 0; k < 5; ++k) p->Points.push_back({c.X + step(rng), c.Y + step(rng)});
+        p->Code = ++code;
+        areas->Insert(p);
+        auto* l = i % 2 ? new TPolyLine : new TPolyLineEx;
+        l->Points = {{coord(rng), coord(rng)}, {coord(rng), coord(rng)}, {coord(rng), coord(rng)}};
+        l->Code = ++code;
+        lines->Insert(l);
+        auto* t = i % 3 ? new TText : new TTextEx;
+        t->Text = std::string(1 + i % 9, 'W');
+        t->X = coord(rng);
+        t->Y = coord(rng);
+        t->Angle = i % 4 ? angle(rng) : 0;
+        t->Code = ++code;
+        (i % 3 ? names : styled)->Insert(t);
+        auto* s = i % 2 ? new TSign : new TExactPoint;
+        s->X = coord(rng);
+        s->Y = coord(rng);
+        s->Code = ++code;
+        signs->Insert(s);
+        Dot(*dots, ++code, coord(rng), coord(rng), i % 7 ? 0 : ObjFlagTemporary);
+    }
+    const TDrawContext view = View();
+    MarkObjectsInView(map, view);
+    std::uniform_int_distribution<int32_t> size(100, 6000);
+    int found = 0, foundInRects = 0;
+    for (int32_t tolerance : {0, 150}) {
+        SetHitTolerance(tolerance);
+        for (int q = 0; q < 300; ++q) {
+            const TPoint p{coord(rng), coord(rng)};
+            const auto plain = PlainAt(map, view, p);
+            ASSERT_EQ(At(map, FindAnyKind | FindAll, p), plain) << p.X << ", " << p.Y;
+            found += int(plain.size());
+            const int32_t w = size(rng), h = size(rng);
+            const TRect r{p.X, p.Y + h, p.X + w, p.Y};
+            TCollection result;
+            FindObjectsInRect(map, view, r, result);
+            const auto plainIn = PlainInRect(map, view, r);
+            ASSERT_EQ(Hits(result), plainIn) << p.X << ", " << p.Y << " " << w << " x " << h;
+            foundInRects += int(plainIn.size());
+        }
+    }
+    EXPECT_GT(found, 100) << "the comparison saw hits";
+    EXPECT_GT(foundInRects, 100);
 }

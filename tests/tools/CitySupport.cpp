@@ -1,8 +1,9 @@
 #include "CitySupport.h"
 
-#include "data/LayerDraw.h"
+#include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace tarn::test {
@@ -37,32 +38,15 @@ TCityView::TCityView(const std::string& project, int32_t width, int32_t height) 
 
 void TCityView::Show(double x, double y, double denominator)
 {
-    const TRect client = Surface.ClientRect();
-    View->Scale = denominator * View->MmPerPixel;
-    const double hw = client.Right / 2.0 * View->Scale, hh = client.Bottom / 2.0 * View->Scale;
-    View->WorldRect = TRect{int32_t(x * 1000 - hw), int32_t(y * 1000 + hh), int32_t(x * 1000 + hw),
-                            int32_t(y * 1000 - hh)};
-    Model->RefreshViews();
+    const TPoint at{int32_t(std::lround(x * 1000)), int32_t(std::lround(y * 1000))};
+    EXPECT_EQ(Model->ZoomAtPoint(*View, at, denominator), ResultDone);
 }
 
-void TCityView::ShowAll()
-{
-    const TRect r = Model->ProjectRect();
-    const TRect client = Surface.ClientRect();
-    const double w = double(r.Right) - r.Left, h = double(r.Top) - r.Bottom;
-    const double scale = std::max(w / client.Right, h / client.Bottom) * 1.02;
-    Show((r.Left + w / 2) / 1000, (r.Bottom + h / 2) / 1000, scale / View->MmPerPixel);
-}
+void TCityView::ShowAll() { EXPECT_EQ(Model->ZoomAll(*View), ResultDone); }
 
 QImage TCityView::Draw()
 {
-    TDeviceContext* dc = Surface.GetDC();
-    TGdiRef<TBrush> white = TBrush::CreateSolid(Rgb(255, 255, 255));
-    dc->FillRect(Surface.ClientRect(), white);
-    Model->SetHitToleranceFor(*View);
-    Model->FillDrawContext(*View, dc);
-    DrawMap(*View->Map, View->Context);
-    Surface.ReleaseDC(dc);
+    EXPECT_EQ(Model->PaintView(*View), ResultDone);
     return Surface.Image().copy();
 }
 

@@ -28,13 +28,13 @@ const TCityFolder& SharedCity();
 // project of the folder.
 struct TCityView {
     TCityView(const std::string& project, int32_t width = 1600, int32_t height = 1000);
-    // The view centred on a world point (metres) at 1:denominator; the
-    // level of detail follows.
+    // The view centred on a world point (metres) at 1:denominator, through
+    // the model's navigation (the level of detail follows).
     void Show(double x, double y, double denominator);
-    // The whole project in the view.
+    // The whole project in the view (ZoomAll).
     void ShowAll();
     double Denominator() const { return View->Scale / View->MmPerPixel; }
-    // The view's map drawn on a white page.
+    // The view drawn by the model (PaintView) on its white window.
     QImage Draw();
 
     TWindowSurface Surface;

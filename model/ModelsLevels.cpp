@@ -129,6 +129,16 @@ TSheetFileState TModel::LoadSheetIntoMap(const std::string& fileName, TMap& map)
     if (LowerExtension(path) == ".map") ScaleLayerStyles(*sheet, ScaleObjectValues, FileContext.ProjectScale);
     std::vector<TCustomLayer*> layers;
     CollectLayers(*sheet, true, layers);
+    // A picture's name is relative to the project's folder, never to the
+    // process's current one; it is opened once, below.
+    for (TCustomLayer* layer : layers)
+        if (IsBitmapKind(layer->Kind))
+            for (int32_t i = 0; i < layer->Count; ++i)
+                if (auto* b = dynamic_cast<TBmp*>(layer->Object(i)); b && !b->FileName().empty() && b->FileName()[0] != '/') {
+                    const std::string name = ResolveInProject(b->FileName());
+                    b->SetFileName(std::string());
+                    b->SetFileName(name);
+                }
     for (TCustomLayer* layer : layers) {
         TCustomLayer* target = AsLayer(FindLayerByName(map, layer->Name));
         if (!target) continue;

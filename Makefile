@@ -23,10 +23,13 @@ test: build
 # mkcity was rebuilt; the user's files there (tarn.ini, signs.map) are kept.
 DEMO = $(BUILD)/demo
 
+# The program finds its files beside itself, so it runs from a copy in the
+# demo folder.
 run: build
 	@if [ ! -f $(DEMO)/tarn.prj ] || [ $(BUILD)/tools/mkcity -nt $(DEMO)/tarn.prj ]; then \
 	  $(BUILD)/tools/mkcity $(DEMO); fi
-	cd $(DEMO) && $(abspath $(BUILD))/app/tarn
+	cp -f $(BUILD)/app/tarn $(DEMO)/tarn
+	cd $(DEMO) && ./tarn
 
 # The data, model and platform tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer (the platform tests with Qt offscreen).

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -116,7 +117,10 @@ void TMainForm::BuildLayout()
 
     PageControl1 = Named(new QTabWidget, "PageControl1");
     // Three tabs side by side within the tool side's width.
-    PageControl1->setStyleSheet("QTabBar::tab { padding: 4px 7px; }");
+    PageControl1->setStyleSheet("QTabBar::tab { padding: 3px 4px; }");
+    QFont tabFont = PageControl1->tabBar()->font();
+    tabFont.setPointSize(8);
+    PageControl1->tabBar()->setFont(tabFont);
     TabSheet1 = Named(new QWidget, "TabSheet1");
     {
         QVBoxLayout* l = Column(TabSheet1);

@@ -62,7 +62,7 @@ QPixmap Emblem()
 
 } // namespace
 
-TGaugeForm::TGaugeForm(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+TGaugeForm::TGaugeForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     setObjectName("GaugeForm");
     setWindowTitle(QString::fromUtf8("Загрузка системы..."));

@@ -145,19 +145,5 @@ TEST(Startup, AFailingLoaderIsReportedAndTheWindowRunsWithoutIt)
     }
 }
 
-TEST(Startup, WithoutAModelNothingIsWrittenOnDestroy)
-{
-    TCityCopy city;
-    fs::remove(city.File("nav.prj"));
-    TStubServices services;
-    {
-        TMainForm form(city.ProgramDir(), services);
-        EXPECT_THROW(form.FormCreate(), ETarnError);
-        EXPECT_EQ(form.Model(), nullptr);
-        EXPECT_NO_THROW(form.FormDestroy());
-    }
-    EXPECT_FALSE(fs::exists(city.File("tarn.ini")));
-}
-
 } // namespace
 } // namespace tarn::test

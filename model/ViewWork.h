@@ -47,7 +47,7 @@ private:
     bool RubberBand(TView& view, uint32_t shift, int32_t x, int32_t y);
     bool LeftUp(TView& view, uint32_t shift, int32_t x, int32_t y);
     bool RightUp(TView& view, uint32_t shift, int32_t x, int32_t y);
-    void Select(TView& view, const TPoint& s, const TPoint& c, const TRect& r, bool& redraw);
+    void Select(TView& view, const TPoint& c, const TRect& r, bool& redraw);
     void Ungroup(TView& view, const TPoint& c);
     void Group(TView& view);
 

@@ -21,14 +21,6 @@ constexpr TColorRef Grey = 0xE0E0E0;     // the window's colour in these tests
 constexpr TColorRef Magenta = 0xFF00FF;  // left in a picture before a drawing
 constexpr TColorRef Black = 0x000000;
 
-// The map panel: its paint event has the model draw the view.
-struct TPanel : TSurfaceEvents {
-    TPanel(TModel& m, TView& v) : Model(m), View(v) { View.Wnd->SetEvents(this); }
-    void OnPaint(TWindowSurface&) override { Model.PaintView(View); }
-    TModel& Model;
-    TView& View;
-};
-
 // Counts the layers drawn (code 21, phase 0).
 struct TLayerCount {
     explicit TLayerCount(TModel& m)

@@ -69,4 +69,12 @@ struct TOpenCity {
 
 TObjectKey Key(int32_t layerId, int32_t code, int32_t sheetId = SheetId, int32_t force = 0);
 
+// The map panel: its paint event has the model draw the view.
+struct TPanel : TSurfaceEvents {
+    TPanel(TModel& m, TView& v) : Model(m), View(v) { View.Wnd->SetEvents(this); }
+    void OnPaint(TWindowSurface&) override { Model.PaintView(View); }
+    TModel& Model;
+    TView& View;
+};
+
 } // namespace tarn::test

@@ -3,6 +3,7 @@
 
 #include "app/Cursors.h"
 #include "app/Gauge_f.h"
+#include "model/ViewWork.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -176,7 +177,7 @@ void TMainForm::FormCreate()
     // The navigator's show or hide state is applied here, then distance
     // measuring is made with WayPanel for its result.
 
-    // The mouse tools are made here and registered as "tsMapView".
+    OptionalPart([this] { RegisterViewWork(*ModelPtr, CreateViewWork(this, *ModelPtr, 0, 0)); });
 
     // The ticker lines are taken here from the object (1, 9999, 5, 99)
     // and the banner and ticker timers started.

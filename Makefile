@@ -23,14 +23,19 @@ test: build
 # mkcity was rebuilt; the user's files there (tarn.ini, signs.map) are kept.
 DEMO = $(BUILD)/demo
 
+# The program finds its files beside itself, so it runs from a copy in the
+# demo folder.
 run: build
 	@if [ ! -f $(DEMO)/tarn.prj ] || [ $(BUILD)/tools/mkcity -nt $(DEMO)/tarn.prj ]; then \
 	  $(BUILD)/tools/mkcity $(DEMO); fi
-	cd $(DEMO) && $(abspath $(BUILD))/app/tarn
+	cp -f $(BUILD)/app/tarn $(DEMO)/tarn
+	cd $(DEMO) && ./tarn
 
 # The data, model and platform tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer (the platform tests with Qt offscreen).
 ASAN_TESTS = tests/data/tarn_data_tests tests/platform/tarn_platform_tests tests/model/tarn_model_tests tests/tools/tarn_tools_tests
+# The app's windows too, for their lifetimes.
+ASAN_TESTS += tests/app/tarn_app_tests
 asan: deps
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
 	cmake --build $(BUILD)-asan -j$(JOBS) --target $(notdir $(ASAN_TESTS))

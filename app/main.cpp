@@ -1,7 +1,12 @@
-#include <cstdio>
+// The city information system: the loading window, then the main window.
+#include "app/AppServices.h"
+#include "app/Program.h"
 
-int main()
+#include <QApplication>
+
+int main(int argc, char** argv)
 {
-    std::fprintf(stderr, "tarn: the main window is not built yet; only the map engine's libraries and tests exist.\n");
-    return 1;
+    QApplication app(argc, argv);
+    tarn::TAppServices services;
+    return tarn::RunProgram(tarn::ExecutableDir(), services);
 }

@@ -1,0 +1,149 @@
+// Start-up: the required files, the loading gauge, and what a failure in
+// the creation step leaves behind.
+#include "AppSupport.h"
+
+#include "app/Gauge_f.h"
+#include "app/Program.h"
+#include "platform/Error.h"
+
+#include <QLabel>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+namespace tarn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Startup, EachMissingRequiredFileStopsStartUpWithItsMessage)
+{
+    for (const char* name : RequiredFiles) {
+        TCityCopy city;
+        fs::remove(city.File(name));
+        TStubServices services;
+        EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1) << name;
+        ASSERT_EQ(services.Errors.size(), 1u) << name;
+        EXPECT_EQ(services.Errors[0], "Не могу найти файл: " + city.ProgramDir() + name);
+        EXPECT_EQ(services.Loops, 0) << name << ": the window must not run";
+        // Nothing was loaded, so nothing is written back.
+        EXPECT_FALSE(fs::exists(city.File("tarn.ini"))) << name;
+    }
+}
+
+TEST(Startup, TheFirstMissingFileInOrderIsNamed)
+{
+    TCityCopy city;
+    fs::remove(city.File("tarn.dll"));
+    fs::remove(city.File("tarn.map"));
+    fs::remove(city.File("tarn.dat"));
+    TStubServices services;
+    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1);
+    ASSERT_EQ(services.Errors.size(), 1u);
+    EXPECT_EQ(services.Errors[0], MissingFileMessage(city.ProgramDir(), "tarn.map"));
+    EXPECT_TRUE(services.Gauge.empty());  // the check comes before any loading
+}
+
+TEST(Startup, AProjectThatCannotBeReadStopsStartUp)
+{
+    TCityCopy city;
+    WriteFileBytes(city.File("tarn.prj"), "not a project at all");
+    TStubServices services;
+    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1);
+    ASSERT_EQ(services.Errors.size(), 1u);
+    EXPECT_EQ(services.Errors[0], "Ошибка входного файла " + city.ProgramDir() + "tarn.prj");
+    EXPECT_EQ(services.Loops, 0);
+}
+
+TEST(Startup, GaugePassesTheLoadingStepsInOrder)
+{
+    TCityCopy city;
+    TStubServices services;
+    bool ran = false;
+    services.Loop = [&](TMainForm& form) {
+        ran = true;
+        EXPECT_NE(form.Model(), nullptr);
+        EXPECT_TRUE(form.isVisible());
+        return 0;
+    };
+    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 0);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(services.Errors.empty()) << services.Errors.front();
+    EXPECT_EQ(services.Gauge, (std::vector<int32_t>{10, 30, 35, 40, 45, 48, 100}));
+}
+
+// A window whose object database moves the gauge as the reader goes
+// through the file, or whose loaders fail.
+class TLoadingForm : public TMainForm {
+public:
+    using TMainForm::TMainForm;
+    std::vector<int32_t> DatabaseSteps;
+    bool DatabaseFails = false;
+    bool BannersFail = false;
+
+protected:
+    void LoadObjectDatabase() override
+    {
+        for (int32_t v : DatabaseSteps) SetGaugeValue(v);
+        if (DatabaseFails) throw ETarnError("tarn.dat: record 3 runs past the end of the file");
+    }
+    void LoadBanners() override
+    {
+        if (BannersFail) ThrowFileError(ProgramDir() + "banners.dat", "open", ENOENT);
+    }
+};
+
+TEST(Startup, DatabaseStepsLieBetween48And100)
+{
+    TCityCopy city;
+    TStubServices services;
+    TGaugeForm gauge;
+    TLoadingForm form(city.ProgramDir(), services, &gauge);
+    form.DatabaseSteps = {50, 62, 87, 99};
+    form.FormCreate();
+    EXPECT_EQ(services.Gauge, (std::vector<int32_t>{10, 30, 35, 40, 45, 48, 50, 62, 87, 99, 100}));
+    EXPECT_EQ(gauge.Progress(), 100);
+}
+
+TEST(Startup, AFailingLoaderIsReportedAndTheWindowRunsWithoutIt)
+{
+    struct TCase {
+        bool Database, Banners;
+        std::size_t Messages;
+    };
+    for (const TCase c : {TCase{true, false, 1}, TCase{false, true, 1}, TCase{true, true, 2}}) {
+        TCityCopy city;
+        TStubServices services;
+        auto form = std::make_unique<TLoadingForm>(city.ProgramDir(), services);
+        form->DatabaseFails = c.Database;
+        form->BannersFail = c.Banners;
+        form->resize(FormWidth, FormHeight);
+        ASSERT_NO_THROW(form->FormCreate());
+        EXPECT_EQ(services.Errors.size(), c.Messages);
+        if (c.Banners) {
+            EXPECT_NE(services.Errors.back().find("banners.dat"), std::string::npos) << services.Errors.back();
+        }
+        // Every later step still ran.
+        EXPECT_EQ(services.Gauge.back(), 100);
+        EXPECT_EQ(form->ObjPanel->text().toStdString(), "  Кол-во объектов: 0");
+        form->show();
+        SettleWindow(*form);
+        ASSERT_NE(form->Model(), nullptr);
+        EXPECT_TRUE(form->isVisible());
+
+        // Clicks of every button on the map reach a whole window.
+        QWidget* map = form->MapPanel->SurfaceWidget();
+        for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+            QTest::mouseClick(map, b, Qt::NoModifier, QPoint(100, 100));
+            QTest::mouseDClick(map, b, Qt::NoModifier, QPoint(120, 90));
+        }
+        QCoreApplication::processEvents();
+        EXPECT_GT(PaperlessShare(GrabMapPanel(*form)), 0.1);
+    }
+}
+
+} // namespace
+} // namespace tarn::test

@@ -525,40 +525,14 @@ void TDeviceContext::Rectangle(int32_t l, int32_t t, int32_t r, int32_t b)
     }
 }
 
-void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
+namespace {
+// The rows of an ellipse with a one-pixel outline, rows [y0, y1) of the
+// raster: each row's span is worked out once and kept while its
+// neighbours need it.
+template <class Put>
+void ThinEllipseRows(const TRaster& px, int32_t l, int32_t t, int32_t r, int32_t b, int32_t y0, int32_t y1,
+                     bool fill, const TFillStyle& f, const Put& pen)
 {
-    if (!CanDraw()) return;
-    if (l > r) std::swap(l, r);
-    if (t > b) std::swap(t, b);
-    if (r - int64_t(l) < 1 || b - int64_t(t) < 1) return;
-    const bool fill = BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP;
-    const TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
-    const int32_t y0 = std::max<int32_t>(t, 0), y1 = std::min<int32_t>(b, Px.Height);
-    auto clipRun = [&](int64_t a, int64_t z, auto&& fn) {
-        a = std::max<int64_t>(a, 0);
-        z = std::min<int64_t>(z, Px.Width);
-        if (a < z) fn(int32_t(a), int32_t(z));
-    };
-    if (PenMode != PenThin) {
-        if (fill)
-            for (int32_t y = y0; y < y1; ++y) {
-                int32_t a, z;
-                if (EllipseRow(l, t, r, b, y, a, z))
-                    clipRun(a, z, [&](int32_t u, int32_t v) { FillRun(Px, f, y, u, v); });
-            }
-        if (PenMode == PenWide && PainterReady()) {
-            SyncPainterPen();
-            Qt->SetMode(CompositionOf(S.Rop2));
-            double inset = S.Pen->Style() == TGDI_PS_INSIDEFRAME ? S.Pen->Width() / 2.0 : 0.5;
-            Qt->Painter.drawEllipse(
-                QRectF(l + inset, t + inset, double(r) - l - 2 * inset, double(b) - t - 2 * inset));
-        }
-        return;
-    }
-    // One-pixel outline: the pixels of a row that miss a neighbour inside
-    // the ellipse (above, below, left or right) belong to the pen.
-    const TPutMix pen{S.Rop2, PenPixel};
-    // Each row's span is worked out once and kept while its neighbours need it.
     struct TSpan {
         bool Ok;
         int32_t A, Z;
@@ -568,6 +542,7 @@ void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
         sp.Ok = EllipseRow(l, t, r, b, y, sp.A, sp.Z);
         return sp;
     };
+    const int64_t width = px.Width;
     TSpan above = spanAt(y0 - 1), here = spanAt(y0);
     for (int32_t y = y0; y < y1; ++y) {
         const TSpan below = spanAt(y + 1);
@@ -587,14 +562,64 @@ void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
         }
         above = cur;
         if (iz < ia) iz = ia;
-        uint32_t* row = Px.Bits + int64_t(y) * Px.Stride;
-        auto outline = [&](int32_t u, int32_t v) {
-            for (int32_t x = u; x < v; ++x) pen(row + x);
-        };
-        clipRun(a, std::min<int64_t>(ia, z), outline);
-        if (fill) clipRun(ia, iz, [&](int32_t u, int32_t v) { FillRun(Px, f, y, u, v); });
-        clipRun(std::max<int64_t>(iz, a), z, outline);
+        uint32_t* row = px.Bits + int64_t(y) * px.Stride;
+        // the left outline [a, ia), the inside [ia, iz), the right outline [iz, z), each clipped
+        const int64_t la = std::max<int64_t>(a, 0), lz = std::min<int64_t>({ia, int64_t(z), width});
+        for (int64_t x = la; x < lz; ++x) pen(row + x);
+        if (fill) {
+            const int64_t fa = std::max<int64_t>(ia, 0), fz = std::min<int64_t>(iz, width);
+            if (fa < fz) FillRun(px, f, y, int32_t(fa), int32_t(fz));
+        }
+        const int64_t ra = std::max<int64_t>({iz, int64_t(a), 0}), rz = std::min<int64_t>(z, width);
+        for (int64_t x = ra; x < rz; ++x) pen(row + x);
     }
+}
+} // namespace
+
+void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
+{
+    if (!CanDraw()) return;
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    if (r - int64_t(l) < 1 || b - int64_t(t) < 1) return;
+    const bool fill = BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP;
+    const TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
+    const int32_t y0 = std::max<int32_t>(t, 0), y1 = std::min<int32_t>(b, Px.Height);
+    auto clipRun = [&](int64_t a, int64_t z, auto&& fn) {
+        a = std::max<int64_t>(a, 0);
+        z = std::min<int64_t>(z, Px.Width);
+        if (a < z) fn(int32_t(a), int32_t(z));
+    };
+    if (y1 - y0 <= 64) {
+        // A sign-sized ellipse: ask for its rows at once, so that their cache
+        // misses overlap instead of stalling one after the other.
+        const int32_t pl = std::clamp<int32_t>(l, 0, Px.Width - 1), pr = std::clamp<int32_t>(r - 1, 0, Px.Width - 1);
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint32_t* row = Px.Bits + int64_t(y) * Px.Stride;
+            __builtin_prefetch(row + pl, 1);
+            __builtin_prefetch(row + pr, 1);
+        }
+    }
+    if (PenMode != PenThin) {
+        if (fill)
+            for (int32_t y = y0; y < y1; ++y) {
+                int32_t a, z;
+                if (EllipseRow(l, t, r, b, y, a, z))
+                    clipRun(a, z, [&](int32_t u, int32_t v) { FillRun(Px, f, y, u, v); });
+            }
+        if (PenMode == PenWide && PainterReady()) {
+            SyncPainterPen();
+            Qt->SetMode(CompositionOf(S.Rop2));
+            double inset = S.Pen->Style() == TGDI_PS_INSIDEFRAME ? S.Pen->Width() / 2.0 : 0.5;
+            Qt->Painter.drawEllipse(
+                QRectF(l + inset, t + inset, double(r) - l - 2 * inset, double(b) - t - 2 * inset));
+        }
+        return;
+    }
+    // One-pixel outline: the pixels of a row that miss a neighbour inside
+    // the ellipse (above, below, left or right) belong to the pen.
+    if (S.Rop2 == TGDI_R2_COPYPEN) ThinEllipseRows(Px, l, t, r, b, y0, y1, fill, f, TPutCopy{PenPixel});
+    else ThinEllipseRows(Px, l, t, r, b, y0, y1, fill, f, TPutMix{S.Rop2, PenPixel});
 }
 
 void TDeviceContext::FillRect(const TRect& rc, const TBrush* brush)

@@ -225,6 +225,7 @@ void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, co
             const int32_t width = PixelWidth(layer.Style2, c.SizeScale, "line width");
             layerPen = TPen::Create(style, width, Colour(layer.Colour));
             selectPen = TPen::Create(style, width, select);
+            dc.SelectPen(layerPen);  // each line selects it again: then a no-op
         }
     } else if (kind == LayerKindStyledLine) {
         selectPen = TPen::Create(TGDI_PS_SOLID, 0, select);

@@ -192,6 +192,7 @@ void TDeviceContext::StateChanged()
 TGdiRef<TPen> TDeviceContext::SelectPen(TPen* pen)
 {
     if (!pen) return {};
+    if (pen == S.Pen.get()) return pen;  // nothing derived from it changes
     TGdiRef<TPen> old = std::move(S.Pen);
     S.Pen = pen;
     PenChanged();
@@ -201,6 +202,7 @@ TGdiRef<TPen> TDeviceContext::SelectPen(TPen* pen)
 TGdiRef<TBrush> TDeviceContext::SelectBrush(TBrush* brush)
 {
     if (!brush) return {};
+    if (brush == S.Brush.get()) return brush;
     TGdiRef<TBrush> old = std::move(S.Brush);
     S.Brush = brush;
     BrushChanged();
@@ -827,6 +829,54 @@ bool TDeviceContext::Transfer(const Source* src, int32_t x, int32_t y, int32_t w
     return true;
 }
 
+// An unstretched copy (or mask) of a device-independent picture, row by
+// row: the pixels the general path would pick, each source row decoded in
+// one loop for its depth. Pixels outside the source are left alone.
+template <class Dib>
+void TDeviceContext::CopyDibRows(const Dib& src, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int64_t sy,
+                                 bool mask)
+{
+    const int64_t shiftX = int64_t(sx) - x, shiftY = sy - y;
+    const int64_t left = std::max<int64_t>({x, 0, -shiftX});
+    const int64_t right = std::min<int64_t>({int64_t(x) + w, Px.Width, src.W - shiftX});
+    const int64_t top = std::max<int64_t>({y, 0, -shiftY});
+    const int64_t bottom = std::min<int64_t>({int64_t(y) + h, Px.Height, src.H - shiftY});
+    if (left >= right || top >= bottom) return;
+    const TDibReader& rd = *src.R;
+    for (int64_t yy = top; yy < bottom; ++yy) {
+        const int64_t row = yy + shiftY;
+        const uint8_t* in = rd.Bits + (src.BottomUp ? src.H - 1 - row : row) * rd.RowBytes;
+        uint32_t* out = Px.Bits + yy * Px.Stride;
+        auto put = [&](int64_t xx, uint32_t p) {
+            out[xx] = mask ? (p & out[xx]) | 0xFF000000u : p | 0xFF000000u;
+        };
+        switch (rd.BitCount) {
+        case 1:
+            for (int64_t xx = left; xx < right; ++xx) {
+                const int64_t c = xx + shiftX;
+                put(xx, rd.Palette[(in[c >> 3] >> (7 - (c & 7))) & 1]);
+            }
+            break;
+        case 4:
+            for (int64_t xx = left; xx < right; ++xx) {
+                const int64_t c = xx + shiftX;
+                put(xx, rd.Palette[(in[c >> 1] >> ((c & 1) ? 0 : 4)) & 0xF]);
+            }
+            break;
+        case 8:
+            for (int64_t xx = left; xx < right; ++xx) put(xx, rd.Palette[in[xx + shiftX]]);
+            break;
+        default: {
+            const int64_t bytes = rd.BitCount == 24 ? 3 : 4;
+            for (int64_t xx = left; xx < right; ++xx) {
+                const uint8_t* q = in + bytes * (xx + shiftX);
+                put(xx, (uint32_t(q[2]) << 16) | (uint32_t(q[1]) << 8) | q[0]);
+            }
+        }
+        }
+    }
+}
+
 bool TDeviceContext::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, const TDeviceContext* source,
                                 int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t rop)
 {
@@ -876,6 +926,10 @@ int32_t TDeviceContext::StretchDIBits(int32_t x, int32_t y, int32_t w, int32_t h
     // A bottom-up picture counts the source's y from its bottom row.
     const int64_t top = src.BottomUp ? src.H - (int64_t(sy) + sh) : sy;
     if (top < INT32_MIN || top > INT32_MAX) return 0;
+    if ((rop == TGDI_SRCCOPY || rop == TGDI_SRCAND) && w == sw && h == sh) {
+        CopyDibRows(src, x, y, w, h, sx, top, rop == TGDI_SRCAND);
+        return sh;
+    }
     if (!Transfer(&src, x, y, w, h, sx, int32_t(top), sw, sh, rop)) return 0;
     return sh;
 }

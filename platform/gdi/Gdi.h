@@ -341,6 +341,8 @@ private:
     void SyncPainterPen();
     void StrokeThin(const TPoint* points, int32_t count, bool closed);
     void StrokeWide(const TPoint* points, int32_t count, bool closed);
+    template <class Dib>
+    void CopyDibRows(const Dib& src, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int64_t sy, bool mask);
     template <class Source>
     bool Transfer(const Source* src, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int32_t sy, int32_t sw,
                   int32_t sh, uint32_t rop);

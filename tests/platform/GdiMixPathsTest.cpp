@@ -87,3 +87,82 @@ TEST(GdiMixPaths, ScatteredDiscsComeOutTheSameThroughEveryMix)
         }
     }));
 }
+
+namespace {
+
+// A picture of every depth with bytes from a seed; its pixel (x, row from
+// the top) as 0x00BBGGRR, read by hand from the bytes.
+struct TPicture {
+    TBitmapInfo Info;
+    std::vector<uint8_t> Bits;
+    uint32_t Colors[256];
+    int64_t RowBytes;
+
+    TPicture(int32_t w, int32_t h, uint16_t depth, bool bottomUp, uint32_t seed)
+    {
+        std::mt19937 rng(seed);
+        for (uint32_t& c : Colors) c = rng() & 0xFFFFFFu;
+        Info.Width = w;
+        Info.Height = bottomUp ? h : -h;
+        Info.BitCount = depth;
+        Info.Colors = Colors;
+        Info.ColorCount = depth <= 8 ? 1u << depth : 0;
+        RowBytes = ((int64_t(w) * depth + 31) / 32) * 4;
+        Bits.resize(size_t(RowBytes * h));
+        for (uint8_t& b : Bits) b = uint8_t(rng());
+    }
+    TColorRef At(int32_t x, int32_t y) const
+    {
+        const int32_t h = std::abs(Info.Height);
+        const uint8_t* row = Bits.data() + (Info.Height > 0 ? h - 1 - y : y) * RowBytes;
+        uint32_t rgb;  // 0x00RRGGBB
+        switch (Info.BitCount) {
+        case 1: rgb = Colors[(row[x / 8] >> (7 - x % 8)) & 1]; break;
+        case 4: rgb = Colors[x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4]; break;
+        case 8: rgb = Colors[row[x]]; break;
+        default: {
+            const uint8_t* p = row + x * (Info.BitCount / 8);
+            rgb = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+        }
+        }
+        return Rgb(int(rgb >> 16), int((rgb >> 8) & 255), int(rgb & 255));
+    }
+};
+
+} // namespace
+
+TEST(GdiMixPaths, UnstretchedPicturesCopyAndMaskEachSourcePixel)
+{
+    // every depth, both row orders, placed across each edge of the screen
+    // and taken from inside and across the edges of the picture
+    struct TPlace {
+        int32_t X, Y, SX, SY;
+    } places[] = {{10, 8, 0, 0}, {-9, -5, 3, 2}, {50, 40, 0, 0}, {20, 10, -4, -3}, {5, 5, 30, 20}};
+    const TColorRef screen = Rgb(180, 120, 60);
+    for (uint16_t depth : {1, 4, 8, 24, 32})
+        for (bool bottomUp : {true, false})
+            for (const TPlace& at : places)
+                for (uint32_t rop : {TGDI_SRCCOPY, TGDI_SRCAND}) {
+                    const TPicture pic(37, 23, depth, bottomUp, depth * 7 + bottomUp);
+                    const int32_t w = 37, h = 23;
+                    TCanvas cv(60, 45, screen);
+                    EXPECT_EQ(cv.DC->StretchDIBits(at.X, at.Y, w, h, at.SX, at.SY, w, h, pic.Bits.data(),
+                                                   pic.Bits.size(), pic.Info, rop),
+                              h);
+                    // the source's y counts from its bottom row in a bottom-up picture
+                    const int32_t top = bottomUp ? 23 - (at.SY + h) : at.SY;
+                    int wrong = 0;
+                    for (int32_t y = 0; y < 45; ++y)
+                        for (int32_t x = 0; x < 60; ++x) {
+                            const int32_t px = x - at.X + at.SX, py = y - at.Y + top;
+                            const bool in = x >= at.X && x < at.X + w && y >= at.Y && y < at.Y + h && px >= 0 &&
+                                            px < 37 && py >= 0 && py < 23;
+                            TColorRef want = screen;
+                            if (in) want = rop == TGDI_SRCCOPY ? pic.At(px, py) : (pic.At(px, py) & screen);
+                            wrong += cv.At(x, y) != want;
+                        }
+                    EXPECT_EQ(wrong, 0) << "depth " << depth << (bottomUp ? " bottom-up" : " top-down") << " at ("
+                                        << at.X << ", " << at.Y << ") from (" << at.SX << ", " << at.SY << ") rop "
+                                        << std::hex << rop;
+                }
+}

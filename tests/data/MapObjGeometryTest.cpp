@@ -268,6 +268,31 @@ TEST(ObjectViews, TextBoxReachesIntoTheView)
     }
 }
 
+TEST(ObjectViews, LongTextTurnedByATenthOfADegreeSwingsIntoTheView)
+{
+    // A text 6 000 000 units long, its anchor 5 000 left of the view: upright
+    // (a quarter turn) its far end stays left; a tenth of a degree less and
+    // it leans 10 472 units to the right, into the view. Turns outside one
+    // circle either way and negative turns count the same.
+    TDrawContext c = View();
+    c.WorldRect = {0, 10000000, 10000000, -10000000};
+    TLogFont font = DejaVu(1000);  // 60 000 a character, 100 000 high
+    c.TextFont = &font;
+    const struct {
+        int32_t Angle;
+        bool In;
+    } cases[] = {{900, false}, {899, true}, {901, false}, {898, true}, {4499, true}, {4500, false},
+                 {-2701, true}, {-2700, false}, {-6301, true}, {1, true}};
+    for (const auto& k : cases) {
+        TText t;
+        t.Text = std::string(100, 'A');
+        t.X = -5000;
+        t.Y = 0;
+        t.Angle = k.Angle;
+        EXPECT_EQ(t.InView(c), k.In) << "turned " << k.Angle << " tenths";
+    }
+}
+
 TEST(ObjectViews, TextInRect)
 {
     TDrawContext c = View();

@@ -162,6 +162,10 @@ bool TText::TextInView(const TDrawContext& c) const
     const int64_t height = c.TextFont ? c.TextFont->Height : 0;
     const long double w = static_cast<long double>(Text.size()) * std::llabs(height * 60);
     const long double h = std::llabs(height * 100);
+    // No corner lies farther from the anchor than w + h and the roundings:
+    // an anchor farther than that from the view needs no turning.
+    const long double reach = w + h + 2;
+    if (X + reach < r.Left || X - reach > r.Right || Y + reach < r.Bottom || Y - reach > r.Top) return false;
     const TTurn turn = TurnOf(Angle);
     int64_t box[4][2];
     Box<long double>(X, Y, w, h, turn.Cos, turn.Sin, 1, box);

@@ -293,6 +293,30 @@ TEST(ObjectViews, LongTextTurnedByATenthOfADegreeSwingsIntoTheView)
     }
 }
 
+TEST(ObjectViews, TurnedTextReachesTheViewByItsHeight)
+{
+    // One character: 600 along, 1000 across. Turned a quarter, its box
+    // stretches 1000 to the left of an anchor right of the view, and its
+    // far side lands exactly on the view's right edge.
+    TDrawContext c = View();
+    c.WorldRect = {0, 10000, 10000, 0};
+    TLogFont font = DejaVu(10);
+    c.TextFont = &font;
+    const struct {
+        int32_t X, Y, Angle;
+        bool In;
+    } cases[] = {{11000, 5000, 900, true}, {11001, 5000, 900, false}, {11000, 5000, -900, false},
+                 {5000, -1000, 0, true}, {5000, -1001, 0, false}, {-1600, 5000, 0, false}};
+    for (const auto& k : cases) {
+        TText t;
+        t.Text = "A";
+        t.X = k.X;
+        t.Y = k.Y;
+        t.Angle = k.Angle;
+        EXPECT_EQ(t.InView(c), k.In) << "at (" << k.X << ", " << k.Y << ") turned " << k.Angle;
+    }
+}
+
 TEST(ObjectViews, TextInRect)
 {
     TDrawContext c = View();

@@ -166,3 +166,14 @@ TEST(GdiMixPaths, UnstretchedPicturesCopyAndMaskEachSourcePixel)
                                         << std::hex << rop;
                 }
 }
+
+TEST(GdiMixPaths, PrefetchHintsDrawNothingWhereverTheyPoint)
+{
+    TCanvas cv(40, 30, Rgb(10, 20, 30));
+    const QImage before = cv.Img.copy();
+    const int32_t far[] = {INT32_MIN, -1, 0, 15, 39, 40, INT32_MAX};
+    for (int32_t x : far)
+        for (int32_t y : far)
+            for (int32_t half : {0, 1, 16, INT32_MAX}) cv.DC->Prefetch(x, y, half);
+    EXPECT_TRUE(SameImage(cv.Img, before));
+}

@@ -374,7 +374,7 @@ namespace {
 template <class Put>
 void StrokePath(const TRaster& r, const TPoint* p, int32_t n, bool closed, const Put& put)
 {
-    auto visit = [&put](uint32_t* d, int64_t) { put(d); };
+    auto visit = [put](uint32_t* d, int64_t) { put(d); };  // by value: see WalkLine
     for (int32_t i = 0; i + 1 < n; ++i) WalkLine(r, p[i].X, p[i].Y, p[i + 1].X, p[i + 1].Y, visit);
     if (closed && n > 1) WalkLine(r, p[n - 1].X, p[n - 1].Y, p[0].X, p[0].Y, visit);
 }
@@ -533,8 +533,9 @@ namespace {
 // neighbours need it.
 template <class Put>
 void ThinEllipseRows(const TRaster& px, int32_t l, int32_t t, int32_t r, int32_t b, int32_t y0, int32_t y1,
-                     bool fill, const TFillStyle& f, const Put& pen)
+                     bool fill, const TFillStyle& f, const Put& penRef)
 {
+    const Put pen = penRef;  // a local copy: the pixel stores cannot alias its colour
     struct TSpan {
         bool Ok;
         int32_t A, Z;

@@ -177,3 +177,36 @@ TEST(GdiMixPaths, PrefetchHintsDrawNothingWhereverTheyPoint)
             for (int32_t half : {0, 1, 16, INT32_MAX}) cv.DC->Prefetch(x, y, half);
     EXPECT_TRUE(SameImage(cv.Img, before));
 }
+
+TEST(GdiMixPaths, LinesAndPolygonsComeOutTheSameThroughEveryMix)
+{
+    // one shape to a cell of a grid, so that none overlaps another; some
+    // cross the edges of the screen
+    EXPECT_TRUE(SameThroughEveryMix([](TDeviceContext& dc) {
+        std::mt19937 rng(5);
+        std::uniform_int_distribution<int> at(0, 20), colour(0, 255), kind(0, 3);
+        for (int i = 0; i < 7 * 5; ++i) {
+            const int x = -10 + 25 * (i % 7), y = -10 + 25 * (i / 7);
+            TPoint p[5];
+            for (TPoint& q : p) q = {x + at(rng), y + at(rng)};
+            auto pen = TPen::Create(TGDI_PS_SOLID, 0, Rgb(colour(rng), colour(rng), colour(rng)));
+            auto brush = TBrush::CreateSolid(Rgb(colour(rng), colour(rng), colour(rng)));
+            dc.SelectPen(pen);
+            dc.SelectBrush(brush);
+            switch (kind(rng)) {
+            case 0: dc.Polyline(p, 5); break;
+            case 1:  // the outline would cover the fill's edge: one at a time
+                dc.SelectPen(StockPen(TGDI_NULL_PEN));
+                dc.Polygon(p, 5);
+                break;
+            case 2:
+                dc.SelectBrush(StockBrush(TGDI_NULL_BRUSH));
+                dc.Polygon(p, 5);
+                break;
+            default:
+                dc.MoveTo(p[0].X, p[0].Y);
+                dc.LineTo(p[1].X, p[1].Y);
+            }
+        }
+    }));
+}

@@ -183,23 +183,27 @@ TOpened& DrawnCity()
 
 // A full redraw of the view (arg 1: through the off-screen picture, 0:
 // directly into the window) at the whole city and at 1:2500.
-void ViewRedraw(benchmark::State& state, double denominator)
+void Redraw(benchmark::State& state, TModel& model, TView& view, double denominator)
 {
-    TOpened& o = DrawnCity();
-    o.Model->DoubleBuffer = uint8_t(state.range(0));
-    o.Model->ZoomAll(*o.View);
-    if (denominator > 0) o.Model->SetScaleDenominator(*o.View, denominator);
+    model.DoubleBuffer = uint8_t(state.range(0));
+    model.ZoomAll(view);
+    if (denominator > 0) model.SetScaleDenominator(view, denominator);
     int layers = 0;
-    THookToken t = o.Model->OnNotify.Install([&](const auto& next, const TNotifyArgs& a) {
+    THookToken t = model.OnNotify.Install([&](const auto& next, const TNotifyArgs& a) {
         layers += a.Code == 21 && a.A == 0;
         next(a);
     });
     for (auto _ : state) {
-        o.View->NeedsRedraw = true;
-        o.Model->PaintView(*o.View);
+        view.NeedsRedraw = true;
+        model.PaintView(view);
     }
     state.counters["layers"] = benchmark::Counter(double(layers), benchmark::Counter::kAvgIterations);
-    state.counters["denominator"] = o.View->Scale / o.View->MmPerPixel;
+    state.counters["denominator"] = view.Scale / view.MmPerPixel;
+}
+void ViewRedraw(benchmark::State& state, double denominator)
+{
+    TOpened& o = DrawnCity();
+    Redraw(state, *o.Model, *o.View, denominator);
 }
 void BM_ViewRedrawWholeCity(benchmark::State& state) { ViewRedraw(state, 0); }
 BENCHMARK(BM_ViewRedrawWholeCity)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
@@ -254,20 +258,7 @@ struct TDemoView {
 void DemoRedraw(benchmark::State& state, double denominator)
 {
     static TDemoView v;
-    v.Model->DoubleBuffer = uint8_t(state.range(0));
-    v.Model->ZoomAll(*v.View);
-    if (denominator > 0) v.Model->SetScaleDenominator(*v.View, denominator);
-    int layers = 0;
-    THookToken t = v.Model->OnNotify.Install([&](const auto& next, const TNotifyArgs& a) {
-        layers += a.Code == 21 && a.A == 0;
-        next(a);
-    });
-    for (auto _ : state) {
-        v.View->NeedsRedraw = true;
-        v.Model->PaintView(*v.View);
-    }
-    state.counters["layers"] = benchmark::Counter(double(layers), benchmark::Counter::kAvgIterations);
-    state.counters["denominator"] = v.View->Scale / v.View->MmPerPixel;
+    Redraw(state, *v.Model, *v.View, denominator);
 }
 void BM_DemoCityRedrawWhole(benchmark::State& state) { DemoRedraw(state, 0); }
 BENCHMARK(BM_DemoCityRedrawWhole)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);

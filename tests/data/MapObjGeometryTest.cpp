@@ -268,6 +268,18 @@ TEST(ObjectViews, TextBoxReachesIntoTheView)
     }
 }
 
+namespace {
+bool TextInView(const TDrawContext& c, const std::string& text, int32_t x, int32_t y, int32_t angle)
+{
+    TText t;
+    t.Text = text;
+    t.X = x;
+    t.Y = y;
+    t.Angle = angle;
+    return t.InView(c);
+}
+} // namespace
+
 TEST(ObjectViews, LongTextTurnedByATenthOfADegreeSwingsIntoTheView)
 {
     // A text 6 000 000 units long, its anchor 5 000 left of the view: upright
@@ -283,14 +295,8 @@ TEST(ObjectViews, LongTextTurnedByATenthOfADegreeSwingsIntoTheView)
         bool In;
     } cases[] = {{900, false}, {899, true}, {901, false}, {898, true}, {4499, true}, {4500, false},
                  {-2701, true}, {-2700, false}, {-6301, true}, {1, true}};
-    for (const auto& k : cases) {
-        TText t;
-        t.Text = std::string(100, 'A');
-        t.X = -5000;
-        t.Y = 0;
-        t.Angle = k.Angle;
-        EXPECT_EQ(t.InView(c), k.In) << "turned " << k.Angle << " tenths";
-    }
+    for (const auto& k : cases)
+        EXPECT_EQ(TextInView(c, std::string(100, 'A'), -5000, 0, k.Angle), k.In) << "turned " << k.Angle << " tenths";
 }
 
 TEST(ObjectViews, TurnedTextReachesTheViewByItsHeight)
@@ -307,14 +313,8 @@ TEST(ObjectViews, TurnedTextReachesTheViewByItsHeight)
         bool In;
     } cases[] = {{11000, 5000, 900, true}, {11001, 5000, 900, false}, {11000, 5000, -900, false},
                  {5000, -1000, 0, true}, {5000, -1001, 0, false}, {-1600, 5000, 0, false}};
-    for (const auto& k : cases) {
-        TText t;
-        t.Text = "A";
-        t.X = k.X;
-        t.Y = k.Y;
-        t.Angle = k.Angle;
-        EXPECT_EQ(t.InView(c), k.In) << "at (" << k.X << ", " << k.Y << ") turned " << k.Angle;
-    }
+    for (const auto& k : cases)
+        EXPECT_EQ(TextInView(c, "A", k.X, k.Y, k.Angle), k.In) << "at (" << k.X << ", " << k.Y << ") turned " << k.Angle;
 }
 
 TEST(ObjectViews, TextInRect)

@@ -4,6 +4,7 @@
 #include "data/LayerWalk.h"
 #include "data/Registration.h"
 #include "model/Models.h"
+#include "tools/City.h"
 
 #include <benchmark/benchmark.h>
 
@@ -182,23 +183,27 @@ TOpened& DrawnCity()
 
 // A full redraw of the view (arg 1: through the off-screen picture, 0:
 // directly into the window) at the whole city and at 1:2500.
-void ViewRedraw(benchmark::State& state, double denominator)
+void Redraw(benchmark::State& state, TModel& model, TView& view, double denominator)
 {
-    TOpened& o = DrawnCity();
-    o.Model->DoubleBuffer = uint8_t(state.range(0));
-    o.Model->ZoomAll(*o.View);
-    if (denominator > 0) o.Model->SetScaleDenominator(*o.View, denominator);
+    model.DoubleBuffer = uint8_t(state.range(0));
+    model.ZoomAll(view);
+    if (denominator > 0) model.SetScaleDenominator(view, denominator);
     int layers = 0;
-    THookToken t = o.Model->OnNotify.Install([&](const auto& next, const TNotifyArgs& a) {
+    THookToken t = model.OnNotify.Install([&](const auto& next, const TNotifyArgs& a) {
         layers += a.Code == 21 && a.A == 0;
         next(a);
     });
     for (auto _ : state) {
-        o.View->NeedsRedraw = true;
-        o.Model->PaintView(*o.View);
+        view.NeedsRedraw = true;
+        model.PaintView(view);
     }
     state.counters["layers"] = benchmark::Counter(double(layers), benchmark::Counter::kAvgIterations);
-    state.counters["denominator"] = o.View->Scale / o.View->MmPerPixel;
+    state.counters["denominator"] = view.Scale / view.MmPerPixel;
+}
+void ViewRedraw(benchmark::State& state, double denominator)
+{
+    TOpened& o = DrawnCity();
+    Redraw(state, *o.Model, *o.View, denominator);
 }
 void BM_ViewRedrawWholeCity(benchmark::State& state) { ViewRedraw(state, 0); }
 BENCHMARK(BM_ViewRedrawWholeCity)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
@@ -215,6 +220,50 @@ void BM_ViewRepaintFromPicture(benchmark::State& state)
     for (auto _ : state) o.Model->PaintView(*o.View);
 }
 BENCHMARK(BM_ViewRepaintFromPicture)->Unit(benchmark::kMillisecond);
+
+// The demo city as mkcity writes it (200 000 objects, its levels of detail,
+// its symbol library), drawn through the model in a 1920 x 1080 view: the
+// whole city, and 1:2500 in its centre. Arg 1: through the off-screen
+// picture, 0: directly into the window.
+struct TDemoCity {
+    std::string Dir;
+    TDemoCity()
+    {
+        char pattern[] = "/tmp/tarn-bench-city-XXXXXX";
+        Dir = mkdtemp(pattern);
+        city::TCityOptions o;
+        o.OutDir = Dir;
+        o.Objects = 200000;
+        o.SymbolLibrary = TARN_SYMBOLS_DLL;
+        city::MakeCity(o);
+    }
+    ~TDemoCity() { fs::remove_all(Dir); }
+};
+
+struct TDemoView {
+    TWindowSurface Surface{1920, 1080};
+    std::unique_ptr<TModel> Model = std::make_unique<TModel>();
+    std::unique_ptr<TView> View;
+    TDemoView()
+    {
+        static TDemoCity city;
+        Surface.SetMmPerPixel(0.25);
+        Model->ProgramDir = city.Dir;
+        View = std::make_unique<TView>(&Surface);
+        Model->AttachView(*View);
+        Model->OpenFile(city.Dir + "/" + city::ProjectFile);
+    }
+};
+
+void DemoRedraw(benchmark::State& state, double denominator)
+{
+    static TDemoView v;
+    Redraw(state, *v.Model, *v.View, denominator);
+}
+void BM_DemoCityRedrawWhole(benchmark::State& state) { DemoRedraw(state, 0); }
+BENCHMARK(BM_DemoCityRedrawWhole)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+void BM_DemoCityRedraw2500(benchmark::State& state) { DemoRedraw(state, 2500); }
+BENCHMARK(BM_DemoCityRedraw2500)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace tarn

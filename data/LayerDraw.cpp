@@ -4,7 +4,9 @@
 #include "LoadDLL.h"
 #include "Utils.h"
 
+#include <algorithm>
 #include <cmath>
+#include <typeinfo>
 #include <limits>
 #include <vector>
 
@@ -84,6 +86,12 @@ struct TInView {
     int32_t Count = -1;  // the layer's count when marked; -1: not marked here
 };
 
+// The objects of a layer lie all over the heap, their outlines elsewhere
+// again: a marking that waits for each in turn spends most of its time
+// waiting. Objects are asked for well ahead, and the outlines of those a
+// little ahead (by then the object itself is at hand).
+constexpr int32_t ObjectsAhead = 16, OutlinesAhead = 8, PixelsAhead = 4;
+
 void DrawObjects(const TCustomLayer& layer, const TDrawContext& c, const TBaseObject* only, const TInView& marked)
 {
     if (!only) {
@@ -93,8 +101,20 @@ void DrawObjects(const TCustomLayer& layer, const TDrawContext& c, const TBaseOb
         };
         if (marked.Count == layer.Count) {
             // Only what the marking found in view: the rest has its in-view flag clear.
-            for (const int32_t* i = marked.First; i != marked.Last && !(c.Flags & DrawFlagStop); ++i)
+            // The screen under each object a few objects ahead is asked for
+            // early (around its anchor, as far as a sign reaches).
+            const double perPixel = 1.0 / c.Scale;
+            const int32_t half = std::clamp(c.SymbolSize / 2, 1, 16);
+            const bool ahead = c.DC && std::isfinite(perPixel) && marked.Last - marked.First > PixelsAhead;
+            for (const int32_t* i = marked.First; i != marked.Last && !(c.Flags & DrawFlagStop); ++i) {
+                if (ahead && marked.Last - i > PixelsAhead) {
+                    const TBaseObject* next = layer.Object(i[PixelsAhead]);
+                    const double x = c.ClientRect.Left + (double(next->X) - c.WorldRect.Left) * perPixel;
+                    const double y = c.ClientRect.Top + (double(c.WorldRect.Top) - next->Y) * perPixel;
+                    if (x > -1 && x < 65536 && y > -65536 && y < 65536) c.DC->Prefetch(int32_t(x), int32_t(y), half);
+                }
                 draw(layer.Object(*i));
+            }
         } else {
             for (int32_t i = 0; i < layer.Count && !(c.Flags & DrawFlagStop); ++i) draw(layer.Object(i));
         }
@@ -112,6 +132,20 @@ void DrawObjects(const TCustomLayer& layer, const TDrawContext& c, const TBaseOb
 }
 
 void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, const TInView& marked);
+
+void PrefetchObject(const TBaseObject* o)
+{
+    __builtin_prefetch(o);
+    __builtin_prefetch(reinterpret_cast<const char*>(o) + 64);
+}
+
+void PrefetchOutline(const TBaseObject* o)
+{
+    const std::type_info* type = &typeid(*o);  // the exact classes, by address: no name comparisons
+    if (type == &typeid(TPolygon) || type == &typeid(TPolyLine) || type == &typeid(TPolygonEx) ||
+        type == &typeid(TPolyLineEx))
+        __builtin_prefetch(static_cast<const TPolyLine*>(o)->Points.data());
+}
 
 // Marks the objects of the layers, last layer first; with marked, keeps
 // for each layer the indices of the objects in view, in list order.
@@ -137,6 +171,8 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         layer.HitObjects.resize(static_cast<std::size_t>(layer.Count), nullptr);
         layer.HitIndex.resize(static_cast<std::size_t>(layer.Count));
         for (int32_t i = 0; i < layer.Count; ++i) {
+            if (i + ObjectsAhead < layer.Count) PrefetchObject(layer.Object(i + ObjectsAhead));
+            if (i + OutlinesAhead < layer.Count) PrefetchOutline(layer.Object(i + OutlinesAhead));
             TBaseObject* o = layer.Object(i);
             const bool in = o->InView(context);
             const uint32_t f = o->Flags();
@@ -225,6 +261,7 @@ void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, co
             const int32_t width = PixelWidth(layer.Style2, c.SizeScale, "line width");
             layerPen = TPen::Create(style, width, Colour(layer.Colour));
             selectPen = TPen::Create(style, width, select);
+            dc.SelectPen(layerPen);  // each line selects it again: then a no-op
         }
     } else if (kind == LayerKindStyledLine) {
         selectPen = TPen::Create(TGDI_PS_SOLID, 0, select);

@@ -197,7 +197,13 @@ bool TPolyLine::InView(const TDrawContext& c)
     SetViewRect(r);
     SetFlags(Flags() | ObjFlagInView);
     bool anyIn = false, anyOut = false;
+    // The bounds come along: a line wholly outside needs them next.
+    TBox bounds{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN};
     for (const TPoint& p : Points) {
+        bounds.MinX = std::min(bounds.MinX, p.X);
+        bounds.MaxX = std::max(bounds.MaxX, p.X);
+        bounds.MinY = std::min(bounds.MinY, p.Y);
+        bounds.MaxY = std::max(bounds.MaxY, p.Y);
         if (StrictlyInside(p, r)) anyIn = true;
         else anyOut = true;
         if (anyIn && anyOut) break;
@@ -211,7 +217,7 @@ bool TPolyLine::InView(const TDrawContext& c)
         return true;
     }
     bool result = false;
-    if (!BoxApart(BoundsOf(Points), r)) {
+    if (!BoxApart(bounds, r)) {
         for (std::size_t i = 0; i + 1 < Points.size() && !result; ++i)
             result = CrossesBorder(Points[i], Points[i + 1], r);
         if (result) SetFlags(Flags() | ObjFlagPartlyInView);

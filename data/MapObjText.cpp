@@ -5,6 +5,7 @@
 #include "data/Utils.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -17,6 +18,28 @@ namespace {
 constexpr long double Pi = 3.14159265358979323846264338327950288L;
 
 long double Radians(int32_t tenths) { return tenths / 10.0L * Pi / 180; }
+
+// Cosine and sine of a turn, rounded to float. Worked out once for every
+// turn within a full circle either way: long double trigonometry costs more
+// than the rest of a label's view test, and every label pays it.
+struct TTurn {
+    float Cos, Sin;
+};
+TTurn TurnOf(int32_t tenths)
+{
+    constexpr int32_t Full = 3600;
+    auto exact = [](int32_t t) {
+        const long double a = Radians(t);
+        return TTurn{static_cast<float>(std::cos(a)), static_cast<float>(std::sin(a))};
+    };
+    static const auto table = [&] {
+        std::array<TTurn, 2 * Full + 1> t;
+        for (int32_t i = -Full; i <= Full; ++i) t[static_cast<std::size_t>(i + Full)] = exact(i);
+        return t;
+    }();
+    if (tenths >= -Full && tenths <= Full) return table[static_cast<std::size_t>(tenths + Full)];
+    return exact(tenths);
+}
 
 // Corners of a box of width w along the angle and height h across it, from
 // the anchor; ySign +1 turns towards greater world Y (world boxes), -1
@@ -139,10 +162,13 @@ bool TText::TextInView(const TDrawContext& c) const
     const int64_t height = c.TextFont ? c.TextFont->Height : 0;
     const long double w = static_cast<long double>(Text.size()) * std::llabs(height * 60);
     const long double h = std::llabs(height * 100);
-    const long double a = Radians(Angle);
-    const float cs = static_cast<float>(std::cos(a)), sn = static_cast<float>(std::sin(a));
+    // No corner lies farther from the anchor than w + h and the roundings:
+    // an anchor farther than that from the view needs no turning.
+    const long double reach = w + h + 2;
+    if (X + reach < r.Left || X - reach > r.Right || Y + reach < r.Bottom || Y - reach > r.Top) return false;
+    const TTurn turn = TurnOf(Angle);
     int64_t box[4][2];
-    Box<long double>(X, Y, w, h, cs, sn, 1, box);
+    Box<long double>(X, Y, w, h, turn.Cos, turn.Sin, 1, box);
     for (const auto& q : box)
         if (InClosed(q[0], q[1], r)) return true;
     return false;
@@ -172,8 +198,8 @@ bool TText::InRect(const TDrawContext& c, const TRect& r)
 bool TText::HitTest(const TDrawContext& c, int32_t x, int32_t y, int32_t&) const
 {
     if (Text.empty() || !c.TextDC || !TextInView(c)) return false;
-    const long double a = Radians(Angle);
-    const float cs = static_cast<float>(std::cos(a)), sn = static_cast<float>(std::sin(a));
+    const TTurn turn = TurnOf(Angle);
+    const float cs = turn.Cos, sn = turn.Sin;
     const TSize ext = c.TextDC->GetTextExtent(Text);
     const long double scale = std::isfinite(c.Scale) ? c.Scale : 0;
     const int64_t w = RoundEvenSat(ext.Cx * scale), h = RoundEvenSat(ext.Cy * scale);

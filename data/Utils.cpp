@@ -1,5 +1,6 @@
 #include "Utils.h"
 
+#include <algorithm>
 #include <bit>
 #include <cfenv>
 #include <cmath>
@@ -9,44 +10,30 @@
 
 namespace tarn {
 
-int64_t RoundEven(long double v)
-{
-    if constexpr (std::numeric_limits<long double>::digits == 64 && std::endian::native == std::endian::little) {
-        // RoundEvenSat's sum, good while |v| < 2^61 (the rounded sum stays
-        // below 2^64); the library call saves and restores the floating-point
-        // state and is slow.
-        if (v > -0x1p61L && v < 0x1p61L) {
-            const long double sum = v + 0x1.8p63L;
-            uint64_t significand;
-            std::memcpy(&significand, &sum, sizeof significand);
-            return static_cast<int64_t>(significand - 0xC000000000000000ull);
-        }
-    }
-    // nearbyint honours the default rounding mode: to nearest, halves to even.
-    return static_cast<int64_t>(std::nearbyintl(v));
-}
-
-int32_t RoundEvenSat(long double v)
-{
-    if (std::isnan(v)) return 0;
-    if (v >= static_cast<long double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
-    if (v <= static_cast<long double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-    if constexpr (std::numeric_limits<long double>::digits == 64 && std::endian::native == std::endian::little) {
-        // Every coordinate conversion comes here. Adding 1.5 x 2^63 rounds by
-        // the current mode (to nearest, halves to even) as nearbyintl does;
-        // the sum's 64-bit significand, stored first, is then 0xC000... + v.
-        // No library call and no switch of the x87 rounding mode.
-        const long double sum = v + 0x1.8p63L;
-        uint64_t significand;
-        std::memcpy(&significand, &sum, sizeof significand);
-        return static_cast<int32_t>(static_cast<int64_t>(significand - 0xC000000000000000ull));
-    } else {
-        return static_cast<int32_t>(std::nearbyintl(v));
-    }
-}
-
 namespace {
 bool UsableScale(double s) { return std::isfinite(s) && s > 0; }
+
+int32_t Sat32(int64_t v)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+// n / s rounded to the nearest integer in double precision, where that is
+// sure to agree with the long double rounding: below 2^30 the quotient is
+// within 2^-23 of the true one (and the long double sum with the client
+// origin within 2^-30), so a quotient at least 2^-20 away from a half
+// rounds the same in both. Answers false for the rest, which take the
+// long double path.
+inline bool QuickRound(int64_t n, double s, int64_t& out)
+{
+    const double q = static_cast<double>(n) / s;  // n has at most 33 bits: exact as a double
+    if (!(q > -0x1p30 && q < 0x1p30)) return false;
+    const double r = (q + 0x1.8p52) - 0x1.8p52;  // to the nearest integer, no library call
+    if (std::fabs(std::fabs(q - r) - 0.5) < 0x1p-20) return false;  // q - r is exact
+    out = static_cast<int64_t>(r);
+    return true;
+}
 } // namespace
 
 void WorldToScreen(double scale, const TRect& world, const TRect& client, int32_t x, int32_t y, int32_t& sx,
@@ -55,6 +42,12 @@ void WorldToScreen(double scale, const TRect& world, const TRect& client, int32_
     if (!UsableScale(scale)) {
         sx = client.Left;
         sy = client.Top;
+        return;
+    }
+    int64_t qx, qy;
+    if (QuickRound(int64_t(x) - world.Left, scale, qx) && QuickRound(int64_t(world.Top) - y, scale, qy)) {
+        sx = Sat32(client.Left + qx);
+        sy = Sat32(client.Top + qy);
         return;
     }
     long double s = scale;

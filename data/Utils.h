@@ -3,16 +3,53 @@
 // World coordinates grow upward; screen coordinates grow downward.
 #include "platform/Types.h"
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
 namespace tarn {
 
 // Rounds to the nearest integer, halves to the even neighbour.
-int64_t RoundEven(long double v);
+inline int64_t RoundEven(long double v)
+{
+    if constexpr (std::numeric_limits<long double>::digits == 64 && std::endian::native == std::endian::little) {
+        // RoundEvenSat's sum, good while |v| < 2^61 (the rounded sum stays
+        // below 2^64); the library call saves and restores the floating-point
+        // state and is slow.
+        if (v > -0x1p61L && v < 0x1p61L) {
+            const long double sum = v + 0x1.8p63L;
+            uint64_t significand;
+            std::memcpy(&significand, &sum, sizeof significand);
+            return static_cast<int64_t>(significand - 0xC000000000000000ull);
+        }
+    }
+    // nearbyint honours the default rounding mode: to nearest, halves to even.
+    return static_cast<int64_t>(std::nearbyintl(v));
+}
+
 // The same, saturated to the 32-bit range; NaN gives 0.
-int32_t RoundEvenSat(long double v);
+inline int32_t RoundEvenSat(long double v)
+{
+    if (std::isnan(v)) return 0;
+    if (v >= static_cast<long double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (v <= static_cast<long double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    if constexpr (std::numeric_limits<long double>::digits == 64 && std::endian::native == std::endian::little) {
+        // Every coordinate conversion comes here. Adding 1.5 x 2^63 rounds by
+        // the current mode (to nearest, halves to even) as nearbyintl does;
+        // the sum's 64-bit significand, stored first, is then 0xC000... + v.
+        // No library call and no switch of the x87 rounding mode.
+        const long double sum = v + 0x1.8p63L;
+        uint64_t significand;
+        std::memcpy(&significand, &sum, sizeof significand);
+        return static_cast<int32_t>(static_cast<int64_t>(significand - 0xC000000000000000ull));
+    } else {
+        return static_cast<int32_t>(std::nearbyintl(v));
+    }
+}
 
 // The world/screen transform of a view: world units per pixel, the world
 // rectangle shown and the pixel rectangle it is drawn into. A scale that is

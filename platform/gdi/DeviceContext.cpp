@@ -192,6 +192,7 @@ void TDeviceContext::StateChanged()
 TGdiRef<TPen> TDeviceContext::SelectPen(TPen* pen)
 {
     if (!pen) return {};
+    if (pen == S.Pen.get()) return pen;  // nothing derived from it changes
     TGdiRef<TPen> old = std::move(S.Pen);
     S.Pen = pen;
     PenChanged();
@@ -201,6 +202,7 @@ TGdiRef<TPen> TDeviceContext::SelectPen(TPen* pen)
 TGdiRef<TBrush> TDeviceContext::SelectBrush(TBrush* brush)
 {
     if (!brush) return {};
+    if (brush == S.Brush.get()) return brush;
     TGdiRef<TBrush> old = std::move(S.Brush);
     S.Brush = brush;
     BrushChanged();
@@ -372,7 +374,7 @@ namespace {
 template <class Put>
 void StrokePath(const TRaster& r, const TPoint* p, int32_t n, bool closed, const Put& put)
 {
-    auto visit = [&put](uint32_t* d, int64_t) { put(d); };
+    auto visit = [put](uint32_t* d, int64_t) { put(d); };  // by value: see WalkLine
     for (int32_t i = 0; i + 1 < n; ++i) WalkLine(r, p[i].X, p[i].Y, p[i + 1].X, p[i + 1].Y, visit);
     if (closed && n > 1) WalkLine(r, p[n - 1].X, p[n - 1].Y, p[0].X, p[0].Y, visit);
 }
@@ -525,40 +527,15 @@ void TDeviceContext::Rectangle(int32_t l, int32_t t, int32_t r, int32_t b)
     }
 }
 
-void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
+namespace {
+// The rows of an ellipse with a one-pixel outline, rows [y0, y1) of the
+// raster: each row's span is worked out once and kept while its
+// neighbours need it.
+template <class Put>
+void ThinEllipseRows(const TRaster& px, int32_t l, int32_t t, int32_t r, int32_t b, int32_t y0, int32_t y1,
+                     bool fill, const TFillStyle& f, const Put& penRef)
 {
-    if (!CanDraw()) return;
-    if (l > r) std::swap(l, r);
-    if (t > b) std::swap(t, b);
-    if (r - int64_t(l) < 1 || b - int64_t(t) < 1) return;
-    const bool fill = BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP;
-    const TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
-    const int32_t y0 = std::max<int32_t>(t, 0), y1 = std::min<int32_t>(b, Px.Height);
-    auto clipRun = [&](int64_t a, int64_t z, auto&& fn) {
-        a = std::max<int64_t>(a, 0);
-        z = std::min<int64_t>(z, Px.Width);
-        if (a < z) fn(int32_t(a), int32_t(z));
-    };
-    if (PenMode != PenThin) {
-        if (fill)
-            for (int32_t y = y0; y < y1; ++y) {
-                int32_t a, z;
-                if (EllipseRow(l, t, r, b, y, a, z))
-                    clipRun(a, z, [&](int32_t u, int32_t v) { FillRun(Px, f, y, u, v); });
-            }
-        if (PenMode == PenWide && PainterReady()) {
-            SyncPainterPen();
-            Qt->SetMode(CompositionOf(S.Rop2));
-            double inset = S.Pen->Style() == TGDI_PS_INSIDEFRAME ? S.Pen->Width() / 2.0 : 0.5;
-            Qt->Painter.drawEllipse(
-                QRectF(l + inset, t + inset, double(r) - l - 2 * inset, double(b) - t - 2 * inset));
-        }
-        return;
-    }
-    // One-pixel outline: the pixels of a row that miss a neighbour inside
-    // the ellipse (above, below, left or right) belong to the pen.
-    const TPutMix pen{S.Rop2, PenPixel};
-    // Each row's span is worked out once and kept while its neighbours need it.
+    const Put pen = penRef;  // a local copy: the pixel stores cannot alias its colour
     struct TSpan {
         bool Ok;
         int32_t A, Z;
@@ -568,6 +545,7 @@ void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
         sp.Ok = EllipseRow(l, t, r, b, y, sp.A, sp.Z);
         return sp;
     };
+    const int64_t width = px.Width;
     TSpan above = spanAt(y0 - 1), here = spanAt(y0);
     for (int32_t y = y0; y < y1; ++y) {
         const TSpan below = spanAt(y + 1);
@@ -587,14 +565,64 @@ void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
         }
         above = cur;
         if (iz < ia) iz = ia;
-        uint32_t* row = Px.Bits + int64_t(y) * Px.Stride;
-        auto outline = [&](int32_t u, int32_t v) {
-            for (int32_t x = u; x < v; ++x) pen(row + x);
-        };
-        clipRun(a, std::min<int64_t>(ia, z), outline);
-        if (fill) clipRun(ia, iz, [&](int32_t u, int32_t v) { FillRun(Px, f, y, u, v); });
-        clipRun(std::max<int64_t>(iz, a), z, outline);
+        uint32_t* row = px.Bits + int64_t(y) * px.Stride;
+        // the left outline [a, ia), the inside [ia, iz), the right outline [iz, z), each clipped
+        const int64_t la = std::max<int64_t>(a, 0), lz = std::min<int64_t>({ia, int64_t(z), width});
+        for (int64_t x = la; x < lz; ++x) pen(row + x);
+        if (fill) {
+            const int64_t fa = std::max<int64_t>(ia, 0), fz = std::min<int64_t>(iz, width);
+            if (fa < fz) FillRun(px, f, y, int32_t(fa), int32_t(fz));
+        }
+        const int64_t ra = std::max<int64_t>({iz, int64_t(a), 0}), rz = std::min<int64_t>(z, width);
+        for (int64_t x = ra; x < rz; ++x) pen(row + x);
     }
+}
+} // namespace
+
+void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
+{
+    if (!CanDraw()) return;
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    if (r - int64_t(l) < 1 || b - int64_t(t) < 1) return;
+    const bool fill = BrushMode != TBrush::Null && S.Rop2 != TGDI_R2_NOP;
+    const TFillStyle f{BrushMode, BrushPixel, BkPixel, S.BkMode == TGDI_OPAQUE, S.Rop2, S.Brush.get()};
+    const int32_t y0 = std::max<int32_t>(t, 0), y1 = std::min<int32_t>(b, Px.Height);
+    auto clipRun = [&](int64_t a, int64_t z, auto&& fn) {
+        a = std::max<int64_t>(a, 0);
+        z = std::min<int64_t>(z, Px.Width);
+        if (a < z) fn(int32_t(a), int32_t(z));
+    };
+    if (y1 - y0 <= 64) {
+        // A sign-sized ellipse: ask for its rows at once, so that their cache
+        // misses overlap instead of stalling one after the other.
+        const int32_t pl = std::clamp<int32_t>(l, 0, Px.Width - 1), pr = std::clamp<int32_t>(r - 1, 0, Px.Width - 1);
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint32_t* row = Px.Bits + int64_t(y) * Px.Stride;
+            __builtin_prefetch(row + pl, 1);
+            __builtin_prefetch(row + pr, 1);
+        }
+    }
+    if (PenMode != PenThin) {
+        if (fill)
+            for (int32_t y = y0; y < y1; ++y) {
+                int32_t a, z;
+                if (EllipseRow(l, t, r, b, y, a, z))
+                    clipRun(a, z, [&](int32_t u, int32_t v) { FillRun(Px, f, y, u, v); });
+            }
+        if (PenMode == PenWide && PainterReady()) {
+            SyncPainterPen();
+            Qt->SetMode(CompositionOf(S.Rop2));
+            double inset = S.Pen->Style() == TGDI_PS_INSIDEFRAME ? S.Pen->Width() / 2.0 : 0.5;
+            Qt->Painter.drawEllipse(
+                QRectF(l + inset, t + inset, double(r) - l - 2 * inset, double(b) - t - 2 * inset));
+        }
+        return;
+    }
+    // One-pixel outline: the pixels of a row that miss a neighbour inside
+    // the ellipse (above, below, left or right) belong to the pen.
+    if (S.Rop2 == TGDI_R2_COPYPEN) ThinEllipseRows(Px, l, t, r, b, y0, y1, fill, f, TPutCopy{PenPixel});
+    else ThinEllipseRows(Px, l, t, r, b, y0, y1, fill, f, TPutMix{S.Rop2, PenPixel});
 }
 
 void TDeviceContext::FillRect(const TRect& rc, const TBrush* brush)
@@ -802,6 +830,54 @@ bool TDeviceContext::Transfer(const Source* src, int32_t x, int32_t y, int32_t w
     return true;
 }
 
+// An unstretched copy (or mask) of a device-independent picture, row by
+// row: the pixels the general path would pick, each source row decoded in
+// one loop for its depth. Pixels outside the source are left alone.
+template <class Dib>
+void TDeviceContext::CopyDibRows(const Dib& src, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int64_t sy,
+                                 bool mask)
+{
+    const int64_t shiftX = int64_t(sx) - x, shiftY = sy - y;
+    const int64_t left = std::max<int64_t>({x, 0, -shiftX});
+    const int64_t right = std::min<int64_t>({int64_t(x) + w, Px.Width, src.W - shiftX});
+    const int64_t top = std::max<int64_t>({y, 0, -shiftY});
+    const int64_t bottom = std::min<int64_t>({int64_t(y) + h, Px.Height, src.H - shiftY});
+    if (left >= right || top >= bottom) return;
+    const TDibReader& rd = *src.R;
+    for (int64_t yy = top; yy < bottom; ++yy) {
+        const int64_t row = yy + shiftY;
+        const uint8_t* in = rd.Bits + (src.BottomUp ? src.H - 1 - row : row) * rd.RowBytes;
+        uint32_t* out = Px.Bits + yy * Px.Stride;
+        auto put = [&](int64_t xx, uint32_t p) {
+            out[xx] = mask ? (p & out[xx]) | 0xFF000000u : p | 0xFF000000u;
+        };
+        switch (rd.BitCount) {
+        case 1:
+            for (int64_t xx = left; xx < right; ++xx) {
+                const int64_t c = xx + shiftX;
+                put(xx, rd.Palette[(in[c >> 3] >> (7 - (c & 7))) & 1]);
+            }
+            break;
+        case 4:
+            for (int64_t xx = left; xx < right; ++xx) {
+                const int64_t c = xx + shiftX;
+                put(xx, rd.Palette[(in[c >> 1] >> ((c & 1) ? 0 : 4)) & 0xF]);
+            }
+            break;
+        case 8:
+            for (int64_t xx = left; xx < right; ++xx) put(xx, rd.Palette[in[xx + shiftX]]);
+            break;
+        default: {
+            const int64_t bytes = rd.BitCount == 24 ? 3 : 4;
+            for (int64_t xx = left; xx < right; ++xx) {
+                const uint8_t* q = in + bytes * (xx + shiftX);
+                put(xx, (uint32_t(q[2]) << 16) | (uint32_t(q[1]) << 8) | q[0]);
+            }
+        }
+        }
+    }
+}
+
 bool TDeviceContext::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, const TDeviceContext* source,
                                 int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t rop)
 {
@@ -851,6 +927,10 @@ int32_t TDeviceContext::StretchDIBits(int32_t x, int32_t y, int32_t w, int32_t h
     // A bottom-up picture counts the source's y from its bottom row.
     const int64_t top = src.BottomUp ? src.H - (int64_t(sy) + sh) : sy;
     if (top < INT32_MIN || top > INT32_MAX) return 0;
+    if ((rop == TGDI_SRCCOPY || rop == TGDI_SRCAND) && w == sw && h == sh) {
+        CopyDibRows(src, x, y, w, h, sx, top, rop == TGDI_SRCAND);
+        return sh;
+    }
     if (!Transfer(&src, x, y, w, h, sx, int32_t(top), sw, sh, rop)) return 0;
     return sh;
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #ifdef __SSE2__
@@ -154,8 +155,11 @@ void WalkLine(const TRaster& r, int32_t x0, int32_t y0, int32_t x1, int32_t y1, 
         int64_t x = xMajor ? a : b, y = xMajor ? b : a;
         p = r.Bits + y * r.Stride + x;
     }
+    // A copy of the writer: the pixel stores then cannot alias its colour,
+    // which stays in a register instead of being read again per pixel.
+    std::remove_cvref_t<Put> write = put;
     for (int64_t i = first; i < last; ++i) {
-        put(p, i);
+        write(p, i);
         p += stepA;
         rem += twoM;
         const int64_t step = -int64_t(rem >= twoL);  // branch-free minor step

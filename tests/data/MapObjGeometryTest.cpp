@@ -268,6 +268,55 @@ TEST(ObjectViews, TextBoxReachesIntoTheView)
     }
 }
 
+namespace {
+bool TextInView(const TDrawContext& c, const std::string& text, int32_t x, int32_t y, int32_t angle)
+{
+    TText t;
+    t.Text = text;
+    t.X = x;
+    t.Y = y;
+    t.Angle = angle;
+    return t.InView(c);
+}
+} // namespace
+
+TEST(ObjectViews, LongTextTurnedByATenthOfADegreeSwingsIntoTheView)
+{
+    // A text 6 000 000 units long, its anchor 5 000 left of the view: upright
+    // (a quarter turn) its far end stays left; a tenth of a degree less and
+    // it leans 10 472 units to the right, into the view. Turns outside one
+    // circle either way and negative turns count the same.
+    TDrawContext c = View();
+    c.WorldRect = {0, 10000000, 10000000, -10000000};
+    TLogFont font = DejaVu(1000);  // 60 000 a character, 100 000 high
+    c.TextFont = &font;
+    const struct {
+        int32_t Angle;
+        bool In;
+    } cases[] = {{900, false}, {899, true}, {901, false}, {898, true}, {4499, true}, {4500, false},
+                 {-2701, true}, {-2700, false}, {-6301, true}, {1, true}};
+    for (const auto& k : cases)
+        EXPECT_EQ(TextInView(c, std::string(100, 'A'), -5000, 0, k.Angle), k.In) << "turned " << k.Angle << " tenths";
+}
+
+TEST(ObjectViews, TurnedTextReachesTheViewByItsHeight)
+{
+    // One character: 600 along, 1000 across. Turned a quarter, its box
+    // stretches 1000 to the left of an anchor right of the view, and its
+    // far side lands exactly on the view's right edge.
+    TDrawContext c = View();
+    c.WorldRect = {0, 10000, 10000, 0};
+    TLogFont font = DejaVu(10);
+    c.TextFont = &font;
+    const struct {
+        int32_t X, Y, Angle;
+        bool In;
+    } cases[] = {{11000, 5000, 900, true}, {11001, 5000, 900, false}, {11000, 5000, -900, false},
+                 {5000, -1000, 0, true}, {5000, -1001, 0, false}, {-1600, 5000, 0, false}};
+    for (const auto& k : cases)
+        EXPECT_EQ(TextInView(c, "A", k.X, k.Y, k.Angle), k.In) << "at (" << k.X << ", " << k.Y << ") turned " << k.Angle;
+}
+
 TEST(ObjectViews, TextInRect)
 {
     TDrawContext c = View();

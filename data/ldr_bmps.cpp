@@ -33,7 +33,8 @@ bool MaskShape(uint32_t mask, TMaskShape& shape)
     if (mask == 0) return true;
     shape.Shift = std::countr_zero(mask);
     shape.Bits = std::popcount(mask);
-    return (mask >> shape.Shift) == (uint32_t(1) << shape.Bits) - 1 || shape.Bits == 32;
+    // A full mask first: shifting 1 by 32 is undefined.
+    return shape.Bits == 32 || (mask >> shape.Shift) == (uint32_t(1) << shape.Bits) - 1;
 }
 
 uint32_t Channel(uint32_t pixel, uint32_t mask, const TMaskShape& m)
@@ -214,7 +215,19 @@ void DecodeRle(const TBmpHeader& h, const std::vector<uint8_t>& in, std::vector<
 
 TGdiRef<TBitmap> ReadBitmapFile(const std::string& name)
 {
+    // A name taken from a map may point anywhere: a pipe or a device would
+    // block the open or never end.
+    std::error_code ec;
+    const auto status = std::filesystem::status(name, ec);
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw EFileError(name + ": not a regular file");
     TFileStream s(name, TFileStream::Mode::Read);
+    return ReadBitmap(s);
+}
+
+TGdiRef<TBitmap> ReadBitmap(TStream& s)
+{
+    const std::string& name = s.Name();
     const TBmpHeader h = ReadBmpHeader(s);
     if (int64_t(h.Width) * h.Height > MaxImagePixels)
         ThrowFormat(name, -1, nullptr, "picture of " + std::to_string(h.Width) + " x " + std::to_string(h.Height) +

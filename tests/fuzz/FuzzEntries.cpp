@@ -179,6 +179,27 @@ namespace {
 
 // ---------------------------------------------------------------- ini
 
+// Names as the ini module compares them: trimmed, letters of code page 1251
+// without regard to case.
+bool SameIniName(std::string_view a, std::string_view b)
+{
+    auto trim = [](std::string_view s) {
+        while (!s.empty() && std::strchr(" \t\r\n\v\f", s.front()) && s.front()) s.remove_prefix(1);
+        while (!s.empty() && std::strchr(" \t\r\n\v\f", s.back()) && s.back()) s.remove_suffix(1);
+        return s;
+    };
+    auto fold = [](unsigned char c) {
+        if ((c >= 'a' && c <= 'z') || c >= 0xE0) return static_cast<unsigned char>(c - 32);
+        return c == 0xB8 ? static_cast<unsigned char>(0xA8) : c;
+    };
+    a = trim(a);
+    b = trim(b);
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(static_cast<unsigned char>(a[i])) != fold(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
 struct TIniSnapshot {
     std::map<std::pair<std::string, std::string>, std::string> Values;
     std::vector<std::string> Sections;
@@ -526,7 +547,7 @@ TFuzzResult FuzzIni(const uint8_t* data, std::size_t size)
         const TIniSnapshot after = ReadEverything(*ini);
         if (ini->ReadString(section, key, "") != value) Broken("a written key reads back otherwise");
         for (const auto& [name, v] : before.Values) {
-            if (name == std::make_pair(section, key)) continue;
+            if (SameIniName(name.first, section) && SameIniName(name.second, key)) continue;
             auto it = after.Values.find(name);
             if (it == after.Values.end() || it->second != v)
                 Broken("writing [" + section + "] " + key + " changed [" + name.first + "] " + name.second);

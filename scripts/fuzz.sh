@@ -45,7 +45,7 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 
 replay() {
-  local t failed=0
+  local t failed=0 passed=0 broken=0
   for t in "${TARGETS[@]}"; do
     local inputs=()
     local d f
@@ -56,16 +56,20 @@ replay() {
     if [ ${#inputs[@]} -eq 0 ]; then
       echo "fuzz replay $t: no inputs" >&2
       failed=1
+      broken=$((broken + 1))
       continue
     fi
     if "$BIN/fuzz_$t" -rss_limit_mb=$RSS_MB -timeout=$TIMEOUT "${inputs[@]}" > "$BUILD/replay-$t.log" 2>&1; then
       echo "fuzz replay $t: ${#inputs[@]} inputs passed"
+      passed=$((passed + 1))
     else
       echo "fuzz replay $t: FAILED (see $BUILD/replay-$t.log)" >&2
       tail -n 40 "$BUILD/replay-$t.log" >&2
       failed=1
+      broken=$((broken + 1))
     fi
   done
+  echo "replay: $passed passed, $broken failed"
   return $failed
 }
 
@@ -81,7 +85,7 @@ run_one() {
 }
 
 run() {
-  local seconds=$1 t pids=() names=() failed=0 i
+  local seconds=$1 t pids=() names=() failed=0 i passed=0 broken=0
   for t in "${TARGETS[@]}"; do
     while [ "$(jobs -rp | wc -l)" -ge "$PARALLEL" ]; do sleep 1; done
     run_one "$t" "$seconds" &
@@ -97,12 +101,15 @@ run() {
     speed=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$BUILD/fuzz-$t.log" | grep -o '[0-9]*$' || true)
     if [ "$rc" -eq 0 ]; then
       echo "fuzz $t: ${seconds}s, ${execs:-?} inputs, ${speed:-?}/s, no fault"
+      passed=$((passed + 1))
     else
+      broken=$((broken + 1))
       echo "fuzz $t: FAULT after ${execs:-?} inputs (log $BUILD/fuzz-$t.log, input in $BUILD/fuzz-artifacts/$t/)" >&2
       grep -E 'ERROR|SUMMARY|runtime error|EFuzzCheck|what\(\)' "$BUILD/fuzz-$t.log" | head -n 10 >&2 || true
       failed=1
     fi
   done
+  echo "fuzz: $passed passed, $broken failed"
   return $failed
 }
 

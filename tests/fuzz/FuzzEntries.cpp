@@ -1,5 +1,6 @@
 #include "FuzzEntries.h"
 
+#include "data/DrawContext.h"
 #include "data/FlatFile.h"
 #include "data/MapObj.h"
 #include "data/Project.h"
@@ -11,6 +12,7 @@
 #include "platform/Ini.h"
 #include "platform/TarnGdi.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -176,6 +178,54 @@ const std::string& ReferencePicture()
 }
 
 namespace {
+
+// ---------------------------------------------------------------- map objects drawn
+
+// A loaded object goes on to be drawn, tested against views and hit: two
+// views, one of the world's first 100 units and one around the object's
+// anchor at a scale the input picks. Texts need a font and draw nothing here.
+void DrawObject(TBaseObject& object, uint8_t options, double scale)
+{
+    struct TTools {
+        TGdiRef<TBitmap> Bitmap = TBitmap::Create(64, 48);
+        TDeviceContext DC{*Bitmap};
+        TGdiRef<TPen> Pen = TPen::Create(TGDI_PS_SOLID, 0, 0);
+        TGdiRef<TPen> SelectPen = TPen::Create(TGDI_PS_SOLID, 0, 0xFF0000);
+        TGdiRef<TBrush> Fill = TBrush::CreateSolid(0x00FFFF);
+        TGdiRef<TBrush> Select = TBrush::CreateSolid(0xFFFF00);
+    };
+    static TTools tools;
+    TDrawContext c;
+    c.DC = &tools.DC;
+    c.ClientRect = {0, 0, 64, 48};
+    c.LayerPen = tools.Pen;
+    c.SelectPen = tools.SelectPen;
+    c.FillBrush = tools.Fill;
+    c.SelectBrush = tools.Select;
+    c.MmPerPixel = 0.25;
+    c.OwnAttributes = (options & 2) != 0;
+    c.ShowLabels = (options & 4) != 0;
+    c.DrawOptions[DrawOptionVertexMarks] = (options & 8) != 0;
+    c.DrawOptions[DrawOptionArrows] = (options & 16) != 0;
+    c.DrawOptions[DrawOptionStyledVertexMarks] = (options & 32) != 0;
+    c.LinePixelWidth = 10;
+    if (options & 1) object.SetFlags(object.Flags() | ObjFlagSelected);
+
+    auto view = [&](double perPixel, int64_t cx, int64_t cy) {
+        auto clamp = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+        const int64_t hw = int64_t(std::llround(std::min(32 * perPixel, 1e12))), hh = int64_t(std::llround(std::min(24 * perPixel, 1e12)));
+        c.Scale = perPixel;
+        c.SizeScale = 1000 / perPixel;
+        c.WorldRect = {clamp(cx - hw), clamp(cy + hh), clamp(cx + hw), clamp(cy - hh)};
+        int32_t index = 0;
+        if (object.InView(c)) object.Draw(c);
+        object.HitTest(c, object.X, object.Y, index);
+        object.HitTest(c, c.WorldRect.Left, c.WorldRect.Bottom, index);
+        object.InRect(c, c.WorldRect);
+    };
+    view(100.0 / 64, 50, 50);
+    if (std::isfinite(scale) && scale >= 1e-3 && scale <= 1e9) view(scale, object.X, object.Y);
+}
 
 // ---------------------------------------------------------------- ini
 
@@ -517,6 +567,7 @@ TFuzzResult FuzzMapObj(const uint8_t* data, std::size_t size)
     const double scale = std::fabs(context.FilerScale);
     if (form == TForm::Stream || (std::isfinite(scale) && scale >= 0.002 && scale <= 1e6))
         CheckRoundTrip(*item, form, context);
+    if (auto* object = dynamic_cast<TBaseObject*>(item.get())) DrawObject(*object, uint8_t(data[0] / 3), scale * 1000);
     return TFuzzResult::Accepted;
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace tarn::test {
 namespace {
 
@@ -200,6 +202,27 @@ TEST(BitmapLoader, RefusesNonContiguousMasks)
     TTempDir dir;
     WriteFileBytes(dir.File("m.bmp"), b);
     EXPECT_THROW(ReadBitmapFile(dir.File("m.bmp")), EFormatError);
+}
+
+TEST(BitmapLoader, AMaskOfAllBitsIsContiguous)
+{
+    // Red takes all 32 bits: 0xF800 of 0xFFFFFFFF is no red at all.
+    TTempDir dir;
+    WriteFileBytes(dir.File("m.bmp"), PatchI32(Bmp16(true), 54, -1));
+    TGdiRef<TBitmap> bmp = ReadBitmapFile(dir.File("m.bmp"));
+    TDeviceContext dc(*bmp);
+    EXPECT_EQ(dc.GetPixel(0, 0), Rgb(0, 0, 0));
+    EXPECT_EQ(dc.GetPixel(1, 0), Rgb(0, 255, 0));
+}
+
+// Picture names come from maps: a pipe would block the open for good.
+TEST(BitmapLoader, RefusesWhatIsNoRegularFile)
+{
+    TTempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
+    EXPECT_THROW(ReadBitmapFile(dir.File("pipe.bmp")), EFileError);
+    EXPECT_FALSE(LoadBitmapFile(dir.File("pipe.bmp")));
+    EXPECT_FALSE(LoadBitmapFile(dir.Path()));
 }
 
 TEST(BitmapCache, SharesOnePictureAndRetriesFailures)

@@ -36,7 +36,8 @@ asan: deps
 # each target for FUZZ_SECONDS, `make fuzz-replay` runs the committed seeds
 # and regression inputs once, `make fuzz-corpus` writes and minimises the seeds.
 FUZZ_SECONDS ?= 60
-FUZZ_ENV = FUZZ_BUILD=$(BUILD)-fuzz JOBS=$(JOBS)
+FUZZ_PARALLEL ?= 4
+FUZZ_ENV = FUZZ_BUILD=$(BUILD)-fuzz JOBS=$(JOBS) FUZZ_PARALLEL=$(FUZZ_PARALLEL)
 fuzz:
 	@bash scripts/install-deps.sh --fuzz
 	$(FUZZ_ENV) bash scripts/fuzz.sh run $(FUZZ_SECONDS)

@@ -24,7 +24,8 @@ run: build
 
 # The data, model and platform tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer (the platform tests with Qt offscreen).
-ASAN_TESTS = tests/data/tarn_data_tests tests/platform/tarn_platform_tests tests/fuzz/tarn_fuzz_tests
+ASAN_TESTS = tests/data/tarn_data_tests tests/platform/tarn_platform_tests tests/model/tarn_model_tests \
+             tests/fuzz/tarn_fuzz_tests
 asan: deps
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
 	cmake --build $(BUILD)-asan -j$(JOBS) --target $(notdir $(ASAN_TESTS))

@@ -33,6 +33,13 @@ public:
     using ETarnError::ETarnError;
 };
 
+// A computed value (a pixel width, a scaled style size) does not fit its
+// 32-bit field.
+class ERangeError : public ETarnError {
+public:
+    using ETarnError::ETarnError;
+};
+
 // "<source>, offset 0x1A, <field>: <message>", leaving out the parts not known.
 std::string FormatLocation(const std::string& source, int64_t offset, const char* field);
 

@@ -14,6 +14,9 @@ struct TFileContext {
     int32_t OriginY = 0;
     int32_t YBase = 0;
     int32_t CurrentSheetID = 0;
+    // The scale of the map last read, or of the level whose maps are being
+    // written: every map read sets it, every map written stores it.
+    double MapScale = 0;
 };
 
 } // namespace tarn

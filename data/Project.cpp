@@ -36,6 +36,19 @@ void WriteRaw(TStream& s, const std::array<uint8_t, N>& a)
     s.Write(a.data(), N);
 }
 
+// A list read from a file holds only the class its owner expects.
+template <class T>
+void CheckItemsAre(const TObjList& list, const TStream& s, const char* what)
+{
+    for (int32_t i = 0; i < list.Count; ++i) {
+        const TAbstractItem* item = list.Items[static_cast<std::size_t>(i)];
+        if (!dynamic_cast<const T*>(item))
+            ThrowFormat(s.Name(), s.Position(), what,
+                        "a " + (item ? ClassNameOf(*item) : std::string("null item")) + " is not a " +
+                            ClassNameOf(typeid(T)));
+    }
+}
+
 } // namespace
 
 int32_t ProjectMagicVersion(const char* magic)
@@ -62,6 +75,7 @@ TProject::TProject(std::string name) : Name(std::move(name)) {}
 
 TProject::TProject(TStream& stream, TAbstractItem* owner) : TCollection(stream, owner)
 {
+    CheckItemsAre<TLevel>(*this, stream, "project levels");
     ReadFields(stream);
 }
 
@@ -86,6 +100,7 @@ TProject::TProject(TReader& reader)
         ThrowFormat(s.Name(), at, "project magic", "Файл не является проектом");
     }
     ReadItems(reader);
+    CheckItemsAre<TLevel>(*this, s, "project levels");
     ReadFields(s);
 }
 
@@ -170,10 +185,12 @@ int32_t ProjectScaleOf(double minScale, double maxScale)
 void TProject::CalcProjectScale(TFileContext& context) const
 {
     if (Count == 0) return;
-    // The one place that reads a level: its Scale, once TLevel exists.
     auto levelScale = [](const TAbstractItem* item) -> double {
-        throw EItemClass("a project item of class " + (item ? ClassNameOf(*item) : std::string("(none)")) +
-                         " is not a level of detail");
+        const TLevel* level = dynamic_cast<const TLevel*>(item);
+        if (!level)
+            throw EItemClass("a project item of class " + (item ? ClassNameOf(*item) : std::string("(none)")) +
+                             " is not a level of detail");
+        return level->Scale;
     };
     double lo = levelScale(Items[0]);
     double hi = lo;
@@ -183,6 +200,72 @@ void TProject::CalcProjectScale(TFileContext& context) const
         if (s < lo) lo = s;
     }
     context.ProjectScale = ProjectScaleOf(lo, hi);
+}
+
+// ---------------------------------------------------------------- TLevel
+
+TLevel::TLevel(std::string name, int32_t value)
+    : TAbstractItem(nullptr), Name(std::move(name)), Value(value), Sheets(std::make_unique<TCollection>()),
+      Map(std::make_unique<TMap>())
+{
+}
+
+TLevel::TLevel(TStream& s, TAbstractItem* owner) : TAbstractItem(s, owner)
+{
+    Name = ReadPStrStream(s, "level name");
+    Value = s.readI32LE("level value");
+    Scale = s.readF64LE("level scale");
+    MaxScale = s.readI32LE("level largest scale");
+    MinScale = s.readI32LE("level smallest scale");
+    Sheets = std::make_unique<TCollection>(s, nullptr);
+    CheckItemsAre<TSheet>(*Sheets, s, "level sheets");
+    Map = std::make_unique<TMap>(s, nullptr);
+    Flags = s.readI32LE("level flags");
+    OffsetX = s.readI32LE("level offset");
+    OffsetY = s.readI32LE("level offset");
+}
+
+TLevel::TLevel(TReader& r) : TAbstractItem(nullptr)
+{
+    TStream& s = r.Stream();
+    Name = ReadPStr(r, "level name");
+    Value = s.readI32LE("level value");
+    Scale = s.readF64LE("level scale");
+    MaxScale = s.readI32LE("level largest scale");
+    MinScale = s.readI32LE("level smallest scale");
+    Sheets = std::make_unique<TCollection>(r, TCollection::FromProject{});
+    CheckItemsAre<TSheet>(*Sheets, s, "level sheets");
+    Map = std::make_unique<TMap>(r);
+    Flags = s.readI32LE("level flags");
+    OffsetX = s.readI32LE("level offset");
+    OffsetY = s.readI32LE("level offset");
+}
+
+void TLevel::Store(TStream& s) const
+{
+    CheckPStr(Name, "level name");
+    WritePStrStream(s, Name);
+    s.writeI32LE(Value);
+    s.writeF64LE(Scale);
+    s.writeI32LE(MaxScale);
+    s.writeI32LE(MinScale);
+    Sheets->Store(s);
+    Map->Store(s);
+    for (int32_t v : {Flags, OffsetX, OffsetY}) s.writeI32LE(v);
+}
+
+void TLevel::WriteFiler(TWriter& w) const
+{
+    TStream& s = w.Stream();
+    CheckPStr(Name, "level name");
+    WritePStr(w, Name);
+    s.writeI32LE(Value);
+    s.writeF64LE(Scale);
+    s.writeI32LE(MaxScale);
+    s.writeI32LE(MinScale);
+    Sheets->WriteFiler(w);
+    Map->WriteFiler(w);
+    for (int32_t v : {Flags, OffsetX, OffsetY}) s.writeI32LE(v);
 }
 
 // ---------------------------------------------------------------- TSheet

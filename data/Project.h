@@ -3,15 +3,16 @@
 // levels of detail), the sheets of a level, compound objects and their
 // members. Each has a filer form (".prj") and a stream form (".mts" blocks).
 //
-// Levels of detail (TLevel: class id 114, type code 1201) hold a TMap and
-// arrive with it. Until then a project holds no levels: a stored project
-// with levels is refused as holding an unknown class.
+// A project holds levels of detail (TLevel) only; each level holds its
+// sheets (TSheet) and its map of layers.
+#include "Layers.h"
 #include "ObjectKey.h"
 #include "cObjects.h"
 #include "platform/Types.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -61,9 +62,33 @@ private:
 // range from min to max.
 int32_t ProjectScaleOf(double minScale, double maxScale);
 
-// TLevel goes here, with TMap: Name, Value, Scale, MaxScale, MinScale, Sheets
-// (a TCollection of TSheet), Map, Flags, OffsetX, OffsetY; class id 114, type
-// code 1201. TProject::CalcProjectScale then reads each level's Scale.
+// One level of detail: a range of scale denominators, the sheets (map
+// files) drawn in it and its map of layers. Both forms: Name, Value,
+// Scale, MaxScale, MinScale, Sheets, Map, Flags, OffsetX, OffsetY.
+class TLevel : public TAbstractItem {
+public:
+    // Scale 0, no range, empty sheets and map.
+    explicit TLevel(std::string name = std::string(), int32_t value = 0);
+    // Stream form (class id 114): the sheets as a list, the map's own
+    // stream form with no class id before it.
+    TLevel(TStream& stream, TAbstractItem* owner);
+    // Project form (type code 1201): the sheets as a collection of code
+    // 1202 items, the map's project form.
+    explicit TLevel(TReader& reader);
+    void Store(TStream& stream) const override;
+    void WriteFiler(TWriter& writer) const;
+
+    std::string Name;
+    int32_t Value = 0;      // 1 for the level made for a lone map; carried
+    double Scale = 0;       // world units per stored map unit
+    int32_t MaxScale = 0;   // largest scale denominator
+    int32_t MinScale = 0;   // smallest scale denominator
+    std::unique_ptr<TCollection> Sheets;  // of TSheet
+    std::unique_ptr<TMap> Map;
+    int32_t Flags = 0;      // a low byte not 0 keeps the level out of level switching
+    int32_t OffsetX = 0;    // added to the sheets of the level
+    int32_t OffsetY = 0;
+};
 
 // One map sheet file of a level.
 class TSheet : public TAbstractItem {

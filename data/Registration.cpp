@@ -1,4 +1,5 @@
 #include "Registration.h"
+#include "Layers.h"
 #include "MapObj.h"
 #include "MapObjBmp.h"
 #include "Project.h"
@@ -43,11 +44,13 @@ void RegisterMapEngineClasses()
         RegisterItemClass<TSignEx>(107);
         RegisterItemClass<TBmp>(108);
         RegisterItemClass<TExactPoint>(109);
-        // 110 TMap, 111 TLayer, 112 TGapLayer: with the maps.
+        RegisterItemClass<TMap>(110);
+        RegisterItemClass<TLayer>(111);
+        RegisterItemClass<TGapLayer>(112);
         RegisterItemClass<TProject>(113);
-        // 114 TLevel: with the maps.
+        RegisterItemClass<TLevel>(114);
         RegisterItemClass<TSheet>(115);
-        // 116 TInfoLayer: with the layers.
+        RegisterItemClass<TInfoLayer>(116);
         RegisterItemClass<TComplObject>(117);
         RegisterItemClass<TComplItem>(118);
         RegisterItemClass<TClientInfo>(119);
@@ -70,7 +73,8 @@ void RegisterMapEngineClasses()
         RegisterMapCode<TPolygon>(1005);
         RegisterMapCode<TText>(1007);
         RegisterMapCode<TSign>(1008);
-        // 1009 TLayer, 1010 TGapLayer: with the layers.
+        RegisterTypeCode(1009, typeid(TLayer), Map16FilerFns<TLayer>(), FilerFns<TLayer>());
+        RegisterTypeCode(1010, typeid(TGapLayer), Map16FilerFns<TGapLayer>(), FilerFns<TGapLayer>());
         // Pictures are read from both forms but written only to sheets.
         RegisterTypeCode(1011, typeid(TBmp), FilerFns<TBmp>(), TFilerFormFns{FilerFns<TBmp>().Read, nullptr});
         RegisterMapCode<TExactPoint>(1012);
@@ -80,9 +84,9 @@ void RegisterMapEngineClasses()
 
         // Type codes of the project form, in code order.
         RegisterProjectCode<TProject>(1200);
-        // 1201 TLevel: with the maps.
+        RegisterProjectCode<TLevel>(1201);
         RegisterProjectCode<TSheet>(1202);
-        // 1203 TInfoLayer: with the layers.
+        RegisterProjectCode<TInfoLayer>(1203);
         RegisterProjectCode<TComplObject>(1204);
         RegisterProjectCode<TComplItem>(1205);
         RegisterProjectCode<TClientInfo>(1206);

@@ -11,6 +11,17 @@ namespace tarn {
 
 int64_t RoundEven(long double v)
 {
+    if constexpr (std::numeric_limits<long double>::digits == 64 && std::endian::native == std::endian::little) {
+        // RoundEvenSat's sum, good while |v| < 2^61 (the rounded sum stays
+        // below 2^64); the library call saves and restores the floating-point
+        // state and is slow.
+        if (v > -0x1p61L && v < 0x1p61L) {
+            const long double sum = v + 0x1.8p63L;
+            uint64_t significand;
+            std::memcpy(&significand, &sum, sizeof significand);
+            return static_cast<int64_t>(significand - 0xC000000000000000ull);
+        }
+    }
     // nearbyint honours the default rounding mode: to nearest, halves to even.
     return static_cast<int64_t>(std::nearbyintl(v));
 }

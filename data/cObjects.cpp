@@ -146,7 +146,12 @@ void TCollection::ReadItems16(TReader& reader)
                     "impossible item count " + std::to_string(count));
     SetCapacity(count);
     try {
-        for (int32_t i = 0; i < count; ++i) Add(ReadMapObject(reader));
+        for (int32_t i = 0; i < count; ++i) {
+            // A list may refuse an item (layers hold map objects only).
+            std::unique_ptr<TAbstractItem> item(ReadMapObject(reader));
+            Add(item.get());
+            item.release();
+        }
     } catch (...) {
         FreeAll(); // constructors that throw get no destructor
         throw;
@@ -164,7 +169,11 @@ void TCollection::ReadItems(TReader& reader)
                     "impossible item count " + std::to_string(count));
     SetCapacity(count);
     try {
-        for (int32_t i = 0; i < count; ++i) Add(ReadProjectItem(reader));
+        for (int32_t i = 0; i < count; ++i) {
+            std::unique_ptr<TAbstractItem> item(ReadProjectItem(reader));
+            Add(item.get());
+            item.release();
+        }
     } catch (...) {
         FreeAll();
         throw;

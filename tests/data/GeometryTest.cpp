@@ -176,3 +176,22 @@ TEST(Geometry, RoundEvenSatHalvesToEvenAndSaturates)
             << double(v);
     }
 }
+
+TEST(Geometry, RoundEvenMatchesTheLibraryOverTheWholeRange)
+{
+    struct Case {
+        long double In;
+        int64_t Out;
+    } cases[] = {{0.5L, 0},       {1.5L, 2},   {2.5L, 2}, {-2.5L, -2}, {-0.4L, 0}, {4611686018427387903.5L, 4611686018427387904},
+                 {-0x1p62L, -4611686018427387904}, {0x1p62L + 1, 4611686018427387905}, {9e18L, 9000000000000000000}};
+    for (const Case& c : cases) EXPECT_EQ(RoundEven(c.In), c.Out) << double(c.In);
+    uint64_t s = 2463534242ull;
+    for (int i = 0; i < 100000; ++i) {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        // Magnitudes from fractions to beyond 2^62, halves included.
+        const long double v = std::ldexp(static_cast<long double>(int64_t(s)) / 2, -int(s % 70));
+        ASSERT_EQ(RoundEven(v), static_cast<int64_t>(std::nearbyintl(v))) << double(v);
+    }
+}

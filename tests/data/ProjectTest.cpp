@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 #include "data/Project.h"
 
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
 using namespace tarn;
 using namespace tarn::test;
@@ -128,13 +130,139 @@ TEST_F(ProjectRecords, WrongMagicIsRefusedAndLeavesTheVersion)
     }
 }
 
-TEST_F(ProjectRecords, LevelsWaitForTheirClass)
+namespace {
+
+std::string F64(double v)
 {
-    // One level (code 1201, class id 114) cannot be read until levels exist.
-    std::string filer = Magic("Tessara 4.02Project File") + Bytes({2, 1, 2, 1, 2, 0x10, 0xB1, 0x04});
-    EXPECT_THROW(FromFiler<TProject>(filer + std::string(100, '\0')), EFormatError);
-    std::string stream = I32(1) + I32(8) + Bytes({114, 0}) + std::string(100, '\0');
-    EXPECT_THROW(FromStream<TProject>(stream), EFormatError);
+    char b[8];
+    std::memcpy(b, &v, 8);
+    return std::string(b, 8);
+}
+
+// Sheet "a.map": identifier 7, rectangle (-1000, 200, 40000, 5), origin (0, -1).
+const std::string SheetName = Bytes({0x05, 0x00, 'a', '.', 'm', 'a', 'p'});
+const std::string SheetFiler =
+    SheetName + Bytes({2, 7, 3, 0x18, 0xFC, 3, 0xC8, 0, 4, 0x40, 0x9C, 0, 0, 2, 5, 2, 0, 2, 0xFF}) + Reserved12;
+const std::string SheetStream =
+    SheetName + I32(7) + I32(-1000) + I32(200) + I32(40000) + I32(5) + I32(0) + I32(-1) + Reserved12;
+// An empty map named "M" after its layers, with map scale 2.5.
+const std::string MapFields = Bytes({0x01, 0x00, 'M'}) + I32(0) + std::string(32 + 32 + 4 + 8 + 13, '\0') + F64(2.5);
+// Level "L1": value 1, scale 2.5, denominators 20000000 to 0, one sheet, flags 1, offsets (10, -20).
+const std::string LevelHead = Bytes({0x02, 0x00, 'L', '1'}) + I32(1) + F64(2.5) + I32(20000000) + I32(0);
+const std::string LevelTail = I32(1) + I32(10) + I32(-20);
+const std::string LevelFiler = LevelHead + Bytes({2, 1, 2, 1, 2, 0x10, 0xB2, 0x04}) + SheetFiler + "TARN2.01" +
+                               Bytes({2, 0, 2, 0, 2, 0x10}) + MapFields + LevelTail;
+const std::string LevelStream =
+    LevelHead + I32(1) + I32(8) + Bytes({115, 0}) + SheetStream + I32(0) + I32(8) + MapFields + LevelTail;
+
+std::unique_ptr<TLevel> SampleLevel(double scale = 2.5)
+{
+    auto l = std::make_unique<TLevel>("L1", 1);
+    l->Scale = scale;
+    l->MaxScale = 20000000;
+    l->MinScale = 0;
+    auto* sheet = new TSheet("a.map", 7, -1000, 200, 40000, 5, {0, -1});
+    sheet->Reserved = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    l->Sheets->Insert(sheet);
+    l->Map->Name = "M";
+    l->Flags = 1;
+    l->OffsetX = 10;
+    l->OffsetY = -20;
+    return l;
+}
+
+template <class T>
+std::string Written(const T& item, bool filer)
+{
+    TMemoryStream m;
+    TFileContext context;
+    context.MapScale = 2.5;
+    m.SetContext(context);
+    TWriter w(m);
+    if (filer) item.WriteFiler(w);
+    else item.Store(m);
+    return m.Bytes();
+}
+
+} // namespace
+
+TEST_F(ProjectRecords, LevelBothForms)
+{
+    TLevel fresh;
+    EXPECT_EQ(fresh.Scale, 0);
+    EXPECT_EQ(fresh.Sheets->Count, 0);
+    EXPECT_EQ(fresh.Map->Count, 0);
+
+    auto level = SampleLevel();
+    EXPECT_TRUE(SameBytes(Written(*level, true), LevelFiler));
+    EXPECT_TRUE(SameBytes(Written(*level, false), LevelStream));
+    for (bool filer : {true, false}) {
+        const std::string& golden = filer ? LevelFiler : LevelStream;
+        TFileContext context;
+        auto back = filer ? FromFiler<TLevel>(golden, &context) : FromStream<TLevel>(golden);
+        EXPECT_EQ(back->Name, "L1");
+        EXPECT_EQ(back->Value, 1);
+        EXPECT_EQ(back->Scale, 2.5);
+        EXPECT_EQ(back->MaxScale, 20000000);
+        ASSERT_EQ(back->Sheets->Count, 1);
+        EXPECT_EQ(static_cast<TSheet*>(back->Sheets->GetItem(0))->Bottom, 200);
+        EXPECT_EQ(back->Map->Name, "M");
+        EXPECT_EQ(back->OffsetY, -20);
+        if (filer) {
+            EXPECT_EQ(context.MapScale, 2.5);
+        }
+        EXPECT_TRUE(SameBytes(Written(*back, filer), golden));
+        EXPECT_TRUE(EveryTruncationFails(golden, [filer](const std::string& b) {
+            if (filer) FromFiler<TLevel>(b);
+            else FromStream<TLevel>(b);
+        }));
+    }
+    // A level whose map is not a map, or whose sheets are not sheets, is refused.
+    std::string badMagic = LevelFiler;
+    badMagic.replace(badMagic.find("TARN2.01"), 8, "TARN2.00");
+    EXPECT_THROW(FromFiler<TLevel>(badMagic), EFormatError);
+    std::string levelAsSheet = LevelStream;
+    levelAsSheet[LevelHead.size() + 8] = 118;  // a compound member in place of the sheet
+    EXPECT_THROW(FromStream<TLevel>(levelAsSheet), EFormatError);
+}
+
+TEST_F(ProjectRecords, ProjectsWithLevelsBothForms)
+{
+    auto p = SampleProject();
+    p->Insert(SampleLevel().release());
+    const std::string filer = Magic("Tessara 4.02Project File") + Bytes({2, 1, 2, 1, 2, 0x10, 0xB1, 0x04}) +
+                              LevelFiler + ProjectFields;
+    const std::string stream = I32(1) + I32(8) + Bytes({114, 0}) + LevelStream + ProjectFields;
+    EXPECT_TRUE(SameBytes(Written(*p, true), filer));
+    EXPECT_TRUE(SameBytes(Written(*p, false), stream));
+    auto a = FromFiler<TProject>(filer);
+    auto b = FromStream<TProject>(stream);
+    ASSERT_EQ(a->Count, 1);
+    ASSERT_EQ(b->Count, 1);
+    EXPECT_EQ(static_cast<TLevel*>(a->GetItem(0))->Map->Name, "M");
+    EXPECT_TRUE(SameBytes(Written(*a, true), filer));
+    EXPECT_TRUE(SameBytes(Written(*b, false), stream));
+    EXPECT_TRUE(EveryTruncationFails(filer, [](const std::string& x) { FromFiler<TProject>(x); }));
+
+    // A project holds levels only.
+    const std::string sheetAsLevel = Magic("Tessara 4.02Project File") + Bytes({2, 1, 2, 1, 2, 0x10, 0xB2, 0x04}) +
+                                     SheetFiler + ProjectFields;
+    EXPECT_THROW(FromFiler<TProject>(sheetAsLevel), EFormatError);
+}
+
+TEST_F(ProjectRecords, ProjectScaleThroughLevels)
+{
+    struct Case {
+        std::vector<double> Scales;
+        int32_t ProjectScale;
+    } cases[] = {{{1.0, 3.0}, 20000}, {{3.0, 1.0}, 20000}, {{2.5}, 25000}, {{1.0, 0.5, 3.0, 2.0}, 17500}};
+    for (const Case& c : cases) {
+        TProject p("x");
+        for (double s : c.Scales) p.Insert(SampleLevel(s).release());
+        TFileContext context;
+        p.CalcProjectScale(context);
+        EXPECT_EQ(context.ProjectScale, c.ProjectScale);
+    }
 }
 
 TEST_F(ProjectRecords, IdentifiersExtentAndScale)
@@ -211,11 +339,12 @@ TEST_F(ProjectRecords, ClassIdsAndTypeCodes)
         int Id;
         uint16_t Code;
     };
-    Case cases[4];
+    Case cases[5];
     cases[0] = {std::make_unique<TProject>("p"), 113, 1200};
-    cases[1] = {std::make_unique<TSheet>("s", 1, 0, 0, 0, 0, TPoint{}), 115, 1202};
-    cases[2] = {std::make_unique<TComplObject>(), 117, 1204};
-    cases[3] = {std::make_unique<TComplItem>(), 118, 1205};
+    cases[1] = {std::make_unique<TLevel>("l"), 114, 1201};
+    cases[2] = {std::make_unique<TSheet>("s", 1, 0, 0, 0, 0, TPoint{}), 115, 1202};
+    cases[3] = {std::make_unique<TComplObject>(), 117, 1204};
+    cases[4] = {std::make_unique<TComplItem>(), 118, 1205};
     for (const Case& c : cases) {
         EXPECT_EQ(GetItemClassId(c.Item.get()), c.Id) << ClassNameOf(*c.Item);
         EXPECT_EQ(TypeCodeOf(typeid(*c.Item), TFilerForm::Project), c.Code) << ClassNameOf(*c.Item);

@@ -1,0 +1,165 @@
+// The document model: opening a generated city of 200 000 objects (a
+// project and its sheet) and point and rectangle queries on its view.
+#include "data/LayerWalk.h"
+#include "data/Registration.h"
+#include "model/Models.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int32_t Side = 30000;  // sheet side in metres (stored units)
+
+struct TCity {
+    std::string Dir;
+    std::string Prj;
+    TCity()
+    {
+        RegisterMapEngineClasses();
+        char pattern[] = "/tmp/tarn-bench-XXXXXX";
+        Dir = mkdtemp(pattern);
+        std::string map = Dir + "/city.map";
+        Prj = Dir + "/city.prj";
+        TMap sheet;
+        sheet.Name = "Город";
+        sheet.MapParams.Ints = {Side, Side, 10000, 0, 0, 0, 0, 0};
+        sheet.MapParams.Reals = {0, 0, double(Side), double(Side)};
+        auto layer = [&](const char* name, int16_t kind, int32_t style1) {
+            auto l = std::make_unique<TLayer>();
+            l->Name = name;
+            l->Kind = kind;
+            l->Style1 = style1;
+            l->ScaleLimit = 100000000;
+            TLayer* p = l.get();
+            sheet.Add(l.release());
+            return p;
+        };
+        // A sheet stores codes in 16 bits: at most 32767 objects a layer here.
+        TLayer* blockLayers[4] = {layer("Кварталы", 1, -1), layer("Дома", 1, -1), layer("Сады", 1, -1),
+                                  layer("Склады", 1, -1)};
+        TLayer* streetLayers[4] = {layer("Улицы", 0, 0), layer("Проезды", 0, 0), layer("Тропы", 0, 0),
+                                   layer("Трамваи", 0, 0)};
+        TLayer* signLayers[2] = {layer("Знаки", 7, 12), layer("Остановки", 7, 12)};
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<int32_t> at(10, Side - 60);
+        auto world = [](int32_t m) { return m * 1000; };
+        for (int32_t i = 0; i < 80000; ++i) {
+            int32_t x = at(rng), y = at(rng);
+            auto p = std::make_unique<TPolygon>();
+            p->Code = i / 4 + 1;
+            p->Points = {{world(x), world(y)}, {world(x + 40), world(y)}, {world(x + 40), world(y + 30)},
+                         {world(x), world(y + 30)}};
+            p->X = world(x);
+            p->Y = world(y);
+            blockLayers[i % 4]->Add(p.release());
+        }
+        for (int32_t i = 0; i < 70000; ++i) {
+            int32_t x = at(rng), y = at(rng);
+            auto p = std::make_unique<TPolyLine>();
+            p->Code = i / 4 + 1;
+            p->Points = {{world(x), world(y)}, {world(x + 50), world(y + 10)}, {world(x + 55), world(y + 50)}};
+            p->X = world(x);
+            p->Y = world(y);
+            streetLayers[i % 4]->Add(p.release());
+        }
+        for (int32_t i = 0; i < 50000; ++i) {
+            auto s = std::make_unique<TSign>();
+            s->Code = i / 2 + 1;
+            s->X = world(at(rng));
+            s->Y = world(at(rng));
+            signLayers[i % 2]->Add(s.release());
+        }
+        TFileContext c;
+        c.FilerScale = 1.0;
+        c.MapScale = 1.0;
+        c.YBase = Side;
+        TMemoryStream ms;
+        ms.SetContext(c);
+        TWriter w(ms);
+        sheet.WriteFiler16(w);
+        ms.SaveToFile(map);
+        // The project is the model's own: the lone sheet saved as a ".prj".
+        TModel m;
+        m.ProgramDir = Dir;
+        m.OpenFile(map);
+        m.SaveFile(Prj, 0);
+    }
+    ~TCity() { fs::remove_all(Dir); }
+};
+
+TCity& City()
+{
+    static TCity city;
+    return city;
+}
+
+struct TOpened {
+    TWindowSurface Surface{1920, 1080};
+    std::unique_ptr<TModel> Model = std::make_unique<TModel>();
+    std::unique_ptr<TView> View;
+    TOpened()
+    {
+        Surface.SetMmPerPixel(0.25);
+        Model->ProgramDir = City().Dir;
+        View = std::make_unique<TView>(&Surface);
+        View->Scale = 1000.0 * Side / 1920;  // the whole city across the window
+        View->WorldRect = TRect{0, Side * 1000, Side * 1000, 0};
+        Model->AttachView(*View);
+        Model->OpenFile(City().Prj);
+    }
+};
+
+void BM_ModelOpenProject200k(benchmark::State& state)
+{
+    City();
+    for (auto _ : state) {
+        TOpened o;
+        benchmark::DoNotOptimize(o.View->Map.get());
+    }
+}
+BENCHMARK(BM_ModelOpenProject200k)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_ModelObjectsAtPoint(benchmark::State& state)
+{
+    static TOpened o;
+    o.View->Scale = 250;  // 1:1000, a click's tolerance is a few metres
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<int32_t> at(0, Side * 1000);
+    TKeyList keys;
+    for (auto _ : state) {
+        keys.clear();
+        o.Model->ObjectsAtPoint(o.View.get(), uint32_t(state.range(0)), keys, TPoint{at(rng), at(rng)});
+        benchmark::DoNotOptimize(keys.data());
+    }
+}
+BENCHMARK(BM_ModelObjectsAtPoint)->Arg(0x2)->Arg(0x3)->Unit(benchmark::kMicrosecond);
+
+void BM_ModelObjectsInRect(benchmark::State& state)
+{
+    static TOpened o;
+    int32_t side = int32_t(state.range(0)) * 1000;
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int32_t> at(0, Side * 1000 - side);
+    TKeyList keys;
+    std::size_t found = 0;
+    for (auto _ : state) {
+        keys.clear();
+        int32_t x = at(rng), y = at(rng);
+        o.Model->ObjectsInRect(o.View.get(), 0, keys, TRect{x, y + side, x + side, y});
+        found += keys.size();
+    }
+    state.counters["found"] = benchmark::Counter(double(found), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ModelObjectsInRect)->Arg(200)->Arg(3000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace tarn

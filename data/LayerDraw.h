@@ -1,0 +1,40 @@
+#pragma once
+// Drawing a map: its visible layers bottom to top, each within its scale
+// limit, with the layer's pens, brushes, font and symbol procedure made
+// ready in the draw context for its objects. Every routine takes the
+// context by value and works on its own copy.
+//
+// A layer pass leaves the device context as it found it (selected pen,
+// brush and font, background mode and colour, text colour and alignment,
+// mix), so what one layer sets never reaches the next. Passes make their
+// tools once per layer and nothing per object.
+#include "data/DrawContext.h"
+#include "data/Layers.h"
+#include "data/ObjectKey.h"
+
+#include <span>
+
+namespace tarn {
+
+// Marks the objects in view, then draws each visible layer whose
+// ScaleLimit is at least round(Scale / MmPerPixel), or with flag 8 in the
+// context each line and polygon layer. Around each drawn layer the
+// model's hook gets code 21 (phase 0 before, 1 after, the layer, the
+// address of the pass's context); the drawing ends after the layer at
+// which the context's stop flag (4) is set.
+void DrawMap(const TMap& map, TDrawContext context);
+
+// One layer: all its objects in view that are neither temporary nor
+// hidden, or with only given, that object (and, when its Attribute is
+// not 0, every object of the layer in view with the same Attribute).
+// Raises ERangeError when a pixel width or size does not fit 32 bits.
+void DrawLayer(const TCustomLayer& layer, TDrawContext context, const TBaseObject* only);
+
+// Sets or clears every object's in-view flag (1) in the visible layers.
+void MarkObjectsInView(const TMap& map, TDrawContext context);
+
+// Draws the objects named by the keys (layer identifier, sheet, code) with
+// their layers' styles; keys whose layer or object is missing are skipped.
+void DrawObjectList(const TMap& map, TDrawContext context, std::span<const TObjectKey> keys);
+
+} // namespace tarn

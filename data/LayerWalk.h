@@ -1,0 +1,88 @@
+#pragma once
+// Walking a map's layer tree: layer lists for the legend and the layer
+// interface, finding layers by name or identifier, and the hit tests
+// (objects at a point, objects in a rectangle).
+//
+// The walk keeps no state outside the call, so walks may nest. Items are
+// visited in list order, a group before its contents; a hidden group
+// (flag 1) is descended into only when hidden items are included.
+#include "data/DrawContext.h"
+#include "data/Layers.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace tarn {
+
+// Groups nested deeper than this stop a walk with an ETarnError.
+constexpr int MaxLayerTreeDepth = 256;
+
+// A hit: the layer and the object; neither is owned. Made with no
+// reference count and no owner.
+class TInsideObj : public TAbstractItem {
+public:
+    TInsideObj(TCustomLayer* layer, TBaseObject* object) : Layer(layer), Object(object) {}
+    TCustomLayer* Layer = nullptr;
+    TBaseObject* Object = nullptr;
+};
+
+// TItem entries (name, depth, value, the item) appended to list; the list
+// owns them. The map's own items have depth 1.
+//   ListLayerTree: the map itself first when it has a name (depth 0, value
+//   0), then every layer (value: the low byte of its flags) and group
+//   (value 2, hidden 3), hidden ones included.
+//   ListAllLayers: every layer, hidden ones included.
+//   ListVisibleLayers: the layers that are not hidden and not in a hidden group.
+void ListLayerTree(const TMap& map, TCollection& list);
+void ListAllLayers(const TMap& map, TCollection& list);
+void ListVisibleLayers(const TMap& map, TCollection& list);
+
+// The layers of the tree in walk order, without making entries: the form
+// the drawing and the searches use.
+void CollectLayers(const TCollection& tree, bool includeHidden, std::vector<TCustomLayer*>& layers);
+
+// The last layer or group whose name is exactly name; the map itself when
+// none is (callers address the map by a name that no layer has).
+TCollection* FindLayerByName(TMap& map, std::string_view name);
+// The map or group that holds the last item named name; the map when none.
+TCollection* FindLayerOwner(TMap& map, std::string_view name);
+// The last layer with that identifier, or null.
+TCustomLayer* FindLayerById(const TMap& map, int32_t layerId);
+
+// Bits of FindObjectsAt's flags.
+constexpr uint32_t FindAll = 0x001;          // every hit; else the top object of the top layer that has one
+constexpr uint32_t FindAnyKind = 0x002;
+constexpr uint32_t FindPolygons = 0x004;     // kinds 1, 10
+constexpr uint32_t FindLines = 0x008;        // kinds 0, 9
+constexpr uint32_t FindTexts = 0x010;        // kinds 6, 11
+constexpr uint32_t FindSigns = 0x020;        // kinds 7, 12
+constexpr uint32_t FindBitmaps = 0x040;      // kind 13
+constexpr uint32_t FindAllButTexts = 0x080;  // every kind but 6
+constexpr uint32_t FindHidden = 0x100;       // hidden layers too; no scale, in-view or temporary test
+
+// Appends a TInsideObj per object hit at the world point, top layer first
+// and in each layer the upper (later) object first; true when anything was
+// found. Hits follow each object's HitTest with the shared HitTolerance
+// (which the caller sets), and for polygon layers also a point inside a
+// polygon. Objects with flag 0x2000 are never hit. The context needs
+// Scale, WorldRect, ClientRect and MmPerPixel; texts are measured in their
+// layer's font on a measuring device context of our own.
+bool FindObjectsAt(const TMap& map, const TDrawContext& context, uint32_t flags, const TPoint& point,
+                   TCollection& result);
+
+// Appends a TInsideObj per object of the visible layers whose InRect
+// answers true for the world rectangle, top layer first; objects with flag
+// 0x2000 are left out. True when result is not empty afterwards.
+bool FindObjectsInRect(const TMap& map, const TDrawContext& context, const TRect& rect, TCollection& result);
+
+// The point search's entry for an object (see TCustomLayer::HitIndex).
+TCustomLayer::THitEntry HitEntryOf(const TBaseObject* object);
+
+// The pixel size of a layer's signs as the layer pass draws them.
+int32_t SignPixelSize(const TCustomLayer& layer, const TDrawContext& context);
+
+// round(value), refusing (ERangeError) what does not fit 32 bits.
+int32_t CheckedRound(long double value, const char* what);
+
+} // namespace tarn

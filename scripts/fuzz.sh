@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD=${FUZZ_BUILD:-build-fuzz}
-TARGETS=(${FUZZ_TARGETS:-bmp tr mts prj mapobj ini})
+TARGETS=(${FUZZ_TARGETS:-bmp tr mts prj mapobj map ini})
 PARALLEL=${FUZZ_PARALLEL:-4}
 BIN=$BUILD/tests/fuzz
 

@@ -2,6 +2,7 @@
 
 #include "data/DrawContext.h"
 #include "data/FlatFile.h"
+#include "data/Layers.h"
 #include "data/MapObj.h"
 #include "data/Project.h"
 #include "data/Rasters.h"
@@ -571,6 +572,69 @@ TFuzzResult FuzzMapObj(const uint8_t* data, std::size_t size)
     return TFuzzResult::Accepted;
 }
 
+TFuzzResult FuzzMap(const uint8_t* data, std::size_t size)
+{
+    RegisterMapEngineClasses();
+    TFileContext context;
+    TMemoryStream s(data, size);
+    s.SetName("fuzz.map");
+    s.SetContext(context);
+    std::unique_ptr<TMap> map;
+    try {
+        TReader reader(s);
+        map = std::make_unique<TMap>(reader, TLayer::FromMap16{});
+    } catch (const ETarnError&) {
+        return TFuzzResult::Refused;
+    }
+    // The sheet form again, then the project and stream forms of the same map.
+    auto sheet = [&](const TMap& m) {
+        TMemoryStream out;
+        out.SetContext(context);
+        TWriter w(out);
+        m.WriteFiler16(w);
+        return out.TakeBytes();
+    };
+    std::string first;
+    try {
+        first = sheet(*map);
+    } catch (const EWriteError&) {
+        return TFuzzResult::Accepted;
+    }
+    try {
+        TMemoryStream again(first);
+        again.SetContext(context);
+        TReader r(again);
+        TMap back(r, TLayer::FromMap16{});
+        if (again.Remaining() != 0) Broken("a written sheet leaves bytes unread");
+        if (sheet(back) != first) Broken("a sheet read back writes other bytes");
+    } catch (const ETarnError& e) {
+        Broken(std::string("a written sheet does not read back: ") + e.what());
+    }
+    TMemoryStream project;
+    project.SetContext(context);
+    try {
+        TWriter w(project);
+        map->WriteFiler(w);
+    } catch (const EWriteError&) {
+        return TFuzzResult::Accepted;
+    }
+    try {
+        TMemoryStream again(project.Bytes());
+        again.SetContext(context);
+        TReader r(again);
+        TMap back(r);
+        TMemoryStream out;
+        out.SetContext(context);
+        TWriter w(out);
+        back.WriteFiler(w);
+        if (out.Bytes() != project.Bytes()) Broken("a map read back from the project form writes other bytes");
+    } catch (const ETarnError& e) {
+        Broken(std::string("a map written in the project form does not read back: ") + e.what());
+    }
+    CheckRoundTrip(*map, TForm::Stream, context);
+    return TFuzzResult::Accepted;
+}
+
 TFuzzResult FuzzIni(const uint8_t* data, std::size_t size)
 {
     const std::string dir = SubFolder("ini");
@@ -613,7 +677,8 @@ TFuzzResult FuzzIni(const uint8_t* data, std::size_t size)
 const std::vector<TFuzzTarget>& FuzzTargets()
 {
     static const std::vector<TFuzzTarget> targets = {
-        {"bmp", FuzzBmp}, {"tr", FuzzTr}, {"mts", FuzzMts}, {"prj", FuzzPrj}, {"mapobj", FuzzMapObj}, {"ini", FuzzIni},
+        {"bmp", FuzzBmp}, {"tr", FuzzTr}, {"mts", FuzzMts}, {"prj", FuzzPrj}, {"mapobj", FuzzMapObj},
+        {"map", FuzzMap}, {"ini", FuzzIni},
     };
     return targets;
 }

@@ -48,6 +48,9 @@ TFuzzResult FuzzPrj(const uint8_t* data, std::size_t size);
 // bytes 1..24 the reading context (filer scale as a double, origin x and y,
 // y base, sheet id), the rest is one record.
 TFuzzResult FuzzMapObj(const uint8_t* data, std::size_t size);
+// ".map": a map sheet through the sheet reader, read as the model first
+// reads one (filer scale 1, no origins); then written in all three forms.
+TFuzzResult FuzzMap(const uint8_t* data, std::size_t size);
 // "tarn.ini" / "tsclnt31.ini": every section and key read, a key written,
 // the rest read again; then identifiers asked of the file.
 TFuzzResult FuzzIni(const uint8_t* data, std::size_t size);

@@ -5,6 +5,7 @@
 #include "FuzzEntries.h"
 #include "PictureSupport.h"
 #include "data/FlatFile.h"
+#include "data/Layers.h"
 #include "data/MapObj.h"
 #include "data/MapObjBmp.h"
 #include "data/Project.h"
@@ -245,6 +246,53 @@ std::vector<std::unique_ptr<TAbstractItem>> ProjectRecords()
     return v;
 }
 
+// A map with a layer of every kind (their objects when asked), a group
+// holding a layer, and (but in sheets) an information layer.
+std::unique_ptr<TMap> SeedMap(bool withObjects, bool sheet = false)
+{
+    auto m = std::make_unique<TMap>();
+    m->Name = "City";
+    m->MapParams.Ints = {4000, 3000, 2000, 0, 0, 0, 0, 0};
+    m->MapParams.Reals = {0, 0, 4000, 3000};
+    m->ShortName = "CITY";
+    struct TKind {
+        const char* Name;
+        int16_t Kind;
+        std::vector<const char*> Classes;
+    };
+    const TKind kinds[] = {{"Roads", LayerKindLine, {"TPolyLine", "TPolyLineEx"}},
+                           {"Blocks", LayerKindStyledPolygon, {"TPolygon", "TPolygonEx"}},
+                           {"Names", LayerKindText, {"TText", "TTextEx"}},
+                           {"Signs", LayerKindSign, {"TSign", "TSignEx", "TExactPoint"}},
+                           {"Plans", LayerKindBitmap, {"TBmp"}}};
+    auto objects = MapObjects();
+    for (const TKind& k : kinds) {
+        auto layer = std::make_unique<TLayer>();
+        layer->Name = k.Name;
+        layer->Kind = k.Kind;
+        layer->LayerId = k.Kind + 1;
+        if (withObjects)
+            for (auto& o : objects)
+                for (const char* c : k.Classes)
+                    if (o && ClassNameOf(*o) == c) layer->Insert(o.release());
+        m->Insert(layer.release());
+    }
+    auto group = std::make_unique<TGapLayer>();
+    group->Name = "Group";
+    auto inner = std::make_unique<TLayer>();
+    inner->Name = "Inner";
+    inner->LayerId = 30;
+    group->Insert(inner.release());
+    m->Insert(group.release());
+    if (!sheet) {
+        auto info = std::make_unique<TInfoLayer>();
+        info->Name = "Info";
+        info->LayerId = 31;
+        m->Insert(info.release());
+    }
+    return m;
+}
+
 std::string Context(uint8_t form, double scale, int32_t ox, int32_t oy, int32_t ybase)
 {
     std::string b(1, char(form));
@@ -309,6 +357,34 @@ void RecordSeeds()
         return m.Bytes();
     };
     Save("prj", "empty.prj", projectBytes(TProject()));
+    {
+        TProject levels("levels");
+        auto level = std::make_unique<TLevel>("Main", 1);
+        level->Scale = 1;
+        level->MaxScale = 50000;
+        level->MinScale = 500;
+        level->Sheets->Insert(new TSheet("north.map", 1, 0, 0, 3000, 4000, TPoint{4000, 3000}));
+        level->Map = SeedMap(false);
+        levels.Insert(level.release());
+        levels.ExpandExtent({0, 3000, 4000, 0});
+        Save("prj", "levels.prj", projectBytes(levels));
+    }
+
+    // A sheet with objects in every layer, written as the model writes one.
+    {
+        TFileContext c;
+        c.MapScale = 1;
+        TMemoryStream m;
+        m.SetContext(c);
+        TWriter w(m);
+        SeedMap(true, true)->WriteFiler16(w);
+        Save("map", "city.map", m.Bytes());
+        TMemoryStream bare;
+        bare.SetContext(c);
+        TWriter wb(bare);
+        TMap().WriteFiler16(wb);
+        Save("map", "empty.map", bare.Bytes());
+    }
     TProject city("\xC3\xEE\xF0\xEE\xE4");
     city.ExpandExtent({1000, 9000, 8000, 2000});
     city.NextID = 41;
@@ -358,6 +434,10 @@ void RecordSeeds()
         TMemoryStream list;
         StoreItem(list, &records);
         put(list.Bytes());
+        TMemoryStream map;
+        map.Context().MapScale = 1;
+        StoreItem(map, SeedMap(reshaped).get());
+        put(map.Bytes());
         if (reshaped) {
             const std::string grown(300, 'g');
             file.WriteObject(ph, grown.data(), int32_t(grown.size()));

@@ -32,7 +32,7 @@ build() {
     cmake -S . -B "$BUILD" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_FUZZ=ON -DTARN_BENCH=OFF
   fi
-  local t targets=(tarn_fuzz_seeds)
+  local t targets=("$@")
   for t in "${TARGETS[@]}"; do targets+=("fuzz_$t"); done
   cmake --build "$BUILD" -j"${JOBS:-$(nproc)}" --target "${targets[@]}"
 }
@@ -130,6 +130,6 @@ case ${1:-} in
   build) build ;;
   replay) build && replay ;;
   run) build && run "${2:-60}" ;;
-  corpus) build && corpus ;;
+  corpus) build tarn_fuzz_seeds && corpus ;;
   *) sed -n '2,11p' "$0"; exit 2 ;;
 esac

@@ -19,13 +19,19 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# The demo city's program folder: written by mkcity when missing or when
+# mkcity was rebuilt; the user's files there (tarn.ini, signs.map) are kept.
+DEMO = $(BUILD)/demo
+
 run: build
-	$(BUILD)/app/tarn
+	@if [ ! -f $(DEMO)/tarn.prj ] || [ $(BUILD)/tools/mkcity -nt $(DEMO)/tarn.prj ]; then \
+	  $(BUILD)/tools/mkcity $(DEMO); fi
+	cd $(DEMO) && $(abspath $(BUILD))/app/tarn
 
 # The data, model and platform tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer (the platform tests with Qt offscreen).
 ASAN_TESTS = tests/data/tarn_data_tests tests/platform/tarn_platform_tests tests/model/tarn_model_tests \
-             tests/fuzz/tarn_fuzz_tests
+             tests/tools/tarn_tools_tests tests/fuzz/tarn_fuzz_tests
 asan: deps
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
 	cmake --build $(BUILD)-asan -j$(JOBS) --target $(notdir $(ASAN_TESTS))

@@ -1,5 +1,6 @@
 // The document model: opening a generated city of 200 000 objects (a
-// project and its sheet) and point and rectangle queries on its view.
+// project and its sheet), point and rectangle queries on its view, and
+// drawing a 1920 x 1080 view of it.
 #include "data/LayerWalk.h"
 #include "data/Registration.h"
 #include "model/Models.h"
@@ -160,6 +161,60 @@ void BM_ModelObjectsInRect(benchmark::State& state)
     state.counters["found"] = benchmark::Counter(double(found), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_ModelObjectsInRect)->Arg(200)->Arg(3000)->Unit(benchmark::kMicrosecond);
+
+// The generated sign layers keep a size of 12 (80-pixel discs at every
+// scale, each covering as much as 5000 pixels); drawing is measured with
+// signs of a city map's size, 13 pixels across.
+TOpened& DrawnCity()
+{
+    static TOpened o;
+    static bool sized = [] {
+        std::vector<TCustomLayer*> layers;
+        CollectLayers(*o.Model->WorkMap, true, layers);
+        for (TCustomLayer* l : layers)
+            if (l->Kind == 7) l->Style1 = 200;  // round(2 x 200 / 120 / 0.25) = 13 pixels
+        o.Model->LevelSwitch(*o.View);
+        return true;
+    }();
+    (void)sized;
+    return o;
+}
+
+// A full redraw of the view (arg 1: through the off-screen picture, 0:
+// directly into the window) at the whole city and at 1:2500.
+void ViewRedraw(benchmark::State& state, double denominator)
+{
+    TOpened& o = DrawnCity();
+    o.Model->DoubleBuffer = uint8_t(state.range(0));
+    o.Model->ZoomAll(*o.View);
+    if (denominator > 0) o.Model->SetScaleDenominator(*o.View, denominator);
+    int layers = 0;
+    THookToken t = o.Model->OnNotify.Install([&](const auto& next, const TNotifyArgs& a) {
+        layers += a.Code == 21 && a.A == 0;
+        next(a);
+    });
+    for (auto _ : state) {
+        o.View->NeedsRedraw = true;
+        o.Model->PaintView(*o.View);
+    }
+    state.counters["layers"] = benchmark::Counter(double(layers), benchmark::Counter::kAvgIterations);
+    state.counters["denominator"] = o.View->Scale / o.View->MmPerPixel;
+}
+void BM_ViewRedrawWholeCity(benchmark::State& state) { ViewRedraw(state, 0); }
+BENCHMARK(BM_ViewRedrawWholeCity)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+void BM_ViewRedraw2500(benchmark::State& state) { ViewRedraw(state, 2500); }
+BENCHMARK(BM_ViewRedraw2500)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// A repaint of an unchanged view: the off-screen picture copied to the window.
+void BM_ViewRepaintFromPicture(benchmark::State& state)
+{
+    TOpened& o = DrawnCity();
+    o.Model->DoubleBuffer = 1;
+    o.Model->ZoomAll(*o.View);
+    o.Model->PaintView(*o.View);
+    for (auto _ : state) o.Model->PaintView(*o.View);
+}
+BENCHMARK(BM_ViewRepaintFromPicture)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace tarn

@@ -80,7 +80,7 @@ TModel::~TModel()
     } catch (...) {
         // A failed save on close leaves the files as they were; nothing to report to.
     }
-    for (TView* v : Views) v->DrawThread = 0;
+    for (TView* v : Views) JoinDrawThread(*v);
     NamedObjects.clear();
     Library.Close();
     LibraryLoaded = 0;
@@ -205,55 +205,6 @@ TRect TModel::ProjectRect() const
 {
     if (!Project) return TRect{};
     return TRect{Project->Extent.Left, Project->Extent.Top, Project->Extent.Right, Project->Extent.Bottom};
-}
-
-namespace {
-
-int32_t ClientWidth(const TView& v) { return static_cast<int32_t>(std::llabs(int64_t(v.ClientRect.Right) - v.ClientRect.Left)); }
-int32_t ClientHeight(const TView& v) { return static_cast<int32_t>(std::llabs(int64_t(v.ClientRect.Bottom) - v.ClientRect.Top)); }
-
-int32_t Span(double pixels, double scale) { return RoundEvenSat(static_cast<long double>(pixels) * scale); }
-
-int32_t AddSat(int32_t a, int32_t b)
-{
-    return static_cast<int32_t>(std::clamp<int64_t>(int64_t(a) + b, INT32_MIN, INT32_MAX));
-}
-
-} // namespace
-
-void TModel::RecomputeRect(TView& view) const
-{
-    view.WorldRect.Right = AddSat(view.WorldRect.Left, Span(ClientWidth(view), view.Scale));
-    view.WorldRect.Bottom = AddSat(view.WorldRect.Top, -Span(ClientHeight(view), view.Scale));
-}
-
-void TModel::ClampToExtent(TView& view)
-{
-    TRect e = ProjectRect();
-    TRect& r = view.WorldRect;
-    bool inside = r.Left >= e.Left && r.Top <= e.Top && r.Right <= e.Right && r.Bottom >= e.Bottom;
-    if (!inside) {
-        int32_t w = Span(ClientWidth(view), view.Scale);
-        int32_t h = Span(ClientHeight(view), view.Scale);
-        if (r.Right > e.Right) {
-            r.Right = e.Right;
-            r.Left = AddSat(r.Right, -w);
-        }
-        if (r.Left < e.Left) {
-            r.Left = e.Left;
-            r.Right = AddSat(r.Left, w);
-        }
-        if (r.Bottom < e.Bottom) {
-            r.Bottom = e.Bottom;
-            r.Top = AddSat(r.Bottom, h);
-        }
-        if (r.Top > e.Top) {
-            r.Top = e.Top;
-            r.Bottom = AddSat(r.Top, -h);
-        }
-    }
-    MarkViewObjects(view);
-    Notify(19, -1, reinterpret_cast<intptr_t>(&view), 0);
 }
 
 void TModel::SetHitToleranceFor(const TView& view) const

@@ -143,6 +143,23 @@ constexpr int32_t ModeSelect = 182;
 constexpr int32_t ModeSelectGroup = 183;
 constexpr int32_t ModePick = 184;
 
+// A view's off-screen picture for double-buffered drawing. It keeps the
+// last map drawn into it; the view's NeedsRedraw says whether that picture
+// is stale.
+class TViewBitmap {
+public:
+    // Sizes the picture; answers true when a new (blank) one was made.
+    bool Resize(int32_t width, int32_t height);
+    TDeviceContext* DC() const { return Dc.get(); }
+    int32_t Width() const { return W; }
+    int32_t Height() const { return H; }
+
+private:
+    std::unique_ptr<TDeviceContext> Dc;
+    int32_t W = 0;
+    int32_t H = 0;
+};
+
 class TView {
 public:
     // A view of the window; scale 0, previous scale -1, millimetres per
@@ -168,12 +185,13 @@ public:
     int32_t ViewMode = ModeNormal;
     uint32_t Flags = 0;
     double MmPerPixel = 1.0;
-    TDeviceContext* DrawDC = nullptr; // valid during a drawing
+    TDeviceContext* DrawDC = nullptr; // valid during a drawing; with ViewFlagOwnDC the caller sets it
     TModel* Model = nullptr;          // set by TModel::AttachView
     TDrawContext Context{};
     intptr_t DrawThread = 0;          // never set: drawing runs on the UI thread
     TDeviceContext* WindowDC = nullptr;
-    bool NeedsRedraw = true;          // the view's picture is stale (set by change codes)
+    TViewBitmap Bitmap;               // sized by the double-buffered drawing
+    bool NeedsRedraw = true;          // Bitmap's picture is stale (set by change codes)
 };
 
 // Where a sheet file stands (from its permission bits): missing files count
@@ -262,7 +280,58 @@ public:
     std::string ProjectDir() const;
     std::string ResolveInProject(const std::string& name) const;
 
+    // ---------------------------------------------------------------- drawing
+    // Draws the view: directly into its window, or (DoubleBuffer) into its
+    // off-screen picture, only when that is stale, then copies the picture
+    // to the window. Both clear to the window's background colour first.
+    // The tools then draw on the window through OnAfterPaint. With
+    // ViewFlagOwnDC the map goes straight into view.DrawDC, set by the
+    // caller, with no clearing and no after-paint. -5 without a window (or
+    // DrawDC) or with an empty client rectangle: nothing is drawn.
+    int32_t PaintView(TView& view);
+    // Asks the view's window for a repaint, erasing it only when drawing
+    // directly (a double-buffered repaint covers it whole).
+    void InvalidateView(TView& view);
+    void RedrawView(TView& view);
+    // Drawing always runs on the user-interface thread: this only clears
+    // the view's thread handle.
+    void JoinDrawThread(TView& view);
+
+    // ---------------------------------------------------------------- navigation
+    // Each pushes the position left onto the view's history (ZoomAtPoint
+    // only with a new denominator), checks the level of detail, holds the
+    // rectangle inside the project extent and, when the rectangle or the
+    // scale moved, sends message 2026 to the notify window and invalidates
+    // the view (not with ViewFlagQuiet). They answer 0, -5 without a
+    // project, and -4 for a denominator that is not above 0 or a scale or
+    // point that would put the view's corners outside 32 bits; a refused
+    // call changes nothing. The fits (ZoomAll, SetViewRect) answer -5 for a
+    // view with an empty client rectangle.
+    //
+    // The whole project, fitted (at least 12 world units per pixel); the
+    // maximum scale becomes 1.5 times the fitted one.
+    int32_t ZoomAll(TView& view);
+    // The rectangle fitted into the window, grown to its proportions from
+    // the rectangle's left and top.
+    int32_t SetViewRect(TView& view, const TRect& rect);
+    // 1:denominator keeping the centre, no larger than the maximum scale.
+    int32_t SetScaleDenominator(TView& view, double denominator);
+    // Centres the view at p; a denominator above 0 sets the scale too.
+    int32_t ZoomAtPoint(TView& view, const TPoint& p, double denominator);
+
+    // Client pixels to world coordinates and back, through the view's
+    // scale and rectangles (in 64 bits, saturated to 32).
+    void ScreenToWorld(const TView& view, int32_t x, int32_t y, int32_t& wx, int32_t& wy) const;
+    void ViewWorldToScreen(const TView& view, int32_t wx, int32_t wy, int32_t& x, int32_t& y) const;
+    // The project origin added to p, or taken away (the shared world of two
+    // models); p unchanged without a project.
+    TPoint ProjectToWorld(const TPoint& p) const;
+    TPoint WorldToProject(const TPoint& p) const;
+
     // ---------------------------------------------------------------- levels
+    // After a change of scale: switches the view's map when a level holds
+    // exactly one of the previous and the present scale's denominators.
+    void LevelCheck(TView& view);
     // Rebuilds a view's map for its scale: the working map's tree with the
     // objects of every sheet of the levels whose range holds the scale's
     // denominator. Then highlight marks, largest codes and code 12.
@@ -405,6 +474,13 @@ private:
     void LoadLevelSheets(TLevel& level, TMap& map, TRect& loadRect);
     TSheetFileState LoadSheetIntoMap(const std::string& fileName, TMap& map);
     std::string UniqueIdDir() const;
+    // The navigation steps on a view whose new state is known to fit.
+    void FitScale(TView& view);
+    void Recentre(TView& view, const TPoint& p);
+    void ApplyScaleDenominator(TView& view, double scale);
+    void CloseNavigation(TView& view, const TRect& r0, double s0);
+    void DrawInto(TView& view, TDeviceContext& dc, bool clear);
+    void AfterPaint(TView& view);
 
     std::vector<TNamed> NamedObjects;
     TView* LastSwitchedView = nullptr;

@@ -249,15 +249,17 @@ std::unique_ptr<TBaseObject> NewObjectOfKind(int kind)
 bool TModel::SheetLoaded(int32_t sheetID) const
 {
     if (!Project) return false;
-    bool loaded = false;
+    // A sheet that several levels list is loaded when any of its records
+    // says so: letting the last level decide would hide the objects of a
+    // sheet shared with a level that is not current.
     for (int32_t li = 0; li < Project->Count; ++li) {
         const TLevel& level = *static_cast<const TLevel*>(Project->GetItem(li));
         for (int32_t si = 0; si < level.Sheets->Count; ++si) {
             const TSheet& s = *static_cast<const TSheet*>(level.Sheets->GetItem(si));
-            if (s.FileID == sheetID) loaded = (s.Flags & SheetFlagLoaded) != 0;
+            if (s.FileID == sheetID && (s.Flags & SheetFlagLoaded)) return true;
         }
     }
-    return loaded;
+    return false;
 }
 
 TCustomLayer* TModel::FindKeyLayer(TView& view, const TObjectKey& key) const

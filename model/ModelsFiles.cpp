@@ -5,6 +5,7 @@
 #include "data/LayerOps.h"
 #include "data/LayerWalk.h"
 #include "data/LoadDLL.h"
+#include "data/MapObjBmp.h"
 #include "data/Utils.h"
 #include "platform/SafeFile.h"
 
@@ -696,6 +697,19 @@ void TModel::WriteSheets(TSaveBatch& batch, bool /*forMapProject*/, const std::s
                 CopySheetObjects(*source->Map, *copy, sheet.FileID);
                 std::unique_ptr<TMap> second = CopyMapWithObjects(*copy);
                 ClearAllLayers(*copy);
+                // Pictures opened from the project's folder keep their name relative to it.
+                const std::string folder = ProjectDir() + "/";
+                std::vector<TCustomLayer*> layers;
+                CollectLayers(*second, true, layers);
+                for (TCustomLayer* layer : layers)
+                    if (IsBitmapKind(layer->Kind))
+                        for (int32_t i = 0; i < layer->Count; ++i)
+                            if (auto* b = dynamic_cast<TBmp*>(layer->Object(i));
+                                b && b->FileName().compare(0, folder.size(), folder) == 0) {
+                                const std::string name = b->FileName().substr(folder.size());
+                                b->SetFileName(std::string());
+                                b->SetFileName(name);
+                            }
                 // Raster layers stay layers: the sheet form keeps no picture list.
                 std::string path = ResolveSheetPath(dir, sheet.Name);
                 if (LowerExtension(path) == ".map")

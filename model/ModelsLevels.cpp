@@ -34,9 +34,22 @@ TView* TModel::SheetSourceView() const
     return Views.empty() ? nullptr : Views.front();
 }
 
+void TModel::LevelCheck(TView& view)
+{
+    if (!Project || !(view.MmPerPixel > 0)) return;
+    const double d0 = view.PrevScale / view.MmPerPixel, d1 = view.Scale / view.MmPerPixel;
+    for (int32_t li = 0; li < Project->Count; ++li) {
+        const TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
+        if (LevelHolds(level, d0) != LevelHolds(level, d1)) {
+            LevelSwitch(view);
+            return;
+        }
+    }
+}
+
 void TModel::LevelSwitch(TView& view)
 {
-    view.DrawThread = 0;
+    JoinDrawThread(view);
     SaveIfModified(false);
     std::unique_ptr<TMap> map;
     MergeLayers(*WorkMap, map, 0);
@@ -116,6 +129,16 @@ TSheetFileState TModel::LoadSheetIntoMap(const std::string& fileName, TMap& map)
     if (LowerExtension(path) == ".map") ScaleLayerStyles(*sheet, ScaleObjectValues, FileContext.ProjectScale);
     std::vector<TCustomLayer*> layers;
     CollectLayers(*sheet, true, layers);
+    // A picture's name is relative to the project's folder, never to the
+    // process's current one; it is opened once, below.
+    for (TCustomLayer* layer : layers)
+        if (IsBitmapKind(layer->Kind))
+            for (int32_t i = 0; i < layer->Count; ++i)
+                if (auto* b = dynamic_cast<TBmp*>(layer->Object(i)); b && !b->FileName().empty() && b->FileName()[0] != '/') {
+                    const std::string name = ResolveInProject(b->FileName());
+                    b->SetFileName(std::string());
+                    b->SetFileName(name);
+                }
     for (TCustomLayer* layer : layers) {
         TCustomLayer* target = AsLayer(FindLayerByName(map, layer->Name));
         if (!target) continue;
@@ -133,8 +156,8 @@ void TModel::RefreshViews()
     for (TView* v : std::vector<TView*>(Views)) {
         LevelSwitch(*v);
         MarkViewObjects(*v);
-        v->DrawThread = 0;
-        if (v->Wnd) v->Wnd->Invalidate(!DoubleBuffer);
+        JoinDrawThread(*v);
+        InvalidateView(*v);
     }
 }
 

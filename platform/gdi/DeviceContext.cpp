@@ -558,17 +558,34 @@ void TDeviceContext::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
     // One-pixel outline: the pixels of a row that miss a neighbour inside
     // the ellipse (above, below, left or right) belong to the pen.
     const TPutMix pen{S.Rop2, PenPixel};
+    // Each row's span is worked out once and kept while its neighbours need it.
+    struct TSpan {
+        bool Ok;
+        int32_t A, Z;
+    };
+    auto spanAt = [&](int32_t y) {
+        TSpan sp{};
+        sp.Ok = EllipseRow(l, t, r, b, y, sp.A, sp.Z);
+        return sp;
+    };
+    TSpan above = spanAt(y0 - 1), here = spanAt(y0);
     for (int32_t y = y0; y < y1; ++y) {
-        int32_t a, z;
-        if (!EllipseRow(l, t, r, b, y, a, z)) continue;
-        int32_t ua, uz, da, dz;
+        const TSpan below = spanAt(y + 1);
+        const TSpan cur = here;
+        here = below;
+        if (!cur.Ok) {
+            above = cur;
+            continue;
+        }
+        const int32_t a = cur.A, z = cur.Z;
         int64_t ia = a + 1, iz = int64_t(z) - 1;  // interior [ia, iz)
-        if (EllipseRow(l, t, r, b, y - 1, ua, uz) && EllipseRow(l, t, r, b, y + 1, da, dz)) {
-            ia = std::max<int64_t>({ia, ua, da});
-            iz = std::min<int64_t>({iz, uz, dz});
+        if (above.Ok && below.Ok) {
+            ia = std::max<int64_t>({ia, above.A, below.A});
+            iz = std::min<int64_t>({iz, above.Z, below.Z});
         } else {
             iz = ia;
         }
+        above = cur;
         if (iz < ia) iz = ia;
         uint32_t* row = Px.Bits + int64_t(y) * Px.Stride;
         auto outline = [&](int32_t u, int32_t v) {
@@ -792,6 +809,21 @@ bool TDeviceContext::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, cons
     if (!RopUsesSource(uint8_t(rop >> 16))) return Transfer<TImageSource>(nullptr, x, y, w, h, 0, 0, 1, 1, rop);
     if (!source || !source->CanDraw()) return false;
     QImage copy;
+    if (rop == TGDI_SRCCOPY && source != this && w > 0 && h > 0 && sw == w && sh == h) {
+        // An unstretched copy (a view's picture to its window) row by row:
+        // the pixels the general path would pick, without sampling.
+        const int64_t left = std::max<int64_t>({x, 0, int64_t(x) - sx});
+        const int64_t right = std::min<int64_t>({int64_t(x) + w, Px.Width, int64_t(x) - sx + source->Px.Width});
+        const int64_t top = std::max<int64_t>({y, 0, int64_t(y) - sy});
+        const int64_t bottom = std::min<int64_t>({int64_t(y) + h, Px.Height, int64_t(y) - sy + source->Px.Height});
+        const int64_t shift = int64_t(sx) - x;
+        for (int64_t yy = top; yy < bottom; ++yy) {
+            uint32_t* out = Px.Bits + yy * Px.Stride;
+            const uint32_t* in = source->Px.Bits + (yy - y + sy) * source->Px.Stride;
+            for (int64_t xx = left; xx < right; ++xx) out[xx] = in[xx + shift] | 0xFF000000u;
+        }
+        return true;
+    }
     TImageSource src{source->Px.Bits, source->Px.Stride, source->Px.Width, source->Px.Height};
     if (source == this) {
         // the source may overlap the destination: read from a copy

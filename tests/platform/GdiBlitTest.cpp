@@ -47,6 +47,30 @@ TEST(GdiBlit, StretchCopiesEachSourcePixelIntoABlock)
     for (int x = 0; x < 12; ++x) EXPECT_EQ(m.At(2 + x, 3), colors[3 - x / 3]) << x;
 }
 
+TEST(GdiBlit, UnstretchedCopyTakesOnlyWhatBothPicturesHold)
+{
+    TCanvas src(4, 2);
+    auto colour = [](int x, int y) { return Rgb(uint8_t(10 + x), uint8_t(20 + y), 0); };
+    for (int i = 0; i < 8; ++i) {
+        auto b = TBrush::CreateSolid(colour(i % 4, i / 4));
+        src.DC->FillRect({i % 4, i / 4, i % 4 + 1, i / 4 + 1}, b);
+    }
+    struct TCase {
+        int32_t X, Y, SX, SY;
+    };
+    // Past the destination's left and bottom; past the source's right and bottom; wholly inside.
+    for (TCase t : {TCase{-1, 9, 0, 0}, TCase{5, 5, 2, 1}, TCase{3, 4, 0, 0}}) {
+        TCanvas dst(10, 10);
+        ASSERT_TRUE(dst.DC->BitBlt(t.X, t.Y, 4, 2, src.DC.get(), t.SX, t.SY, TGDI_SRCCOPY));
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x) {
+                const int sx = x - t.X + t.SX, sy = y - t.Y + t.SY;
+                const bool copied = x >= t.X && x < t.X + 4 && y >= t.Y && y < t.Y + 2 && sx < 4 && sy < 2;
+                EXPECT_EQ(dst.At(x, y), copied ? colour(sx, sy) : White) << t.X << "," << t.Y << ": " << x << ", " << y;
+            }
+    }
+}
+
 TEST(GdiBlit, CopyWithinOneContextReadsTheSourceBeforeWriting)
 {
     TCanvas cv(30, 10);

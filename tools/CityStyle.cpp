@@ -1,0 +1,88 @@
+#include "CityStyle.h"
+
+#include <array>
+
+namespace tarn::city {
+
+namespace {
+
+constexpr int32_t NoOutline = 0xFFFFFF;
+constexpr int32_t Always = 20000000;
+constexpr uint32_t Own = 0x008;        // objects draw with their own attributes
+constexpr uint32_t OpaqueBitmap = 0x040;
+
+constexpr const char* Land = "Территория";
+constexpr const char* Hydro = "Гидрография";
+constexpr const char* Borders = "Границы";
+constexpr const char* Built = "Застройка";
+constexpr const char* Roads = "Дорожная сеть";
+constexpr const char* Labels = "Надписи";
+constexpr const char* TownLabels = "Надписи/Вербинск";
+constexpr const char* Places = "Объекты";
+
+#define C(r, g, b) int32_t(Rgb(r, g, b))
+
+const std::array<TLayerStyle, std::size_t(L::Count)> Main = {{
+    // name, group, kind, id, flags, colour, colour2, style1, style2, style3, limit, font, weight, italic
+    {"Районы города", Land, 10, 101, Own, C(200, 200, 200), 0, -1, 0, 0, Always, 0, 0, false},
+    {"Промзоны", Land, 1, 102, 0, C(200, 200, 200), NoOutline, 106, 0, 0, Always, 0, 0, false},
+    {"Пустыри", Land, 1, 103, 0, C(200, 200, 200), NoOutline, 108, 0, 0, Always, 0, 0, false},
+    {"Парки и скверы", Land, 1, 104, 0, C(200, 200, 200), NoOutline, 105, 0, 0, Always, 0, 0, false},
+    {"Площади", Land, 1, 105, 0, C(238, 234, 226), C(175, 165, 155), -1, 0, 5, 60000, 0, 0, false},
+    {"Водоёмы", Hydro, 1, 106, 0, C(166, 206, 238), NoOutline, 104, 0, 0, Always, 0, 0, false},
+    {"Ручьи", Hydro, 0, 107, 0, C(70, 140, 215), 0, 106, 60, 0, 100000, 0, 0, false},
+    {"Набережные", Hydro, 0, 108, 0, C(115, 115, 125), 0, 0, 30, 0, 30000, 0, 0, false},
+    {"Скан плана застройки", nullptr, 13, 109, OpaqueBitmap, C(0, 0, 0), 0, 1, 0, 0, 30000, 0, 0, false},
+    {"Граница города", Borders, 0, 110, 0, C(150, 70, 150), 0, 105, 40, 0, Always, 0, 0, false},
+    {"Границы районов", Borders, 0, 111, 0, C(175, 125, 185), 0, 104, 20, 0, 100000, 0, 0, false},
+    {"Кварталы", Built, 1, 112, 0, C(200, 200, 200), C(200, 178, 150), -2, 0, 5, 45000, 0, 0, false},
+    {"Жилые дома", Built, 1, 113, 0, C(228, 210, 184), C(168, 142, 116), -1, 0, 5, 25000, 0, 0, false},
+    {"Производственные здания", Built, 1, 114, 0, C(208, 206, 214), C(135, 132, 145), -1, 0, 5, 25000, 0, 0, false},
+    {"Общественные здания", Built, 10, 115, Own, C(200, 200, 200), 0, -1, 0, 0, 25000, 55, 700, false},
+    {"Мосты", Roads, 1, 116, 0, C(218, 215, 208), C(90, 90, 95), -1, 0, 10, 200000, 0, 0, false},
+    {"Аллеи и тропы", Roads, 0, 117, 0, C(160, 128, 88), 0, 107, 15, 0, 8000, 0, 0, false},
+    {"Проезды и тупики", Roads, 0, 118, 0, C(255, 255, 255), 0, 0, 70, 0, 20000, 0, 0, false},
+    {"Улицы", Roads, 0, 119, 0, C(255, 255, 255), 0, 0, 110, 0, 150000, 0, 0, false},
+    {"Проспекты", Roads, 0, 120, 0, C(255, 222, 125), 0, 101, 220, 0, Always, 0, 0, false},
+    {"Автодороги", Roads, 9, 121, Own, C(240, 150, 60), 0, 101, 160, 0, Always, 60, 700, false},
+    {"Железная дорога", Roads, 0, 122, 0, C(70, 70, 75), 0, 103, 35, 0, Always, 0, 0, false},
+    {"Трамвайные линии", Roads, 0, 123, 0, C(185, 45, 55), 0, 102, 25, 0, 40000, 0, 0, false},
+    {"Номера домов", Labels, 6, 124, 0, C(95, 80, 65), 0, 1, 0, 0, 3000, 60, 400, false},
+    {"Названия рек и водоёмов", Labels, 6, 125, 0, C(40, 95, 175), 0, 1, 0, 0, 15000, 250, 400, true},
+    {"Подписи парков", Labels, 6, 126, 0, C(45, 115, 45), 0, 1, 0, 0, 12000, 90, 400, true},
+    {"Названия улиц", Labels, 6, 127, 0, C(35, 35, 35), 0, 1, 0, 0, 6000, 85, 400, false},
+    {"Улицы ВЕРБИНСКА", TownLabels, 6, 128, 0, C(35, 35, 35), 0, 1, 0, 0, 6000, 85, 400, false},
+    {"Наименование районов", Labels, 6, 129, 0, C(125, 90, 150), 0, 1, 0, 0, 20000, 150, 700, false},
+    {"Крупные надписи", Labels, 11, 130, Own, C(100, 60, 120), 0, 1, 0, 0, 400000, 100, 700, false},
+    {"Остановки транспорта", Places, 12, 131, Own, 0, 0, 1, 0, 0, 6000, 0, 0, false},
+    {"Вокзалы и станции", Places, 12, 132, Own, 0, 0, 1, 0, 0, 150000, 55, 700, false},
+    {"Геодезические пункты", Places, 7, 133, 0, 0, 0, 200, 0, 43, 4000, 0, 0, false},
+    {"Медицина", Places, 12, 134, Own, 0, 0, 1, 0, 0, 12000, 0, 0, false},
+    {"Образование", Places, 12, 135, Own, 0, 0, 1, 0, 0, 12000, 0, 0, false},
+    {"Культура и отдых", Places, 12, 136, Own, 0, 0, 1, 0, 0, 12000, 0, 0, false},
+    {"Торговля и услуги", Places, 12, 137, Own, 0, 0, 1, 0, 0, 6000, 0, 0, false},
+    {"Власть и безопасность", Places, 12, 138, Own, 0, 0, 1, 0, 0, 12000, 0, 0, false},
+    {"Гостиницы", Places, 7, 139, 0, 0, 0, 250, 0, 10, 12000, 0, 0, false},
+    {"Справочные центры", Places, 12, 11, Own, 0, 0, 1, 0, 0, 12000, 55, 700, false},
+    {"Пункты распространения", Places, 7, 67, 0, 0, 0, 270, 0, 3, 12000, 0, 0, false},
+    {"Пользовательские знаки", nullptr, 12, 307, Own, 0, 0, 1, 0, 0, Always, 50, 700, false},
+}};
+
+const std::array<TLayerStyle, std::size_t(NL::Count)> Nav = {{
+    {"Районы города", nullptr, 10, 101, Own, C(200, 200, 200), 0, -1, 0, 0, 100000000, 0, 0, false},
+    {"Водоёмы", nullptr, 1, 106, 0, C(166, 206, 238), NoOutline, 104, 0, 0, 100000000, 0, 0, false},
+    {"Парки и скверы", nullptr, 1, 104, 0, C(200, 200, 200), NoOutline, 105, 0, 0, 100000000, 0, 0, false},
+    {"Промзоны", nullptr, 1, 102, 0, C(200, 200, 200), NoOutline, 106, 0, 0, 100000000, 0, 0, false},
+    {"Проспекты", nullptr, 0, 120, 0, C(205, 130, 40), 0, 0, 0, 0, 100000000, 0, 0, false},
+    {"Железная дорога", nullptr, 0, 122, 0, C(70, 70, 75), 0, 103, 0, 0, 100000000, 0, 0, false},
+    {"Автодороги", nullptr, 0, 121, 0, C(225, 110, 40), 0, 0, 0, 0, 100000000, 0, 0, false},
+}};
+
+#undef C
+
+} // namespace
+
+const TLayerStyle& StyleOf(L layer) { return Main[std::size_t(layer)]; }
+const TLayerStyle& NavStyleOf(NL layer) { return Nav[std::size_t(layer)]; }
+
+} // namespace tarn::city

@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD=${FUZZ_BUILD:-build-fuzz}
-TARGETS=(${FUZZ_TARGETS:-bmp tr mts prj mapobj map ini})
+TARGETS=(${FUZZ_TARGETS:-bmp tr mts prj mapobj map ini model_prj model_mts model_map})
 PARALLEL=${FUZZ_PARALLEL:-4}
 BIN=$BUILD/tests/fuzz
 
@@ -22,6 +22,7 @@ TIMEOUT=10
 max_len() {
   case $1 in
     tr) echo 140000 ;;
+    model_*) echo 40000 ;;
     bmp|mts|ini) echo 16384 ;;
     *) echo 8192 ;;
   esac

@@ -66,7 +66,10 @@ struct TFolder {
     std::string Path;
     TFolder()
     {
-        std::string pattern = (fs::temp_directory_path() / "tarn-fuzz-XXXXXX").string();
+        // In memory where there is such a folder: the writers sync every file.
+        std::error_code ec;
+        const fs::path base = ::access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm") : fs::temp_directory_path(ec);
+        std::string pattern = (base / "tarn-fuzz-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) std::abort();
         Path = pattern;
     }
@@ -712,7 +715,8 @@ const std::vector<TFuzzTarget>& FuzzTargets()
 {
     static const std::vector<TFuzzTarget> targets = {
         {"bmp", FuzzBmp}, {"tr", FuzzTr}, {"mts", FuzzMts}, {"prj", FuzzPrj}, {"mapobj", FuzzMapObj},
-        {"map", FuzzMap}, {"ini", FuzzIni},
+        {"map", FuzzMap}, {"ini", FuzzIni}, {"model_prj", FuzzModelPrj}, {"model_mts", FuzzModelMts},
+        {"model_map", FuzzModelMap},
     };
     return targets;
 }

@@ -55,6 +55,13 @@ TFuzzResult FuzzMap(const uint8_t* data, std::size_t size);
 // the rest read again; then identifiers asked of the file.
 TFuzzResult FuzzIni(const uint8_t* data, std::size_t size);
 
+// ".prj", ".mts", ".map" opened by a model that holds a demo sheet, with a
+// view: a refusal leaves the model as it was; what opens is drawn, saved
+// (projects) and opened again.
+TFuzzResult FuzzModelPrj(const uint8_t* data, std::size_t size);
+TFuzzResult FuzzModelMts(const uint8_t* data, std::size_t size);
+TFuzzResult FuzzModelMap(const uint8_t* data, std::size_t size);
+
 const std::vector<TFuzzTarget>& FuzzTargets();
 const TFuzzTarget* FindFuzzTarget(std::string_view name);
 

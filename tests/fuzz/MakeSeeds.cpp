@@ -14,6 +14,8 @@
 #include "data/Registration.h"
 #include "data/_Common.h"
 #include "platform/Ini.h"
+#include "model/Models.h"
+#include "tools/City.h"
 
 #include <cstdio>
 #include <cstring>
@@ -487,6 +489,32 @@ void IniSeeds()
          "Maxs=2\r\nA=1\r\nB=2\r\n[Files]\nx.map=7\nMaxs=7\n[broken\nnoequals\n=novalue\n");
 }
 
+// ---------------------------------------------------------------- the model's files
+
+// The demo city's projects and sheets (those up to the model targets' input
+// length), and its projects saved by the model as block files.
+void ModelSeeds()
+{
+    const fs::path city = Out / "work" / "city";
+    city::TCityOptions o;
+    o.OutDir = city.string();
+    o.Objects = 5000;
+    o.SymbolLibrary = TARN_SYMBOLS_DLL;
+    city::MakeCity(o);
+    for (const auto& entry : fs::directory_iterator(city)) {
+        const std::string name = entry.path().filename().string(), ext = entry.path().extension().string();
+        if (ext == ".prj") Save("model_prj", name, ReadAll(entry.path().string()));
+        if (ext == ".map" && entry.file_size() <= 40000) Save("model_map", name, ReadAll(entry.path().string()));
+        if (ext != ".prj") continue;
+        TModel model;
+        model.ProgramDir = city.string();
+        model.OpenFile(entry.path().string());
+        const std::string mts = (city / entry.path().stem()).string() + ".mts";
+        model.SaveFile(mts, 0);
+        Save("model_mts", entry.path().stem().string() + ".mts", ReadAll(mts));
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -502,6 +530,7 @@ int main(int argc, char** argv)
         PictureSeeds();
         RecordSeeds();
         IniSeeds();
+        ModelSeeds();
         fs::remove_all(Out / "work");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -1,0 +1,174 @@
+// The model's open of ".prj", ".mts" and ".map": the input is written into a
+// demo city's folder (so the sheets a project names are there) and opened by
+// a model that already holds a project, with a view attached. A refused open
+// must leave that project in place; an accepted one is fitted, drawn, saved
+// beside it (projects) and opened again.
+#include "FuzzEntries.h"
+
+#include "model/Models.h"
+#include "platform/WindowSurface.h"
+#include "tools/City.h"
+
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace tarn::fuzz {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void Broken(const std::string& what) { throw EFuzzCheck(what); }
+
+void WriteFile(const std::string& path, const uint8_t* data, std::size_t size)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    f.close();
+    if (!f) Broken("cannot write " + path);
+}
+
+// What a failed open must not change.
+struct TModelState {
+    std::string FileName, LibraryName;
+    const void* Parts[6] = {};
+    int32_t Levels = -1, Layers = -1, CurrentLevel = -1;
+    double ProjectScale = 0;
+    int32_t FileVersion = 0;
+
+    explicit TModelState(const TModel& m)
+        : FileName(m.FileName), LibraryName(m.LibraryName),
+          Parts{m.Project.get(), m.WorkMap.get(), m.CollectionA.get(), m.Compounds.get(), m.CollectionB.get(),
+                m.Header.get()},
+          Levels(m.Project ? m.Project->Count : -1), Layers(m.WorkMap ? m.WorkMap->Count : -1),
+          CurrentLevel(m.CurrentLevel), ProjectScale(m.FileContext.ProjectScale),
+          FileVersion(m.FileContext.FileVersion)
+    {
+    }
+    bool operator==(const TModelState& o) const
+    {
+        for (int i = 0; i < 6; ++i)
+            if (Parts[i] != o.Parts[i]) return false;
+        return FileName == o.FileName && LibraryName == o.LibraryName && Levels == o.Levels && Layers == o.Layers &&
+               CurrentLevel == o.CurrentLevel && ProjectScale == o.ProjectScale && FileVersion == o.FileVersion;
+    }
+};
+
+// A small demo city and a model on it, made once a process.
+struct TBench {
+    std::string City, Ids, Base;
+    TWindowSurface Surface{64, 48};
+    std::unique_ptr<TModel> Model;
+    std::unique_ptr<TView> View;
+
+    TBench()
+    {
+        City = FuzzFolder() + "/city";
+        Ids = FuzzFolder() + "/ids";
+        fs::create_directories(Ids);
+        city::TCityOptions o;
+        o.OutDir = City;
+        o.Objects = 5000;
+        o.SymbolLibrary = TARN_SYMBOLS_DLL;
+        city::MakeCity(o);
+        // The library's coverage counters must outlive each project that
+        // loads and frees it: held here for the whole run.
+        if (!::dlopen((City + "/tarn.dll").c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE))
+            Broken("the demo city's library does not load");
+        // The smallest sheet, opened alone, is the project every input replaces.
+        Base = City + "/places.map";
+        Surface.SetMmPerPixel(0.25);
+        Model = std::make_unique<TModel>();
+        Model->ProgramDir = Ids;
+        View = std::make_unique<TView>(&Surface);
+        Model->AttachView(*View);
+        OpenBase();
+    }
+
+    void OpenBase()
+    {
+        fs::remove(Ids + "/" + TUniqueID::FileName);
+        try {
+            if (!Model->OpenFile(Base)) Broken("the demo sheet is not opened");
+        } catch (const ETarnError& e) {
+            Broken(std::string("the demo sheet does not open: ") + e.what());
+        }
+        Model->ZoomAll(*View);
+    }
+};
+
+TBench& Bench()
+{
+    static TBench bench;
+    return bench;
+}
+
+void Show(TBench& b)
+{
+    TModel& m = *b.Model;
+    m.ZoomAll(*b.View);
+    m.PaintView(*b.View);
+    // Nearer in, where a level of detail may have sheets of its own.
+    const TRect& r = b.View->WorldRect;
+    const TPoint centre{int32_t((int64_t(r.Left) + r.Right) / 2), int32_t((int64_t(r.Top) + r.Bottom) / 2)};
+    if (m.ZoomAtPoint(*b.View, centre, 2000) == ResultDone) m.PaintView(*b.View);
+}
+
+TFuzzResult FuzzModelOpen(const char* ext, const uint8_t* data, std::size_t size)
+{
+    TBench& b = Bench();
+    TModel& m = *b.Model;
+    const std::string path = b.City + "/fuzz" + ext;
+    WriteFile(path, data, size);
+    fs::remove(b.Ids + "/" + TUniqueID::FileName);
+
+    const TModelState before(m);
+    try {
+        if (!m.OpenFile(path)) Broken(std::string("the model does not take ") + ext);
+    } catch (const EModel& e) {
+        if (std::string(e.what()).rfind("Ошибка входного файла " + path, 0) != 0)
+            Broken(std::string("a refused open says: ") + e.what());
+        if (!(TModelState(m) == before)) Broken("a refused open changed the model");
+        return TFuzzResult::Refused;
+    }
+
+    TFuzzResult result = TFuzzResult::Accepted;
+    try {
+        Show(b);
+        if (std::string(ext) != ".map") {
+            // What was opened is saved as it is and opens again.
+            const std::string again = b.City + "/again" + ext;
+            bool saved = false;
+            try {
+                m.SaveFile(again, 0);
+                saved = true;
+            } catch (const EWriteError&) {
+            }
+            if (saved) {
+                try {
+                    m.OpenFile(again);
+                } catch (const ETarnError& e) {
+                    Broken(std::string("a saved project does not open again: ") + e.what());
+                }
+                Show(b);
+            }
+        }
+    } catch (const EFuzzCheck&) {
+        throw;
+    } catch (const ETarnError&) {
+        result = TFuzzResult::Refused;  // a clean refusal after the open
+    }
+    b.OpenBase();
+    return result;
+}
+
+} // namespace
+
+TFuzzResult FuzzModelPrj(const uint8_t* data, std::size_t size) { return FuzzModelOpen(".prj", data, size); }
+TFuzzResult FuzzModelMts(const uint8_t* data, std::size_t size) { return FuzzModelOpen(".mts", data, size); }
+TFuzzResult FuzzModelMap(const uint8_t* data, std::size_t size) { return FuzzModelOpen(".map", data, size); }
+
+} // namespace tarn::fuzz

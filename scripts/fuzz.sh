@@ -5,6 +5,8 @@
 #   fuzz.sh build              configure and build the targets
 #   fuzz.sh replay             every committed seed and regression input, once
 #   fuzz.sh run SECONDS        each target for SECONDS, at most FUZZ_PARALLEL at once
+#   fuzz.sh long SECONDS       the same, niced, going on past faults (fork mode);
+#                              faults kept in $BUILD/fuzz-long/<target>/
 #   fuzz.sh corpus             seeds written by the project's writers, minimised
 #                              into tests/fuzz/corpus/
 # FUZZ_TARGETS limits the targets (default: all).
@@ -114,6 +116,29 @@ run() {
   return $failed
 }
 
+long_one() {
+  local t=$1 seconds=$2
+  local work=$BUILD/fuzz-corpus/$t art=$BUILD/fuzz-long/$t
+  mkdir -p "$work" "$art"
+  local seeds=(tests/fuzz/corpus/$t)
+  [ -d tests/fixtures/$t ] && seeds+=(tests/fixtures/$t)
+  nice -n 19 "$BIN/fuzz_$t" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
+    -max_total_time="$seconds" -rss_limit_mb=$RSS_MB -timeout=$TIMEOUT -max_len="$(max_len "$t")" \
+    -artifact_prefix="$art/" "$work" "${seeds[@]}" > "$BUILD/fuzz-long-$t.log" 2>&1 || true
+  local last
+  last=$(grep -E '^#[0-9]+: ' "$BUILD/fuzz-long-$t.log" | tail -n 1)
+  echo "fuzz long $t: ${seconds}s: ${last:-no statistics} ($(ls "$art" | wc -l) inputs kept)"
+}
+
+long() {
+  local seconds=$1 t
+  for t in "${TARGETS[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$PARALLEL" ]; do sleep 1; done
+    long_one "$t" "$seconds" &
+  done
+  wait
+}
+
 corpus() {
   local seeds=$BUILD/fuzz-seeds t
   rm -rf "$seeds"
@@ -131,6 +156,7 @@ case ${1:-} in
   build) build ;;
   replay) build && replay ;;
   run) build && run "${2:-60}" ;;
+  long) build && long "${2:-1800}" ;;
   corpus) build tarn_fuzz_seeds && corpus ;;
-  *) sed -n '2,11p' "$0"; exit 2 ;;
+  *) sed -n '2,13p' "$0"; exit 2 ;;
 esac

@@ -20,17 +20,38 @@ std::atomic<std::size_t> LargestAllocation{0};
 
 } // namespace
 
-void* operator new(std::size_t size)
+namespace {
+
+void* Allocate(std::size_t size) noexcept
 {
     if (CountAllocations.load(std::memory_order_relaxed)) {
         std::size_t seen = LargestAllocation.load(std::memory_order_relaxed);
         while (size > seen && !LargestAllocation.compare_exchange_weak(seen, size)) {}
     }
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    return std::malloc(size ? size : 1);
+}
+
+} // namespace
+
+// Every form but the aligned ones (those stay with the runtime, in pairs).
+void* operator new(std::size_t size)
+{
+    if (void* p = Allocate(size)) return p;
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size)
+{
+    if (void* p = Allocate(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace tarn::test {
 namespace {

@@ -62,6 +62,10 @@ TFuzzResult FuzzModelPrj(const uint8_t* data, std::size_t size);
 TFuzzResult FuzzModelMts(const uint8_t* data, std::size_t size);
 TFuzzResult FuzzModelMap(const uint8_t* data, std::size_t size);
 
+// Set by the fuzz targets: the model targets' demo city is made once into a
+// cache shared by the processes of one build (the replay test makes its own).
+extern bool ShareDemoCity;
+
 const std::vector<TFuzzTarget>& FuzzTargets();
 const TFuzzTarget* FindFuzzTarget(std::string_view name);
 

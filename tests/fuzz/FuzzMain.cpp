@@ -4,6 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    tarn::fuzz::ShareDemoCity = true;
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const tarn::fuzz::TFuzzTarget* target = [] {

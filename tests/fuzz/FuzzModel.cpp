@@ -64,8 +64,18 @@ struct TModelState {
 // fuzzing starts a process every few seconds: it is made once into a cache
 // beside the fuzz folders (named after this program's build time) and
 // copied from there.
+void MakeDemoCity(const std::string& to)
+{
+    city::TCityOptions o;
+    o.OutDir = to;
+    o.Objects = 5000;
+    o.SymbolLibrary = TARN_SYMBOLS_DLL;
+    city::MakeCity(o);
+}
+
 void CopyCity(const std::string& to)
 {
+    if (!ShareDemoCity) return MakeDemoCity(to);
     struct stat self {};
     if (::stat("/proc/self/exe", &self) != 0) self.st_mtime = 0;
     const fs::path base = fs::path(FuzzFolder()).parent_path();
@@ -73,11 +83,7 @@ void CopyCity(const std::string& to)
     std::error_code ec;
     if (!fs::exists(cache / "tarn.prj", ec)) {
         const fs::path work = fs::path(FuzzFolder()) / "city-new";
-        city::TCityOptions o;
-        o.OutDir = work.string();
-        o.Objects = 5000;
-        o.SymbolLibrary = TARN_SYMBOLS_DLL;
-        city::MakeCity(o);
+        MakeDemoCity(work.string());
         fs::rename(work, cache, ec);  // another process may have been first
     }
     fs::copy(cache, to, fs::copy_options::recursive, ec);
@@ -206,6 +212,8 @@ TFuzzResult FuzzModelOpen(const char* ext, const uint8_t* data, std::size_t size
 }
 
 } // namespace
+
+bool ShareDemoCity = false;
 
 TFuzzResult FuzzModelPrj(const uint8_t* data, std::size_t size) { return FuzzModelOpen(".prj", data, size); }
 TFuzzResult FuzzModelMts(const uint8_t* data, std::size_t size) { return FuzzModelOpen(".mts", data, size); }

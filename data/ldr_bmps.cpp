@@ -156,6 +156,11 @@ TBmpHeader ReadBmpHeader(TStream& s)
         h.PixelBytes = imageSize != 0 ? int64_t(imageSize) : h.FileSize - h.PixelOffset;
     } else {
         h.RowBytes = (int64_t(h.Width) * bits + 31) / 32 * 4;
+        // Rows of a wide picture times a tall one pass 64 bits: the rows the
+        // file can hold are counted first.
+        if (h.Height > (h.FileSize - h.PixelOffset) / h.RowBytes)
+            Bad(s, 22, "height",
+                std::to_string(h.Height) + " rows of " + std::to_string(h.RowBytes) + " bytes beyond the end of the file");
         h.PixelBytes = h.RowBytes * h.Height;
     }
     if (h.PixelOffset + h.PixelBytes > h.FileSize)

@@ -167,6 +167,9 @@ TEST(BitmapLoader, RefusesBadHeadersAndShortData)
         {"height -2^31", [](std::string b) { return PatchI32(b, 22, INT32_MIN); }},
         {"huge height", [](std::string b) { return PatchI32(b, 22, 1 << 30); }},
         {"huge width", [](std::string b) { return PatchI32(b, 18, INT32_MAX); }},
+        // Row bytes times rows past 64 bits.
+        {"huge width and height at 32 bits",
+         [](std::string b) { return PatchU16(PatchI32(PatchI32(b, 18, INT32_MAX), 22, INT32_MAX), 28, 32); }},
         {"two planes", [](std::string b) { return PatchU16(b, 26, 2); }},
         {"bit count 3", [](std::string b) { return PatchU16(b, 28, 3); }},
         {"bit count 0", [](std::string b) { return PatchU16(b, 28, 0); }},

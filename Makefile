@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM ?= $(if $(DISPLAY)$(WAYLAND_DISPLAY),,offscreen)
 
-.PHONY: all deps build test run asan clean
+.PHONY: all deps build test run asan clean fuzz fuzz-replay fuzz-corpus
 
 all: build
 
@@ -33,7 +33,8 @@ run: build
 
 # The data, model and platform tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer (the platform tests with Qt offscreen).
-ASAN_TESTS = tests/data/tarn_data_tests tests/platform/tarn_platform_tests tests/model/tarn_model_tests tests/tools/tarn_tools_tests
+ASAN_TESTS = tests/data/tarn_data_tests tests/platform/tarn_platform_tests tests/model/tarn_model_tests \
+             tests/tools/tarn_tools_tests tests/fuzz/tarn_fuzz_tests
 # The app's windows too, for their lifetimes.
 ASAN_TESTS += tests/app/tarn_app_tests
 asan: deps
@@ -43,5 +44,23 @@ asan: deps
 	  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 $(BUILD)-asan/$$t --gtest_brief=1 || exit 1; \
 	done
 
+# The readers under libFuzzer (clang, in $(BUILD)-fuzz): `make fuzz` runs
+# each target for FUZZ_SECONDS, `make fuzz-replay` runs the committed seeds
+# and regression inputs once, `make fuzz-corpus` writes and minimises the seeds.
+FUZZ_SECONDS ?= 60
+FUZZ_PARALLEL ?= 4
+FUZZ_ENV = FUZZ_BUILD=$(BUILD)-fuzz JOBS=$(JOBS) FUZZ_PARALLEL=$(FUZZ_PARALLEL)
+fuzz:
+	@bash scripts/install-deps.sh --fuzz
+	$(FUZZ_ENV) bash scripts/fuzz.sh run $(FUZZ_SECONDS)
+
+fuzz-replay:
+	@bash scripts/install-deps.sh --fuzz
+	$(FUZZ_ENV) bash scripts/fuzz.sh replay
+
+fuzz-corpus:
+	@bash scripts/install-deps.sh --fuzz
+	$(FUZZ_ENV) bash scripts/fuzz.sh corpus
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz

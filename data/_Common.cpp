@@ -162,6 +162,12 @@ int32_t TUniqueID::GetUniqueID(const char* section, std::string_view name)
     if (max == -1) max = 0;
     int32_t id = readInt(key);
     if (id == -1) {
+        // A damaged or hand-edited file may lack "Maxs" or give a name more
+        // than it: the new identifier must still be one nobody has.
+        for (const auto& [name, value] : Ini->ReadSectionValues(section)) {
+            int32_t used = 0;
+            if (ParseDecimal(std::string_view(value).substr(0, 100), used) && used > max) max = used;
+        }
         if (max == std::numeric_limits<int32_t>::max())
             throw ETarnError(IniName + ": [" + section + "] has no identifiers left");
         id = ++max;

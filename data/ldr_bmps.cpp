@@ -33,7 +33,8 @@ bool MaskShape(uint32_t mask, TMaskShape& shape)
     if (mask == 0) return true;
     shape.Shift = std::countr_zero(mask);
     shape.Bits = std::popcount(mask);
-    return (mask >> shape.Shift) == (uint32_t(1) << shape.Bits) - 1 || shape.Bits == 32;
+    // A full mask first: shifting 1 by 32 is undefined.
+    return shape.Bits == 32 || (mask >> shape.Shift) == (uint32_t(1) << shape.Bits) - 1;
 }
 
 uint32_t Channel(uint32_t pixel, uint32_t mask, const TMaskShape& m)
@@ -155,6 +156,11 @@ TBmpHeader ReadBmpHeader(TStream& s)
         h.PixelBytes = imageSize != 0 ? int64_t(imageSize) : h.FileSize - h.PixelOffset;
     } else {
         h.RowBytes = (int64_t(h.Width) * bits + 31) / 32 * 4;
+        // Rows of a wide picture times a tall one pass 64 bits: the rows the
+        // file can hold are counted first.
+        if (h.Height > (h.FileSize - h.PixelOffset) / h.RowBytes)
+            Bad(s, 22, "height",
+                std::to_string(h.Height) + " rows of " + std::to_string(h.RowBytes) + " bytes beyond the end of the file");
         h.PixelBytes = h.RowBytes * h.Height;
     }
     if (h.PixelOffset + h.PixelBytes > h.FileSize)
@@ -214,7 +220,19 @@ void DecodeRle(const TBmpHeader& h, const std::vector<uint8_t>& in, std::vector<
 
 TGdiRef<TBitmap> ReadBitmapFile(const std::string& name)
 {
+    // A name taken from a map may point anywhere: a pipe or a device would
+    // block the open or never end.
+    std::error_code ec;
+    const auto status = std::filesystem::status(name, ec);
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw EFileError(name + ": not a regular file");
     TFileStream s(name, TFileStream::Mode::Read);
+    return ReadBitmap(s);
+}
+
+TGdiRef<TBitmap> ReadBitmap(TStream& s)
+{
+    const std::string& name = s.Name();
     const TBmpHeader h = ReadBmpHeader(s);
     if (int64_t(h.Width) * h.Height > MaxImagePixels)
         ThrowFormat(name, -1, nullptr, "picture of " + std::to_string(h.Width) + " x " + std::to_string(h.Height) +

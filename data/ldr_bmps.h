@@ -45,6 +45,8 @@ TBmpHeader ReadBmpHeader(TStream& stream);
 
 // The picture as an image; throws EFileError or EFormatError.
 TGdiRef<TBitmap> ReadBitmapFile(const std::string& name);
+// The same from a stream (errors name the stream).
+TGdiRef<TBitmap> ReadBitmap(TStream& stream);
 // The same, null on any failure.
 TGdiRef<TBitmap> LoadBitmapFile(const std::string& name);
 

@@ -63,6 +63,8 @@ private:
 
 template <class... Args>
 class THook {
+    struct TEntry;  // declared ahead: TNext names it
+
 public:
     class TNext;
     using THandler = std::function<void(const TNext& next, Args... args)>;

@@ -300,6 +300,10 @@ void TModel::ReadPrj(const std::string& fileName, TDocument& doc)
 void TModel::ReadBlockFile(const std::string& fileName, TDocument& doc)
 {
     std::unique_ptr<TFlatFile> flat = TFlatFile::OpenForReading(fileName);
+    // The block file takes an empty file as one without blocks; as a project
+    // it is a copy cut short, and opening it would keep the old project
+    // under the new name.
+    if (flat->Stream().Size() == 0) ThrowFormat(fileName, 0, "block file header", "the project file is empty");
     auto block = [&](int32_t handle) { return BlockStream(*flat, handle, doc.Context, fileName); };
     if (flat->ObjectExists(BlockHeader)) {
         auto s = block(BlockHeader);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
+#include <unordered_set>
 
 namespace tarn {
 
@@ -36,6 +37,14 @@ bool SameName(std::string_view a, std::string_view b)
     for (std::size_t i = 0; i < a.size(); ++i)
         if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i]))) return false;
     return true;
+}
+
+// The name as compared: every letter folded to upper case.
+std::string Folded(std::string_view name)
+{
+    std::string f(name);
+    for (char& c : f) c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
+    return f;
 }
 
 template <class Line>
@@ -272,24 +281,34 @@ std::vector<std::string> TIniFile::ReadSections()
 {
     std::lock_guard<std::mutex> guard(Lock);
     Refresh();
+    // Only the first of equal names counts; a set keeps a file of many
+    // sections linear.
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < Lines.size(); ++i)
-        if (Lines[i].Type == TLine::Section && FindSection(Lines, Lines[i].Name) == static_cast<int>(i))
-            names.push_back(Lines[i].Name);
+    std::unordered_set<std::string> seen;
+    for (const TLine& line : Lines)
+        if (line.Type == TLine::Section && seen.insert(Folded(line.Name)).second) names.push_back(line.Name);
     return names;
 }
 
 std::vector<std::string> TIniFile::ReadSectionKeys(std::string_view section)
 {
+    std::vector<std::string> keys;
+    for (auto& [key, value] : ReadSectionValues(section)) keys.push_back(std::move(key));
+    return keys;
+}
+
+std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std::string_view section)
+{
     std::lock_guard<std::mutex> guard(Lock);
     Refresh();
-    std::vector<std::string> keys;
+    std::vector<std::pair<std::string, std::string>> values;
     int s = FindSection(Lines, section);
-    if (s < 0) return keys;
+    if (s < 0) return values;
+    std::unordered_set<std::string> seen;
     for (std::size_t i = static_cast<std::size_t>(s) + 1; i < Lines.size() && Lines[i].Type != TLine::Section; ++i)
-        if (Lines[i].Type == TLine::Key && FindKey(Lines, s, Lines[i].Name) == static_cast<int>(i))
-            keys.push_back(Lines[i].Name);
-    return keys;
+        if (Lines[i].Type == TLine::Key && seen.insert(Folded(Lines[i].Name)).second)
+            values.emplace_back(Lines[i].Name, Unquote(Lines[i].Value));
+    return values;
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarn {
@@ -51,6 +52,8 @@ public:
     // Section names, and the keys of one section, in file order.
     std::vector<std::string> ReadSections();
     std::vector<std::string> ReadSectionKeys(std::string_view section);
+    // The keys of one section with their values (as ReadString gives them).
+    std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section);
 
     // Each writes the whole file through a temporary file before returning;
     // EFileError when it cannot be written (memory and disk then unchanged),

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace tarn::test {
 namespace {
 
@@ -165,6 +167,9 @@ TEST(BitmapLoader, RefusesBadHeadersAndShortData)
         {"height -2^31", [](std::string b) { return PatchI32(b, 22, INT32_MIN); }},
         {"huge height", [](std::string b) { return PatchI32(b, 22, 1 << 30); }},
         {"huge width", [](std::string b) { return PatchI32(b, 18, INT32_MAX); }},
+        // Row bytes times rows past 64 bits.
+        {"huge width and height at 32 bits",
+         [](std::string b) { return PatchU16(PatchI32(PatchI32(b, 18, INT32_MAX), 22, INT32_MAX), 28, 32); }},
         {"two planes", [](std::string b) { return PatchU16(b, 26, 2); }},
         {"bit count 3", [](std::string b) { return PatchU16(b, 28, 3); }},
         {"bit count 0", [](std::string b) { return PatchU16(b, 28, 0); }},
@@ -200,6 +205,27 @@ TEST(BitmapLoader, RefusesNonContiguousMasks)
     TTempDir dir;
     WriteFileBytes(dir.File("m.bmp"), b);
     EXPECT_THROW(ReadBitmapFile(dir.File("m.bmp")), EFormatError);
+}
+
+TEST(BitmapLoader, AMaskOfAllBitsIsContiguous)
+{
+    // Red takes all 32 bits: 0xF800 of 0xFFFFFFFF is no red at all.
+    TTempDir dir;
+    WriteFileBytes(dir.File("m.bmp"), PatchI32(Bmp16(true), 54, -1));
+    TGdiRef<TBitmap> bmp = ReadBitmapFile(dir.File("m.bmp"));
+    TDeviceContext dc(*bmp);
+    EXPECT_EQ(dc.GetPixel(0, 0), Rgb(0, 0, 0));
+    EXPECT_EQ(dc.GetPixel(1, 0), Rgb(0, 255, 0));
+}
+
+// Picture names come from maps: a pipe would block the open for good.
+TEST(BitmapLoader, RefusesWhatIsNoRegularFile)
+{
+    TTempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
+    EXPECT_THROW(ReadBitmapFile(dir.File("pipe.bmp")), EFileError);
+    EXPECT_FALSE(LoadBitmapFile(dir.File("pipe.bmp")));
+    EXPECT_FALSE(LoadBitmapFile(dir.Path()));
 }
 
 TEST(BitmapCache, SharesOnePictureAndRetriesFailures)

@@ -103,6 +103,21 @@ TEST(UniqueID, AValueThatIsNoNumberWritesNothing)
     EXPECT_EQ(ReadFileBytes(ini), "[Layers]\r\nMaxs=3\r\nRoads=1x\r\n");
 }
 
+TEST(UniqueID, NewNamesNeverGetAnIdentifierTheFileAlreadyGives)
+{
+    TTempDir dir;
+    std::string ini = dir.File("tsclnt31.ini");
+    // "Maxs" lost, or behind the names' identifiers; values that are no
+    // number belong to other names and are passed over.
+    WriteFileBytes(ini, "[Layers]\r\nRoads=4\r\nOld=x\r\n[Files]\r\nMaxs=2\r\na.map=1\r\nb.map=9\r\n");
+    TUniqueID ids(dir.Path());
+    EXPECT_EQ(ids.GetLayerID("Water"), 5);
+    EXPECT_EQ(ids.GetLayerID("Roads"), 4);
+    EXPECT_EQ(ids.GetFileID("c.map"), 10);
+    EXPECT_EQ(ids.GetFileID("d.map"), 11);
+    EXPECT_EQ(ids.GetFileID("a.map"), 1);
+}
+
 TEST(MapHeaderBlock, StreamForm)
 {
     RegisterTestClasses();

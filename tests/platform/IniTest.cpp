@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -148,6 +149,33 @@ TEST_F(IniFile, WritesKeepTheRestOfTheFile)
     EXPECT_EQ(FileBytes(), "; settings\r\n[A]\r\nz=3\r\n\r\n[C]\r\nw=4\r\n");
     EXPECT_FALSE(ini->ValueExists("A", "x"));
     EXPECT_TRUE(ini->ValueExists("C", "W"));
+}
+
+TEST_F(IniFile, ListsGiveTheFirstOfEqualNames)
+{
+    PutFile("[A]\r\nk=' one '\r\nK=two\r\nm=\r\n[b]\r\n[a]\r\nk=three\r\nz=4\r\n[\xF1\xE5\xF2\xFC]\r\n[\xD1\xC5\xD2\xDC]\r\n");
+    auto ini = TIniFile::Open(Path);
+    EXPECT_EQ(ini->ReadSections(), (std::vector<std::string>{"A", "b", "\xF1\xE5\xF2\xFC"}));
+    EXPECT_EQ(ini->ReadSectionKeys("a"), (std::vector<std::string>{"k", "m"}));
+    using Values = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(ini->ReadSectionValues("A"), (Values{{"k", " one "}, {"m", ""}}));
+    EXPECT_EQ(ini->ReadString("a", "K", ""), " one ");
+    EXPECT_TRUE(ini->ReadSectionValues("none").empty());
+}
+
+// Listing must stay linear: a damaged file of many sections or keys may not
+// hang the program (equal names were once searched from the top each time).
+TEST_F(IniFile, ListsOfAHugeFileStayFast)
+{
+    std::string bytes = "[S]\r\n";
+    for (int i = 0; i < 150000; ++i) bytes += "k" + std::to_string(i) + "=1\r\n";
+    for (int i = 0; i < 150000; ++i) bytes += "[s" + std::to_string(i) + "]\r\n";
+    PutFile(bytes);
+    auto ini = TIniFile::Open(Path);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ini->ReadSections().size(), 150001u);
+    EXPECT_EQ(ini->ReadSectionKeys("S").size(), 150000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 TEST_F(IniFile, RefusesNamesAndValuesThatWouldBreakTheFile)

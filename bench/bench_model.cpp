@@ -163,6 +163,24 @@ void BM_ModelObjectsInRect(benchmark::State& state)
 }
 BENCHMARK(BM_ModelObjectsInRect)->Arg(200)->Arg(3000)->Unit(benchmark::kMicrosecond);
 
+// A box select as the mouse tool makes it: the objects in a square, all
+// highlighted, then all unhighlighted again.
+void BM_ModelBoxSelect(benchmark::State& state)
+{
+    static TOpened o;
+    const int32_t side = int32_t(state.range(0)) * 1000;
+    const int32_t x = Side * 500 - side / 2, y = Side * 500 - side / 2;
+    TKeyList found;
+    o.Model->ObjectsInRect(o.View.get(), 2, found, TRect{x, y + side, x + side, y});
+    for (auto _ : state) {
+        TKeyList add = found, remove = found;
+        o.Model->HighlightObjects(o.View.get(), 1, add);
+        o.Model->HighlightObjects(o.View.get(), 2, remove);
+    }
+    state.counters["objects"] = double(found.size());
+}
+BENCHMARK(BM_ModelBoxSelect)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+
 // The generated sign layers keep a size of 12 (80-pixel discs at every
 // scale, each covering as much as 5000 pixels); drawing is measured with
 // signs of a city map's size, 13 pixels across.

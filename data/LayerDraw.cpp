@@ -335,10 +335,10 @@ void DrawMap(const TMap& map, TDrawContext context)
 
 void DrawObjectList(const TMap& map, TDrawContext context, std::span<const TObjectKey> keys)
 {
+    TObjectFinder finder(map);
     for (const TObjectKey& key : keys) {
-        const TCustomLayer* layer = FindLayerById(map, key.LayerID);
-        if (!layer) continue;
-        if (const TBaseObject* o = layer->FindObject(key.SheetID, key.Code)) Pass(*layer, context, o, TInView{});
+        const TCustomLayer* layer = nullptr;
+        if (const TBaseObject* o = finder.Find(key.LayerID, key.SheetID, key.Code, &layer)) Pass(*layer, context, o, TInView{});
     }
 }
 

@@ -237,6 +237,39 @@ TCustomLayer* FindLayerById(const TMap& map, int32_t layerId)
     return found;
 }
 
+TBaseObject* TObjectFinder::Find(int32_t layerId, int32_t sheetId, int32_t code, const TCustomLayer** layer)
+{
+    // Searching a layer from the start costs half its objects; after this
+    // many searches an index of it has paid for itself.
+    constexpr int32_t SearchesBeforeIndex = 32;
+    if (!LayerKnown || layerId != LastLayerId) {
+        LastLayer = FindLayerById(Map, layerId);
+        LastLayerId = layerId;
+        LayerKnown = true;
+        LastIndex = LastLayer ? &Layers[LastLayer] : nullptr;
+    }
+    if (layer) *layer = LastLayer;
+    if (!LastLayer) return nullptr;
+    auto pack = [](int32_t sheet, int32_t c) { return uint64_t(uint32_t(sheet)) << 32 | uint32_t(c); };
+    TLayerIndex& index = *LastIndex;
+    if (index.Searches < SearchesBeforeIndex) {
+        if (++index.Searches < SearchesBeforeIndex || LastLayer->Count == 0)
+            return LastLayer->FindObject(sheetId, code);
+        index.Objects.reserve(std::size_t(LastLayer->Count));
+        for (int32_t i = 0; i < LastLayer->Count; ++i) {
+            TBaseObject* o = LastLayer->Object(i);
+            index.Objects.emplace_back(pack(o->SheetID, o->Code), o);
+        }
+        // Stable: the first of equal keys stays first.
+        std::stable_sort(index.Objects.begin(), index.Objects.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+    const uint64_t key = pack(sheetId, code);
+    auto found = std::lower_bound(index.Objects.begin(), index.Objects.end(), key,
+                                  [](const auto& e, uint64_t k) { return e.first < k; });
+    return found == index.Objects.end() || found->first != key ? nullptr : found->second;
+}
+
 int32_t SignPixelSize(const TCustomLayer& layer, const TDrawContext& c)
 {
     if (layer.Flags & LayerFlagSignMapUnits)

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tarn {
@@ -49,6 +50,28 @@ TCollection* FindLayerByName(TMap& map, std::string_view name);
 TCollection* FindLayerOwner(TMap& map, std::string_view name);
 // The last layer with that identifier, or null.
 TCustomLayer* FindLayerById(const TMap& map, int32_t layerId);
+
+// Finds the objects of many keys in one map: the layer of the last key is
+// kept, and a layer asked for more than a few objects is indexed by sheet
+// and code once (the first of equal keys, as the layer's own search finds
+// it). The map's layers and objects must not change while it is used.
+class TObjectFinder {
+public:
+    explicit TObjectFinder(const TMap& map) : Map(map) {}
+    TBaseObject* Find(int32_t layerId, int32_t sheetId, int32_t code, const TCustomLayer** layer = nullptr);
+
+private:
+    struct TLayerIndex {
+        int32_t Searches = 0;
+        std::vector<std::pair<uint64_t, TBaseObject*>> Objects;  // sorted by key, then by place
+    };
+    const TMap& Map;
+    bool LayerKnown = false;
+    int32_t LastLayerId = 0;
+    TCustomLayer* LastLayer = nullptr;
+    TLayerIndex* LastIndex = nullptr;
+    std::unordered_map<const TCustomLayer*, TLayerIndex> Layers;
+};
 
 // Bits of FindObjectsAt's flags.
 constexpr uint32_t FindAll = 0x001;          // every hit; else the top object of the top layer that has one

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tarn {
 
@@ -289,12 +291,30 @@ void TModel::GetLayerList(int32_t mode, std::vector<TLayerSelector>& list)
 
 // ---------------------------------------------------------------- highlight
 
+namespace {
+
+// Keys are the same object when layer, sheet and code agree; a box select
+// hands over thousands, so sets of them are hashed, never searched.
+struct TKeyHash {
+    std::size_t operator()(const TObjectKey& k) const noexcept
+    {
+        uint64_t h = uint64_t(uint32_t(k.LayerID)) * 0x9E3779B97F4A7C15ull;
+        h ^= (uint64_t(uint32_t(k.SheetID)) << 32 | uint32_t(k.Code)) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
+        return std::size_t(h ^ (h >> 29));
+    }
+};
+struct TKeySame {
+    bool operator()(const TObjectKey& a, const TObjectKey& b) const noexcept { return SameObject(a, b); }
+};
+
+}  // namespace
+
 void TModel::SetObjectFlags(TView& view, int32_t mode, const TKeyList& entries)
 {
-    if (!view.Map) return;
+    if (!view.Map || mode < 1 || mode > 4) return;
+    TObjectFinder finder(*view.Map);
     for (const TObjectKey& k : entries) {
-        TCustomLayer* layer = FindLayerById(*view.Map, k.LayerID);
-        TBaseObject* o = layer ? layer->FindObject(k.SheetID, k.Code) : nullptr;
+        TBaseObject* o = finder.Find(k.LayerID, k.SheetID, k.Code);
         if (!o) continue;
         uint32_t f = o->Flags();
         switch (mode) {
@@ -302,7 +322,6 @@ void TModel::SetObjectFlags(TView& view, int32_t mode, const TKeyList& entries)
         case 2: f &= ~ObjFlagSelected; break;
         case 3: f |= 0x20; break;
         case 4: f &= ~uint32_t(0x20); break;
-        default: continue;
         }
         o->SetFlags(f);
     }
@@ -314,9 +333,10 @@ void TModel::HighlightObjects(TView* view, uint16_t mode, TKeyList& list)
         list.insert(list.end(), Highlight.begin(), Highlight.end());
     } else if (mode == 1) {
         TKeyList added;
+        std::unordered_set<TObjectKey, TKeyHash, TKeySame> known(Highlight.begin(), Highlight.end(),
+                                                                  Highlight.size() + list.size());
         for (const TObjectKey& k : list) {
-            bool known = std::any_of(Highlight.begin(), Highlight.end(), [&](const TObjectKey& h) { return SameObject(h, k); });
-            if (known) continue;
+            if (!known.insert(k).second) continue;
             Highlight.push_back(k);
             added.push_back(k);
         }
@@ -326,11 +346,23 @@ void TModel::HighlightObjects(TView* view, uint16_t mode, TKeyList& list)
         }
     } else if (mode == 2) {
         TKeyList removed;
+        // Where each highlighted key stands; a removed one is forgotten, so a
+        // key listed twice is removed once.
+        std::unordered_map<TObjectKey, std::size_t, TKeyHash, TKeySame> at(Highlight.size());
+        for (std::size_t i = 0; i < Highlight.size(); ++i) at.emplace(Highlight[i], i);
+        std::vector<bool> gone(Highlight.size(), false);
         for (const TObjectKey& k : list) {
-            auto it = std::find_if(Highlight.begin(), Highlight.end(), [&](const TObjectKey& h) { return SameObject(h, k); });
-            if (it == Highlight.end()) continue;
-            removed.push_back(*it);
-            Highlight.erase(it);
+            auto it = at.find(k);
+            if (it == at.end()) continue;
+            removed.push_back(Highlight[it->second]);
+            gone[it->second] = true;
+            at.erase(it);
+        }
+        if (!removed.empty()) {
+            std::size_t w = 0;
+            for (std::size_t i = 0; i < Highlight.size(); ++i)
+                if (!gone[i]) Highlight[w++] = Highlight[i];
+            Highlight.resize(w);
         }
         if (view) {
             SetObjectFlags(*view, 2, removed);

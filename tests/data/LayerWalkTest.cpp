@@ -204,6 +204,33 @@ TEST_F(LayerTree, FindsByNameIdentifierAndOwner)
     EXPECT_EQ(other->FindObject(2, 6), nullptr);
 }
 
+// Many keys are looked up at once (a box select): the finder must answer as
+// the layer's own search does, before and after it indexes a layer, with
+// duplicate keys, negative sheets and codes, and keys of other layers.
+TEST_F(LayerTree, ObjectFinderAnswersAsTheLayersSearch)
+{
+    TMap map;
+    TLayer* big = AddLayer(map, "big");
+    big->LayerId = 7;
+    TLayer* small = AddLayer(map, "small");
+    small->LayerId = 8;
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int32_t> code(-40, 400), sheet(-2, 3);
+    for (int i = 0; i < 600; ++i) Dot(*big, code(rng), 0, 0)->SheetID = sheet(rng);
+    Dot(*small, 1, 0, 0)->SheetID = 0;
+
+    TObjectFinder finder(map);
+    for (int i = 0; i < 300; ++i) {
+        const int32_t layerId = i % 7 == 0 ? 8 : (i % 11 == 0 ? 99 : 7);
+        const int32_t s = sheet(rng), c = code(rng);
+        const TCustomLayer* layer = nullptr;
+        TBaseObject* got = finder.Find(layerId, s, c, &layer);
+        const TCustomLayer* want = FindLayerById(map, layerId);
+        ASSERT_EQ(layer, want) << "search " << i;
+        ASSERT_EQ(got, want ? want->FindObject(s, c) : nullptr) << "search " << i << ": layer " << layerId << ", sheet " << s << ", code " << c;
+    }
+}
+
 TEST_F(LayerTree, DeepTreesStopTheWalk)
 {
     TMap map;

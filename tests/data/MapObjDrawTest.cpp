@@ -34,6 +34,13 @@ void* operator new(std::size_t n)
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+// The library's temporary buffers (stable sorts) use the nothrow form.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    ++Allocations;
+    return std::malloc(n ? n : 1);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 

@@ -114,21 +114,25 @@ TPath Ellipse(TPt c, double rx, double ry, double turn, int n)
     return out;
 }
 
+char32_t NextCodePoint(const std::string& s, std::size_t& i)
+{
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    int n = 1;
+    if (b >= 0xF0) n = 4;
+    else if (b >= 0xE0) n = 3;
+    else if (b >= 0xC0) n = 2;
+    char32_t cp = n > 1 ? char32_t(b & (0x3F >> (n - 1))) : char32_t(b);
+    for (int k = 1; k < n && i + std::size_t(k) < s.size(); ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i + std::size_t(k)]) & 0x3F);
+    i += std::size_t(n);
+    return cp;
+}
+
 double TextEms(const std::string& s)
 {
     double w = 0;
     for (std::size_t i = 0; i < s.size();) {
-        const unsigned char b = static_cast<unsigned char>(s[i]);
-        char32_t cp = b;
-        int n = 1;
-        if (b >= 0xF0) n = 4;
-        else if (b >= 0xE0) n = 3;
-        else if (b >= 0xC0) n = 2;
-        if (n > 1) {
-            cp = b & (0x3F >> (n - 1));
-            for (int k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        }
-        i += std::size_t(n);
+        const char32_t cp = NextCodePoint(s, i);
         if (cp == U' ' || cp == U'.' || cp == U',') w += 0.32;
         else if (cp == U'-') w += 0.36;
         else if (cp >= U'0' && cp <= U'9') w += 0.64;

@@ -46,20 +46,15 @@ public:
     // Diagonal hatching inside a ring, every `step` pixels.
     void Hatch(const TPath& ring, int step, bool cross)
     {
-        double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
-        for (const TPt& p : ring) {
-            x0 = std::min(x0, p.X);
-            y0 = std::min(y0, p.Y);
-            x1 = std::max(x1, p.X);
-            y1 = std::max(y1, p.Y);
-        }
-        for (int y = std::max(0, int(y0)); y <= std::min(H - 1, int(y1)); ++y)
-            for (int x = std::max(0, int(x0)); x <= std::min(W - 1, int(x1)); ++x) {
-                const bool on = (x + y) % step == 0 || (cross && (x - y + 100000) % step == 0);
-                if (on && InsideRing({x + 0.5, y + 0.5}, ring)) Dot(x, y);
-            }
+        Inside(ring, [&](int x, int y) { return (x + y) % step == 0 || (cross && (x - y + 100000) % step == 0); });
     }
     void Fill(const TPath& ring)
+    {
+        Inside(ring, [](int, int) { return true; });
+    }
+    // Dots every pixel inside the ring that `on` chooses.
+    template <class On>
+    void Inside(const TPath& ring, On on)
     {
         double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
         for (const TPt& p : ring) {
@@ -70,7 +65,7 @@ public:
         }
         for (int y = std::max(0, int(y0)); y <= std::min(H - 1, int(y1)); ++y)
             for (int x = std::max(0, int(x0)); x <= std::min(W - 1, int(x1)); ++x)
-                if (InsideRing({x + 0.5, y + 0.5}, ring)) Dot(x, y);
+                if (on(x, y) && InsideRing({x + 0.5, y + 0.5}, ring)) Dot(x, y);
     }
     void Circle(TPt c, double r, double width)
     {
@@ -128,17 +123,7 @@ const std::map<char32_t, const char*>& Font()
 void TPage::Text(const std::string& s, int x, int y, int k)
 {
     for (std::size_t i = 0; i < s.size();) {
-        const unsigned char b = static_cast<unsigned char>(s[i]);
-        char32_t cp = b;
-        int n = 1;
-        if (b >= 0xE0) n = 3;
-        else if (b >= 0xC0) n = 2;
-        if (n > 1) {
-            cp = b & (0x3F >> (n - 1));
-            for (int m = 1; m < n && i + std::size_t(m) < s.size(); ++m)
-                cp = (cp << 6) | (static_cast<unsigned char>(s[i + std::size_t(m)]) & 0x3F);
-        }
-        i += std::size_t(n);
+        const char32_t cp = NextCodePoint(s, i);
         const auto it = Font().find(cp);
         if (it != Font().end())
             for (int gy = 0; gy < 7; ++gy)

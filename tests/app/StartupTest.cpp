@@ -25,7 +25,7 @@ TEST(Startup, EachMissingRequiredFileStopsStartUpWithItsMessage)
         TCityCopy city;
         fs::remove(city.File(name));
         TStubServices services;
-        EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1) << name;
+        EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 1) << name;
         ASSERT_EQ(services.Errors.size(), 1u) << name;
         EXPECT_EQ(services.Errors[0], "Не могу найти файл: " + city.ProgramDir() + name);
         EXPECT_EQ(services.Loops, 0) << name << ": the window must not run";
@@ -41,7 +41,7 @@ TEST(Startup, TheFirstMissingFileInOrderIsNamed)
     fs::remove(city.File("tarn.map"));
     fs::remove(city.File("tarn.dat"));
     TStubServices services;
-    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1);
+    EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 1);
     ASSERT_EQ(services.Errors.size(), 1u);
     EXPECT_EQ(services.Errors[0], MissingFileMessage(city.ProgramDir(), "tarn.map"));
     EXPECT_TRUE(services.Gauge.empty());  // the check comes before any loading
@@ -52,7 +52,7 @@ TEST(Startup, AProjectThatCannotBeReadStopsStartUp)
     TCityCopy city;
     WriteFileBytes(city.File("tarn.prj"), "not a project at all");
     TStubServices services;
-    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1);
+    EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 1);
     ASSERT_EQ(services.Errors.size(), 1u);
     EXPECT_EQ(services.Errors[0], "Ошибка входного файла " + city.ProgramDir() + "tarn.prj");
     EXPECT_EQ(services.Loops, 0);
@@ -69,7 +69,7 @@ TEST(Startup, GaugePassesTheLoadingStepsInOrder)
         EXPECT_TRUE(form.isVisible());
         return 0;
     };
-    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 0);
+    EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 0);
     EXPECT_TRUE(ran);
     EXPECT_TRUE(services.Errors.empty()) << services.Errors.front();
     EXPECT_EQ(services.Gauge, (std::vector<int32_t>{10, 30, 35, 40, 45, 48, 100}));
@@ -101,7 +101,8 @@ TEST(Startup, DatabaseStepsLieBetween48And100)
     TCityCopy city;
     TStubServices services;
     TGaugeForm gauge;
-    TLoadingForm form(city.ProgramDir(), services, &gauge);
+    TInfoModule info(city.ProgramDir(), "tarn", services);
+    TLoadingForm form(info, &gauge);
     form.DatabaseSteps = {50, 62, 87, 99};
     form.FormCreate();
     EXPECT_EQ(services.Gauge, (std::vector<int32_t>{10, 30, 35, 40, 45, 48, 50, 62, 87, 99, 100}));
@@ -117,7 +118,8 @@ TEST(Startup, AFailingLoaderIsReportedAndTheWindowRunsWithoutIt)
     for (const TCase c : {TCase{true, false, 1}, TCase{false, true, 1}, TCase{true, true, 2}}) {
         TCityCopy city;
         TStubServices services;
-        auto form = std::make_unique<TLoadingForm>(city.ProgramDir(), services);
+        TInfoModule info(city.ProgramDir(), "tarn", services);
+        auto form = std::make_unique<TLoadingForm>(info);
         form->DatabaseFails = c.Database;
         form->BannersFail = c.Banners;
         form->resize(FormWidth, FormHeight);

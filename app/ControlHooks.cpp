@@ -273,7 +273,8 @@ bool TControlHooks::PreviewKey(QWidget* control, QKeyEvent* e)
         if ((Run(Reached, OnKeyUp, k) && k.Key != 0) && alive && receiver) Deliver(receiver, e);
         return true;
     }
-    const QWidget* focusBefore = QApplication::focusWidget();
+    // The window's own idea of its focus: it need not be the active window.
+    const QWidget* focusBefore = Target->focusWidget();
     const bool down = Run(Reached, OnKeyDown, k) && k.Key != 0;
     if (!alive) return true;
     QChar c;
@@ -285,8 +286,8 @@ bool TControlHooks::PreviewKey(QWidget* control, QKeyEvent* e)
     }
     if (!down) {
         // The character goes to whoever has the keyboard now.
-        QWidget* focus = QApplication::focusWidget();
-        QWidget* target = focus && focus != focusBefore && focus->window() == Target ? focus : receiver.data();
+        QWidget* focus = Target->focusWidget();
+        QWidget* target = focus && focus != focusBefore ? focus : receiver.data();
         if (typed && target) DeliverTyped(target, *e, c);
         return true;
     }

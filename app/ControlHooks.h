@@ -4,7 +4,9 @@
 // the control's chain; the handler gets the rest of the chain and decides
 // whether to pass the event on. The bottom of every chain is the control's
 // own behaviour: an event that does not get there (or a key set to 0 on
-// the way) never reaches the control. The handler installed last runs
+// the way) never reaches the control. As on the original platform, the
+// character a key types comes after its key-down as an event of its own
+// (OnKeyPress), whatever became of the key-down. The handler installed last runs
 // first, and dropping its token removes it, in any order (model/Hooks.h).
 //
 // One hooks object per control, made on first use and destroyed with the

@@ -137,18 +137,9 @@ TControlHooks& TControlHooks::Of(QWidget* control)
 TControlHooks::TControlHooks(QWidget* control) : QObject(control), Target(control)
 {
     setObjectName(QString::fromLatin1(HooksName));
-    Bottoms.push_back(Floor(Reached, OnKeyDown));
-    Bottoms.push_back(Floor(Reached, OnKeyPress));
-    Bottoms.push_back(Floor(Reached, OnKeyUp));
-    Bottoms.push_back(Floor(Reached, OnMousePress));
-    Bottoms.push_back(Floor(Reached, OnMouseRelease));
-    Bottoms.push_back(Floor(Reached, OnMouseMove));
-    Bottoms.push_back(Floor(Reached, OnClick));
-    Bottoms.push_back(Floor(Reached, OnDoubleClick));
-    Bottoms.push_back(Floor(Reached, OnEnter));
-    Bottoms.push_back(Floor(Reached, OnExit));
-    Bottoms.push_back(Floor(Reached, OnResize));
-    Bottoms.push_back(Floor(Reached, OnDrawItem));
+    auto floors = [this](auto&... hooks) { (Bottoms.push_back(Floor(Reached, hooks)), ...); };
+    floors(OnKeyDown, OnKeyPress, OnKeyUp, OnMousePress, OnMouseRelease, OnMouseMove, OnClick, OnDoubleClick, OnEnter,
+           OnExit, OnResize, OnDrawItem);
 
     control->installEventFilter(this);
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {

@@ -24,8 +24,10 @@ test: build
 DEMO = $(BUILD)/demo
 
 # The program finds its files beside itself, so it runs from a copy in the
-# demo folder.
-run: build
+# demo folder. Only what it runs is built: the program, the symbol library
+# and mkcity.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target tarn tarn_symbols mkcity
 	@if [ ! -f $(DEMO)/tarn.prj ] || [ $(BUILD)/tools/mkcity -nt $(DEMO)/tarn.prj ]; then \
 	  $(BUILD)/tools/mkcity $(DEMO); fi
 	cp -f $(BUILD)/app/tarn $(DEMO)/tarn

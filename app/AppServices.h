@@ -1,9 +1,15 @@
 #pragma once
 // What the application asks of its surroundings: showing an error, the
-// loading gauge's progress, confirmations, the busy cursor and the message
-// loop. The program uses these defaults; tests put a stub in their place.
+// loading gauge's progress, confirmations, the busy cursor, the message
+// loop, the desktop's shell (web and mail addresses, documents), sound and
+// the hint window. The program uses these defaults; tests put a stub in
+// their place, so they need no audio device, desktop or shell.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
+
+class QUrl;
 
 namespace tarn {
 
@@ -11,7 +17,11 @@ class TMainForm;
 
 class TAppServices {
 public:
-    virtual ~TAppServices() = default;
+    TAppServices();
+    virtual ~TAppServices();
+    TAppServices(const TAppServices&) = delete;
+    TAppServices& operator=(const TAppServices&) = delete;
+
     // The application's handler of an exception that left a step: shows the
     // message (UTF-8) in a message box.
     virtual void ShowError(const std::string& message);
@@ -22,7 +32,35 @@ public:
     virtual void Progress(int32_t value) { (void)value; }
     // Runs the message loop while the main window lives; answers its exit code.
     virtual int RunLoop(TMainForm& form);
+
+    // A web or mail address ("http:", "https:", "mailto:") opened by the
+    // desktop's browser or mail program; false when none took it.
+    virtual bool OpenAddress(const std::string& address);
+    // A local document (a path) opened with the desktop's application for
+    // its kind; false when none took it.
+    virtual bool OpenDocument(const std::string& path);
+
+    // Plays a wave sound held in memory, or from a file, stopping the one
+    // playing; a sound that cannot be played is dropped silently.
+    virtual void PlaySound(const std::vector<uint8_t>& wave);
+    virtual void PlaySoundFile(const std::string& path);
+    virtual void StopSound();
+
+    // The hint window: the text (UTF-8) with its top-left corner at a
+    // screen point, wrapped to at most maxWidth pixels; it stays until
+    // hidden or shown elsewhere.
+    virtual void ShowHint(const std::string& text, int32_t x, int32_t y, int32_t maxWidth);
+    virtual void HideHint();
+
+private:
+    class TSound;
+    class THintWindow;
+    std::unique_ptr<TSound> Sound;
+    std::unique_ptr<THintWindow> Hint;
 };
+
+// "http:" and "https:" with a host, "mailto:" with an address.
+bool IsWebOrMailAddress(const QUrl& url);
 
 // The application title, shown with messages and in the task list.
 extern const char* const ApplicationTitle;

@@ -1,5 +1,7 @@
 #include "Gauge_f.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLinearGradient>
@@ -7,6 +9,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
+#include <QWindow>
 
 namespace tarn {
 
@@ -15,6 +18,7 @@ namespace {
 constexpr int ClientWidth = 287;
 constexpr int ClientHeight = 123;
 constexpr int GaugeHeight = 13;
+constexpr int ShowWaitMs = 1000;
 
 // The backdrop: a pale map of blocks and two streets, and the name.
 QPixmap Backdrop()
@@ -96,10 +100,24 @@ TGaugeForm::TGaugeForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frame
     }
 }
 
+void TGaugeForm::ShowNow()
+{
+    show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < ShowWaitMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void TGaugeForm::SetProgress(int value)
 {
     Gauge1->setValue(value);
+    if (!isVisible()) return;
     repaint();
+    // Only what the screen needs: clicks and keys wait for the main window.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 int TGaugeForm::Progress() const { return Gauge1->value(); }

@@ -12,8 +12,12 @@ class TGaugeForm : public QWidget {
 public:
     explicit TGaugeForm(QWidget* parent = nullptr);
 
-    // Sets the gauge and repaints the window at once (the loading runs
-    // without the message loop).
+    // Shows the window and waits until it is on the screen and painted
+    // (a second at most): the loading that follows runs without the
+    // message loop, which would otherwise never let it appear.
+    void ShowNow();
+    // Sets the gauge and, when the window is shown, repaints it and lets
+    // the screen take the new picture at once.
     void SetProgress(int value);
     int Progress() const;
 

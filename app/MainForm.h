@@ -3,21 +3,35 @@
 // tabs and tool buttons on the right. Its creation step does all loading in
 // a fixed order while the loading window's gauge moves; the show step puts
 // back the last visible map rectangle, the destroy step writes it.
+//
+// This header is the table of the window's state and handlers. Behaviour
+// lives by concern: MainForm.cpp (layout and wiring), MainFormCreate.cpp
+// (creation steps, show, destroy, teardown), MainFormSearch.cpp (search
+// lists, object database), MainFormTools.cpp (navigator, buttons and keys,
+// measuring, mouse tool), MainFormCommands.cpp (map panel events, keyboard
+// mode, tool modes, commands), MainFormSigns.cpp (user signs),
+// MainFormBanners.cpp (banners and the ticker).
 #include "app/AppServices.h"
+#include "app/ControlHooks.h"
+#include "app/Owned.h"
 #include "app/TSPanel.h"
 #include "model/Models.h"
 #include "platform/Ini.h"
 
+#include <QRect>
 #include <QWidget>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
@@ -27,22 +41,48 @@ class QToolButton;
 
 namespace tarn {
 
+class TButtonBox;
 class TGaugeForm;
+class TInfoModule;
+class TNavigator;
+class TSearchObject;
+class TSearchText;
+class TSecretPanel;
+class TStream;
+class TSubText;
+class TTarnData;
+class TUniversalContainer;
+class TWayWork;
+class TWorkSign;
+struct TGroupLevelData;
 
 // The files start-up requires in the program's folder, in the order tested.
 extern const char* const RequiredFiles[5];
 // "Не могу найти файл: " + folder + name.
 std::string MissingFileMessage(const std::string& programDir, const std::string& name);
 
+// The colour a ticker line scrolls in (0x00BBGGRR).
+struct TNObj {
+    int32_t Colour = 0;
+};
+// A ticker line; a line that begins with "|" and no digits carries no colour.
+struct TTickerLine {
+    std::string Text;
+    std::optional<TNObj> Object;
+};
+
 class TMainForm : public QWidget {
 public:
-    // programDir ends in a separator. The gauge (may be null) is moved by
-    // the creation step; the services outlive the window.
-    TMainForm(std::string programDir, TAppServices& services, TGaugeForm* gauge = nullptr);
+    // The shared services give the program's folder and files. The gauge
+    // (may be null) is moved by the creation step.
+    explicit TMainForm(TInfoModule& info, TGaugeForm* gauge = nullptr);
+    // Stops the timers, then frees the card, text and group windows, the
+    // tools, the navigator, and the model last.
     ~TMainForm() override;
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
 
+    // ---------------------------------------------------------------- life
     // The creation step. Throws what stops start-up (a missing required
     // file, a project that cannot be read), and then holds no model; a part
     // that can be left out reports its failure through the services and
@@ -57,6 +97,7 @@ public:
     void FormDestroy();
 
     void SetGauge(TGaugeForm* gauge) { Gauge = gauge; }
+    TInfoModule& Info() const { return InfoModule; }
     TModel* Model() const { return ModelPtr.get(); }
     TView* View() const { return ViewPtr.get(); }
     const std::string& ProgramDir() const { return ProgramDirName; }
@@ -64,6 +105,8 @@ public:
     // first painted at its real size.
     bool StartPending() const { return StartIsPending; }
 
+    // Puts the long part of a control's hint into the status bar.
+    void ApplicationHint(const QString& hint);
     // Reads [OPTIONS] "RASTRDRAW" (default 1): the map is drawn through an
     // off-screen picture when it is 1.
     void ApplyRasterOption();
@@ -71,20 +114,85 @@ public:
     void SetMapMode(int32_t mode);
     static int32_t CursorOfMode(int32_t mode);
 
-    // Layout (names as the stored settings and the other windows know them).
+    // ---------------------------------------------------------------- commands
+    void MapPanelPaint();
+    void FormResize();
+    void MapPanelMouseDown(TMouseButton button, uint32_t shift, int32_t x, int32_t y);
+    void MapPanelMouseMove(uint32_t shift, int32_t x, int32_t y);
+    void MapPanelMouseUp(TMouseButton button, uint32_t shift, int32_t x, int32_t y);
+    void MapPanelClick();
+    void StreetListEnter();
+    void SetFalseMapFocused();
+    // Keys of every control of the window, before the control (key preview).
+    void FormKeyDown(TKeyArgs& key);
+    void FormKeyUp(TKeyArgs& key);
+    // The Tab key before focus chaining; the key set to 0 when taken.
+    void AppEvents1ShortCut(TKeyArgs& key);
+    void LupaBtnClick();
+    void MoveBtnClick();
+    void WayBtnClick();
+    void SpeedButton1Click();   // options
+    void SpeedButton9Click();   // legend
+    void UpdateBtnClick();
+    void SpeedButton10Click();  // panorama: the whole map
+    void ZoomInBtnClick();
+    void ZoomOutBtnClick();
+    // The information tab: a picture or label runs the action of its tag.
+    void Image1Click(QObject* sender);
+    void Label5Click();
+    void Label6Click();
+    void GifAnimator1Click();
+    // From the menu it toggles; without a sender (creation) it applies the
+    // stored state.
+    void miNavClick(bool fromMenu);
+    void Splitter1Moved();
+    void Splitter2Moved();
+    bool Splitter1CanResize(int32_t newSize);
+    bool Splitter2CanResize(int32_t newSize);
+    void Panel2Resize();
+    void PageControl1Change();
+    void StreetListMouseMove(QListWidget* sender, uint32_t shift, int32_t x, int32_t y);
+    void StreetEKeyPress(QChar& key);
+    void FormClose();
+    void SetMapFocused(bool value);
+    void ClearMapSelection();
+    void ToggleFullScreen(bool toFull);
+
+    // ---------------------------------------------------------------- user signs
+    // The sign menu: add, delete, move.
+    void N1Click();
+    void N_2Click();
+    void N2Click();
+    // The sign tool's events: 0 goes on, non-zero cancels.
+    int32_t SignBeforeAdd(const TObjectKey& key, const TPoint& p, bool save);
+    void SignAfterAdd(const TObjectKey& key, const TPoint& p, bool save);
+    int32_t SignBeforeDelete(const TObjectKey& key, bool confirm, bool save);
+    void SignAfterDelete(const TObjectKey& key, bool confirm, bool save);
+    void SignAfterMove(const TObjectKey& key, const TPoint& p, bool save);
+
+    // ---------------------------------------------------------------- banners and ticker
+    void Timer1Timer();
+    void BannerClick();
+    void PrepareTickerLines();
+    void Timer2Timer();
+    void SecretPanel1StopPlay();
+
+    // ---------------------------------------------------------------- layout
+    // Names as the stored settings and the other windows know them.
     QWidget* GlobalPanel;
     QSplitter* Splitter2;
     QWidget* RightPanel;
     QWidget* Panel2;
     TTessaraPanel* MapPanel;
     QStatusBar* StatusBar1;
-    QLabel* SecretPanel1;
+    QLabel* NumPanel;  // the layer and code under a Shift-click
+    TSecretPanel* SecretPanel1;
     QWidget* LeftPanel;
     QWidget* PanelPanel;
-    QWidget* Panel1;
+    QWidget* Panel1;  // the banner
     QSplitter* Splitter1;
     QWidget* NavPanel;
-    QWidget* IvPanel;
+    QWidget* IvPanel;  // the navigator
     QTabWidget* PageControl1;
     QWidget* TabSheet1;
     QWidget* TabSheet3;
@@ -96,6 +204,16 @@ public:
     QListWidget* ObjList;
     QPushButton* ObjBtn;
     QLabel* ObjPanel;
+    // The information tab: credits (pictures and labels with the codes of
+    // their actions as tags) and two fixed objects.
+    QLabel* Image1;
+    QLabel* Label1;
+    QLabel* Image2;
+    QLabel* Label3;
+    QLabel* Image5;
+    QLabel* Label7;
+    QLabel* Label5;
+    QLabel* Label6;
     QLabel* WayPanel;
     QWidget* Panel7;
     QToolButton* SpeedButton3;  // left
@@ -116,50 +234,94 @@ public:
     QToolButton* SpeedButton9;  // legend
     QToolButton* UpdateBtn;
     QToolButton* SpeedButton10; // panorama
-    QLabel* InetPanel;
-    QTimer* Timer1;
-    QTimer* Timer2;
+    QWidget* InetPanel;         // the web site
+    QLabel* GifAnimator1;       // its animation
+    QLabel* InetLabel;
+    QMenu* PopupMenu1;
+    QAction* miNav;
+    QMenu* PopupMenu2;  // the sign menu of UserSignBtn
+    QAction* N1;
+    QAction* N_2;
+    QAction* N2;
+    QAction* N3;
+    QTimer* Timer1;  // banners, 60 s
+    QTimer* Timer2;  // ticker, 90 s
+
+    // ---------------------------------------------------------------- state
+    // The model and view first, so they go last.
+    std::unique_ptr<TModel> ModelPtr;
+    std::unique_ptr<TView> ViewPtr;
+    TOwned<TSearchText> StreetSearch;
+    TOwned<TSubText> SubText;
+    TOwned<TSearchText> ObjectSearch;
+    // The banner list: "banners.dat" open for the program's life (the
+    // list's entry 0), then its banner records in file order.
+    std::shared_ptr<TStream> BannerFile;
+    std::vector<std::shared_ptr<TTarnData>> BannerList;
+    TOwned<TUniversalContainer> BannerViewer;
+    TOwned<TWayWork> WayWork;
+    TOwned<TWorkSign> WorkSign;
+    bool MouseDownOnMap = false;
+    bool MapFocused = true;  // keys act on the map, not the search lists
+    TOwned<TButtonBox> ButtonBox;
+    std::shared_ptr<TIniFile> IniFile;
+    int32_t BannerIndex = 1;  // the banner shown, from 1
+    int32_t ObjectCount = 0;
+    QRect SavedBounds;  // the window before full screen
+    std::vector<TTickerLine> TickerLines;
+    int32_t TickerIndex = 0;  // the next ticker line
+    std::vector<std::shared_ptr<TGroupLevelData>> GroupTable;
+    TOwned<TSearchObject> SearchObject;
+    // The navigator lives in IvPanel; it is freed before the model it follows.
+    TOwned<TNavigator> Navigator;
 
 protected:
-    // The parts whose loaders come with their own windows; a failure in
-    // one is reported and leaves the window without that part.
+    // The creation steps, in the order they run, each in the file of its
+    // concern. The database, banner and navigator steps are parts the
+    // window can do without.
+    void OpenMainModel();
+    virtual void CreateNavigator();
+    void CreateSubText();
+    void CreateStreetSearch();
+    void FillSecondTownStreets();
+    void FillDistricts();
+    void CreateObjectSearch();
+    void CreateSearchObject();
+    // The object list's update is open while the database loads.
+    void LoadObjectList();
     virtual void LoadObjectDatabase();
+    void CreateBannerViewer();
     virtual void LoadBanners();
+    void CreateButtonBox();
+    void CreateWorkSign();
+    void CreateWayWork();
+    void CreateMouseTool();
+    // The ticker lines from the ticker object's text.
+    void PrepareTicker();
 
+    bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
     // Sets the loading gauge and tells the services.
     void SetGaugeValue(int32_t value);
 
 private:
     void BuildLayout();
+    void BuildInformationTab();
     void BuildToolButtons();
+    void BuildMenus();
+    void WireEvents();
     // Runs a part of the creation step that the window can do without.
     template <class F>
     void OptionalPart(F&& part);
-
-    // Map panel events.
-    void MapPanelPaint();
-    void MapPanelResize();
-    void MapPanelMouseDown(TMouseButton button, uint32_t shift, int32_t x, int32_t y);
-    void MapPanelMouseMove(uint32_t shift, int32_t x, int32_t y);
-    void MapPanelMouseUp(TMouseButton button, uint32_t shift, int32_t x, int32_t y);
-    void ModeButtonClick(QToolButton* button, int32_t mode);
-    void ClearMapSelection();
     void ApplyStartRect();
 
-    std::string ProgramDirName;
+    TInfoModule& InfoModule;
     TAppServices& Services;
     TGaugeForm* Gauge;
-
-    // Private state, in the order the window's steps use it.
-    bool MouseDownOnMap = false;
-    std::shared_ptr<TIniFile> IniFile;
-    int32_t BannerIndex = 1;
-    int32_t ObjectCount = 0;
-    int32_t TickerIndex = 0;
-    std::unique_ptr<TModel> ModelPtr;
-    std::unique_ptr<TView> ViewPtr;
+    std::string ProgramDirName;  // ProgramDir, with its trailing separator
+    std::vector<THookToken> Hooks;  // the window's own handlers on its controls
 
     // The start rectangle of the show step (none: the whole map).
     std::optional<TRect> StartRect;

@@ -1,10 +1,13 @@
-// The main window's life: creation (all loading), show and destroy.
+// The main window's life: creation (all loading, as a list of steps), show,
+// destroy and teardown.
 #include "MainForm.h"
 
 #include "app/Cursors.h"
 #include "app/Gauge_f.h"
-#include "model/ViewWork.h"
+#include "app/Info_mdl.h"
+#include "app/SecretPanel.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QShowEvent>
@@ -83,32 +86,18 @@ void TMainForm::ApplyRasterOption()
     ModelPtr->DoubleBuffer = IniFile->ReadInteger("OPTIONS", "RASTRDRAW", 1) == 1 ? 1 : 0;
 }
 
-void TMainForm::LoadObjectDatabase()
-{
-    // The object database ("tarn.dat" and its supplements) is read here
-    // into the object list and the action registry, moving the gauge from
-    // 50 towards 100.
-}
-
-void TMainForm::LoadBanners()
-{
-    // The banner file "banners.dat" is opened and its records listed here.
-}
-
 void TMainForm::FormCreate()
 {
     GlobalPanel->hide();
     SecretPanel1->hide();
-    // Hints reach the status bar through the widgets' status tips.
-
-    // The group table and the banner list of the object database and the
-    // banners are made here, and the banner viewer inside Panel1.
+    // Hints reach the status bar through ApplicationHint (event()).
     BannerIndex = 1;
+    CreateBannerViewer();
 
     PageControl1->setCurrentWidget(TabSheet1);
     MapPanel->hide();
 
-    IniFile = TIniFile::Open(ProgramDirName + "tarn.ini");
+    IniFile = InfoModule.IniFile;
     TickerIndex = IniFile->ReadInteger(FormSection, "Current_Pos", 0);
     BannerIndex = IniFile->ReadInteger(FormSection, "Current_PosImage", 1);
 
@@ -117,9 +106,48 @@ void TMainForm::FormCreate()
             throw ETarnError(MissingFileMessage(ProgramDirName, name));
 
     RegisterProgramCursors();
+    OpenMainModel();
+    // Outside the model's step: a navigator that cannot be made leaves the
+    // window without it, not without its map.
+    OptionalPart([this] { CreateNavigator(); });
+    ViewPtr->ViewMode = ModeNormal;
+    ModelPtr->PixelTolerance = 20;
+    SetGaugeValue(30);
 
+    CreateSubText();
+    ModelPtr->GetViewState(*ViewPtr);
+    CreateStreetSearch();
+    SetGaugeValue(35);
+    FillSecondTownStreets();
+    SetGaugeValue(40);
+    FillDistricts();
+    SetGaugeValue(45);
+    CreateObjectSearch();
+    ObjectCount = 0;
+    SetGaugeValue(48);
+    CreateSearchObject();
+    OptionalPart([this] { LoadObjectList(); });
+    OptionalPart([this] { LoadBanners(); });
+
+    MapPanel->SetMapCursor(CursorDefault);
+    CreateButtonBox();
+    CreateWorkSign();
+    SetMapFocused(true);
+    ObjPanel->setText(QString::fromUtf8("  Кол-во объектов: ") + QString::number(ObjectCount));
+    SetGaugeValue(100);
+
+    miNavClick(false);
+    CreateWayWork();
+    OptionalPart([this] { CreateMouseTool(); });
+    PrepareTicker();
+    Timer1->start();
+    Timer2->start();
+}
+
+void TMainForm::OpenMainModel()
+{
     // Without a model and its project the window cannot run: any failure
-    // up to here leaves no model, and the show step then closes the window.
+    // here leaves no model, and the show step then closes the window.
     try {
         ViewPtr = std::make_unique<TView>(&MapPanel->Surface());
         ViewPtr->ClientRect = MapPanel->ClientRect();
@@ -132,55 +160,11 @@ void TMainForm::FormCreate()
         ApplyRasterOption();
         ModelPtr->ZoomAll(*ViewPtr);
         ModelPtr->LoadProjectDll(ProgramDirName + "tarn.dll");
-
-        // The navigator is made here on "nav.prj", inside IvPanel, with a
-        // model and view of its own.
-
-        ViewPtr->ViewMode = ModeNormal;
-        ModelPtr->PixelTolerance = 20;
-        SetGaugeValue(30);
     } catch (...) {
         ViewPtr.reset();
         ModelPtr.reset();
         throw;
     }
-
-    // The street-type words ("УЛ.", "ПР.", "ПЕР.", "ПЛ.", "ТУПИК",
-    // "ПРОСПЕКТ", "ПЛОЩАДЬ") and the street-name normaliser are set up here.
-
-    ModelPtr->GetViewState(*ViewPtr);
-
-    // The street list is made here and filled from the layer "Названия улиц".
-    SetGaugeValue(35);
-    // Its sub-list "Улицы ВЕРБИНСКА" is filled here from the layer "Вербинск".
-    SetGaugeValue(40);
-    // The districts are added here from the layer "Наименование районов".
-    SetGaugeValue(45);
-    // The object list is made here.
-    ObjectCount = 0;
-    SetGaugeValue(48);
-    // The object actions and the map hover are made here.
-
-    // The object list's update is open while the database loads.
-    OptionalPart([this] { LoadObjectDatabase(); });
-    OptionalPart([this] { LoadBanners(); });
-
-    MapPanel->SetMapCursor(CursorDefault);
-
-    // The arrow and zoom buttons and their keys are bound here, then the
-    // user-sign tool (layer 307, new signs on sheet 23), and the keyboard
-    // is handed to the map.
-
-    ObjPanel->setText(QString::fromUtf8("  Кол-во объектов: ") + QString::number(ObjectCount));
-    SetGaugeValue(100);
-
-    // The navigator's show or hide state is applied here, then distance
-    // measuring is made with WayPanel for its result.
-
-    OptionalPart([this] { RegisterViewWork(*ModelPtr, CreateViewWork(this, *ModelPtr, 0, 0)); });
-
-    // The ticker lines are taken here from the object (1, 9999, 5, 99)
-    // and the banner and ticker timers started.
 }
 
 void TMainForm::showEvent(QShowEvent* e)
@@ -201,7 +185,7 @@ void TMainForm::FormShow()
     MapPanel->show();
     GlobalPanel->show();
     SettleLayout(this);
-    MapPanelResize();
+    FormResize();
 
     ModelPtr->GetViewState(*ViewPtr);
     StartRect.reset();
@@ -220,7 +204,8 @@ void TMainForm::FormShow()
     StartIsPending = true;
     ApplyStartRect();
 
-    // The first banner is shown here.
+    // The first banner at once.
+    Timer1Timer();
 }
 
 void TMainForm::ApplyStartRect()
@@ -230,6 +215,12 @@ void TMainForm::ApplyStartRect()
     ModelPtr->ZoomAll(*ViewPtr);
     // A stored rectangle the view cannot take leaves the whole map.
     if (StartRect) ModelPtr->SetViewRect(*ViewPtr, *StartRect);
+}
+
+void TMainForm::closeEvent(QCloseEvent* e)
+{
+    FormClose();
+    e->accept();
 }
 
 void TMainForm::FormDestroy()
@@ -246,6 +237,39 @@ void TMainForm::FormDestroy()
     }
     IniFile->WriteInteger(FormSection, "Current_Pos", TickerIndex);
     IniFile->WriteInteger(FormSection, "Current_PosImage", BannerIndex);
+}
+
+TMainForm::~TMainForm()
+{
+    if (!Destroyed) {
+        try {
+            FormDestroy();
+        } catch (...) {
+            // Nobody is left to tell; the settings stay as they were.
+        }
+    }
+    // Qt would free the child windows and widgets only after the members;
+    // everything that holds the model or a control goes here, in order.
+    Timer1->stop();
+    Timer2->stop();
+    SecretPanel1->Stop();
+    InfoModule.CloseWindows();
+    ButtonBox.reset();
+    WorkSign.reset();
+    WayWork.reset();
+    SearchObject.reset();
+    ObjectSearch.reset();
+    StreetSearch.reset();
+    SubText.reset();
+    BannerViewer.reset();
+    BannerList.clear();
+    BannerFile.reset();
+    GroupTable.clear();
+    Navigator.reset();
+    Hooks.clear();
+    ModelPtr.reset();
+    ViewPtr.reset();
+    if (InfoModule.MainForm == this) InfoModule.MainForm = nullptr;
 }
 
 } // namespace tarn

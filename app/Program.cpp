@@ -1,14 +1,59 @@
 #include "Program.h"
 
 #include "app/Gauge_f.h"
+#include "app/Inf_f.h"
+#include "app/Info_mdl.h"
+#include "app/Legend_f.h"
 #include "app/MainForm.h"
+#include "app/Opt_f.h"
+#include "app/SelSgn_f.h"
+#include "app/Update_f.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <memory>
 
 namespace tarn {
+
+TProgramWindows::TProgramWindows(TInfoModule& info) : Info(info) { Info.Windows = this; }
+
+TProgramWindows::~TProgramWindows()
+{
+    if (Info.Windows == this) Info.Windows = nullptr;
+    // The last made goes first.
+    OptionsForm.reset();
+    SelectSignForm.reset();
+    UpdateForm.reset();
+    LegendForm.reset();
+    InformationForm.reset();
+}
+
+namespace {
+
+template <class T>
+void MakeWindow(TInfoModule& info, std::unique_ptr<T>& window)
+{
+    try {
+        window = std::make_unique<T>(info);
+    } catch (const std::exception& e) {
+        info.Services.ShowError(e.what());
+    }
+}
+
+} // namespace
+
+std::unique_ptr<TProgramWindows> CreateProgramWindows(TInfoModule& info)
+{
+    auto w = std::make_unique<TProgramWindows>(info);
+    MakeWindow(info, w->InformationForm);
+    MakeWindow(info, w->LegendForm);
+    MakeWindow(info, w->UpdateForm);
+    MakeWindow(info, w->SelectSignForm);
+    MakeWindow(info, w->OptionsForm);
+    return w;
+}
 
 std::string ExecutableDir()
 {
@@ -17,22 +62,25 @@ std::string ExecutableDir()
     return dir;
 }
 
-int RunProgram(const std::string& programDir, TAppServices& services)
+std::string ExecutableName() { return QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(); }
+
+int RunProgram(const std::string& programDir, const std::string& programFile, TAppServices& services)
 {
     try {
         auto gauge = std::make_unique<TGaugeForm>();
-        gauge->show();
-        gauge->repaint();
-        QGuiApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitle));
+        gauge->ShowNow();
+        // The title goes with messages and the task list; the windows keep
+        // their own captions (a display name would be added to each).
+        QCoreApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
 
-        TMainForm form(programDir, services, gauge.get());
+        TInfoModule info(programDir, programFile, services);
+        TMainForm form(info, gauge.get());
         try {
             form.FormCreate();
         } catch (const std::exception& e) {
             services.ShowError(e.what());
         }
-        // The information, legend, update-places, sign-chooser and options
-        // windows are made here.
+        std::unique_ptr<TProgramWindows> windows = CreateProgramWindows(info);
         form.SetGauge(nullptr);
         gauge.reset();
 
@@ -44,6 +92,7 @@ int RunProgram(const std::string& programDir, TAppServices& services)
         } catch (const std::exception& e) {
             services.ShowError(e.what());
         }
+        windows.reset();
         return code;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tarn: %s\n", e.what());

@@ -8,5 +8,5 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     tarn::TAppServices services;
-    return tarn::RunProgram(tarn::ExecutableDir(), services);
+    return tarn::RunProgram(tarn::ExecutableDir(), tarn::ExecutableName(), services);
 }

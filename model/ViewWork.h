@@ -79,9 +79,10 @@ TViewWork& RegisterViewWork(TModel& model, std::unique_ptr<TViewWork> tool);
 
 // Shows the object of key with a margin of 1.3 times its size on each
 // side (a point object: a square by its layer's font height or sign size).
-// A key that is not found, or an object without points, leaves the view
-// as it was.
-void ZoomToObject(TModel& model, TView& view, const TObjectKey& key);
+// A key that is not found (its sheet not loaded at the view's level of
+// detail included), or an object without points, leaves the view as it
+// was and answers false; callers then skip what they meant to do there.
+bool ZoomToObject(TModel& model, TView& view, const TObjectKey& key);
 
 // The points' bounding box grown by 1.3 times its width and height on each
 // side, in world orientation (Top above Bottom); fewer than two points: a

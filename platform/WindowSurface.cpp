@@ -1,5 +1,7 @@
 #include "WindowSurface.h"
 
+#include "platform/Keys.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
@@ -34,65 +36,6 @@ QCursor CursorFor(int32_t id)
     }
     auto it = OwnCursors().find(id);
     return it != OwnCursors().end() ? it->second : QCursor(Qt::ArrowCursor);
-}
-
-uint32_t ShiftOf(Qt::KeyboardModifiers m, Qt::MouseButtons b)
-{
-    uint32_t s = 0;
-    if (m & Qt::ShiftModifier) s |= ShiftKey;
-    if (m & Qt::AltModifier) s |= ShiftAlt;
-    if (m & Qt::ControlModifier) s |= ShiftCtrl;
-    if (b & Qt::LeftButton) s |= ShiftLeft;
-    if (b & Qt::RightButton) s |= ShiftRight;
-    if (b & Qt::MiddleButton) s |= ShiftMiddle;
-    return s;
-}
-
-bool ButtonOf(Qt::MouseButton b, TMouseButton& out)
-{
-    switch (b) {
-    case Qt::LeftButton: out = TMouseButton::Left; return true;
-    case Qt::RightButton: out = TMouseButton::Right; return true;
-    case Qt::MiddleButton: out = TMouseButton::Middle; return true;
-    default: return false;
-    }
-}
-
-// Qt key to the virtual-key code the tools test.
-int32_t VirtualKey(const QKeyEvent* e)
-{
-    int k = e->key();
-    const bool keypad = e->modifiers() & Qt::KeypadModifier;
-    if (k >= Qt::Key_A && k <= Qt::Key_Z) return 'A' + (k - Qt::Key_A);
-    if (k >= Qt::Key_0 && k <= Qt::Key_9) return keypad ? 0x60 + (k - Qt::Key_0) : '0' + (k - Qt::Key_0);
-    if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 0x70 + (k - Qt::Key_F1);
-    switch (k) {
-    case Qt::Key_Backspace: return 0x08;
-    case Qt::Key_Tab: return 0x09;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 0x0D;
-    case Qt::Key_Shift: return 0x10;
-    case Qt::Key_Control: return 0x11;
-    case Qt::Key_Alt: return 0x12;
-    case Qt::Key_Escape: return 0x1B;
-    case Qt::Key_Space: return 0x20;
-    case Qt::Key_PageUp: return 0x21;
-    case Qt::Key_PageDown: return 0x22;
-    case Qt::Key_End: return 0x23;
-    case Qt::Key_Home: return 0x24;
-    case Qt::Key_Left: return 0x25;
-    case Qt::Key_Up: return 0x26;
-    case Qt::Key_Right: return 0x27;
-    case Qt::Key_Down: return 0x28;
-    case Qt::Key_Insert: return 0x2D;
-    case Qt::Key_Delete: return 0x2E;
-    case Qt::Key_Asterisk: return 0x6A;
-    case Qt::Key_Plus: return keypad ? 0x6B : 0xBB;
-    case Qt::Key_Minus: return keypad ? 0x6D : 0xBD;
-    case Qt::Key_Slash: return keypad ? 0x6F : 0xBF;
-    case Qt::Key_Equal: return 0xBB;
-    default: return 0;
-    }
 }
 
 } // namespace
@@ -131,16 +74,16 @@ protected:
     void mousePressEvent(QMouseEvent* e) override
     {
         TMouseButton b;
-        if (!Surface || !Surface->Events || !ButtonOf(e->button(), b)) return;
+        if (!Surface || !Surface->Events || !MouseButtonOf(e->button(), b)) return;
         QPoint p = e->position().toPoint();
-        Surface->Events->OnMouseDown(*Surface, b, ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
+        Surface->Events->OnMouseDown(*Surface, b, ShiftStateOf(e->modifiers(), e->buttons()), p.x(), p.y());
     }
     void mouseReleaseEvent(QMouseEvent* e) override
     {
         TMouseButton b;
-        if (!Surface || !Surface->Events || !ButtonOf(e->button(), b)) return;
+        if (!Surface || !Surface->Events || !MouseButtonOf(e->button(), b)) return;
         QPoint p = e->position().toPoint();
-        Surface->Events->OnMouseUp(*Surface, b, ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
+        Surface->Events->OnMouseUp(*Surface, b, ShiftStateOf(e->modifiers(), e->buttons()), p.x(), p.y());
     }
     void mouseDoubleClickEvent(QMouseEvent* e) override
     {
@@ -152,7 +95,7 @@ protected:
     {
         if (!Surface || !Surface->Events) return;
         QPoint p = e->position().toPoint();
-        Surface->Events->OnMouseMove(*Surface, ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
+        Surface->Events->OnMouseMove(*Surface, ShiftStateOf(e->modifiers(), e->buttons()), p.x(), p.y());
     }
     void leaveEvent(QEvent*) override
     {
@@ -160,8 +103,8 @@ protected:
     }
     void keyPressEvent(QKeyEvent* e) override
     {
-        int32_t vk = VirtualKey(e);
-        if (Surface && Surface->Events && vk && Surface->Events->OnKeyDown(*Surface, vk, ShiftOf(e->modifiers(), {})))
+        int32_t vk = VirtualKeyOf(*e);
+        if (Surface && Surface->Events && vk && Surface->Events->OnKeyDown(*Surface, vk, ShiftStateOf(e->modifiers(), {})))
             return;
         QWidget::keyPressEvent(e);
     }

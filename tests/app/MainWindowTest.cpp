@@ -3,6 +3,7 @@
 #include "AppSupport.h"
 
 #include "app/Cursors.h"
+#include "app/SecretPanel.h"
 #include "platform/Ini.h"
 
 #include <QLabel>
@@ -165,7 +166,8 @@ TEST(MainWindow, RasterOptionChoosesDrawingThroughAPicture)
         TCityCopy city;
         if (c.Stored) TIniFile::Open(city.File("tarn.ini"))->WriteString("OPTIONS", "RASTRDRAW", c.Stored);
         TStubServices services;
-        TMainForm form(city.ProgramDir(), services);
+        TInfoModule info(city.ProgramDir(), "tarn", services);
+        TMainForm form(info);
         form.FormCreate();
         EXPECT_EQ(form.Model()->DoubleBuffer, c.DoubleBuffer) << (c.Stored ? c.Stored : "missing");
     }

@@ -91,7 +91,7 @@ struct TMapFixture : ::testing::Test {
 
     TCityCopy City;
     TStubServices Services;
-    std::unique_ptr<TMainForm> Form;
+    TStarted<> Form;
     QWidget* Map = nullptr;
 };
 

@@ -6,7 +6,9 @@
 #include "app/Program.h"
 #include "platform/Error.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QWindow>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -25,7 +27,7 @@ TEST(Startup, EachMissingRequiredFileStopsStartUpWithItsMessage)
         TCityCopy city;
         fs::remove(city.File(name));
         TStubServices services;
-        EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1) << name;
+        EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 1) << name;
         ASSERT_EQ(services.Errors.size(), 1u) << name;
         EXPECT_EQ(services.Errors[0], "Не могу найти файл: " + city.ProgramDir() + name);
         EXPECT_EQ(services.Loops, 0) << name << ": the window must not run";
@@ -41,7 +43,7 @@ TEST(Startup, TheFirstMissingFileInOrderIsNamed)
     fs::remove(city.File("tarn.map"));
     fs::remove(city.File("tarn.dat"));
     TStubServices services;
-    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1);
+    EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 1);
     ASSERT_EQ(services.Errors.size(), 1u);
     EXPECT_EQ(services.Errors[0], MissingFileMessage(city.ProgramDir(), "tarn.map"));
     EXPECT_TRUE(services.Gauge.empty());  // the check comes before any loading
@@ -52,7 +54,7 @@ TEST(Startup, AProjectThatCannotBeReadStopsStartUp)
     TCityCopy city;
     WriteFileBytes(city.File("tarn.prj"), "not a project at all");
     TStubServices services;
-    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 1);
+    EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 1);
     ASSERT_EQ(services.Errors.size(), 1u);
     EXPECT_EQ(services.Errors[0], "Ошибка входного файла " + city.ProgramDir() + "tarn.prj");
     EXPECT_EQ(services.Loops, 0);
@@ -69,10 +71,50 @@ TEST(Startup, GaugePassesTheLoadingStepsInOrder)
         EXPECT_TRUE(form.isVisible());
         return 0;
     };
-    EXPECT_EQ(RunProgram(city.ProgramDir(), services), 0);
+    EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 0);
     EXPECT_TRUE(ran);
     EXPECT_TRUE(services.Errors.empty()) << services.Errors.front();
     EXPECT_EQ(services.Gauge, (std::vector<int32_t>{10, 30, 35, 40, 45, 48, 100}));
+}
+
+TEST(Startup, TheLoadingWindowIsOnTheScreenBeforeTheMainWindowAndFollowsTheGauge)
+{
+    TCityCopy city;
+    TStubServices services;
+    auto find = [](const char* name) -> QWidget* {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == name) return w;
+        return nullptr;
+    };
+    std::vector<std::string> faults;
+    services.OnProgress = [&](int32_t value) {
+        auto* gauge = static_cast<TGaugeForm*>(find("GaugeForm"));
+        QWidget* main = find("MainForm");
+        const std::string at = "at " + std::to_string(value) + ": ";
+        if (!gauge || !gauge->isVisible() || !gauge->windowHandle() || !gauge->windowHandle()->isExposed())
+            faults.push_back(at + "the loading window is not on the screen");
+        else if (gauge->Progress() != value)
+            faults.push_back(at + "the gauge shows " + std::to_string(gauge->Progress()));
+        if (!main || main->isVisible()) faults.push_back(at + "the main window is already shown");
+    };
+    services.Loop = [&](TMainForm& form) {
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(find("GaugeForm"), nullptr) << "the loading window is gone";
+        // The caption is the window's own: Qt adds the display name to
+        // every caption once one is set; the application's title is its name.
+        EXPECT_EQ(QGuiApplication::applicationName().toStdString(), ApplicationTitle);
+        const QString name = QGuiApplication::applicationName();
+        QGuiApplication::setApplicationName("probe");
+        EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe") << "no display name was set";
+        QGuiApplication::setApplicationName(name);
+        EXPECT_EQ(form.windowTitle().toStdString(),
+                  "Информационно-справочная система по г.Листоград \"TARN\" (версия от 01.02.2000)");
+        return 0;
+    };
+    EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 0);
+    EXPECT_EQ(services.Loops, 1);
+    EXPECT_TRUE(faults.empty()) << faults.front();
+    EXPECT_EQ(services.Gauge.size(), 7u);
 }
 
 // A window whose object database moves the gauge as the reader goes
@@ -83,8 +125,13 @@ public:
     std::vector<int32_t> DatabaseSteps;
     bool DatabaseFails = false;
     bool BannersFail = false;
+    bool NavigatorFails = false;
 
 protected:
+    void CreateNavigator() override
+    {
+        if (NavigatorFails) throw ETarnError("Ошибка входного файла " + ProgramDir() + "nav.prj");
+    }
     void LoadObjectDatabase() override
     {
         for (int32_t v : DatabaseSteps) SetGaugeValue(v);
@@ -101,7 +148,8 @@ TEST(Startup, DatabaseStepsLieBetween48And100)
     TCityCopy city;
     TStubServices services;
     TGaugeForm gauge;
-    TLoadingForm form(city.ProgramDir(), services, &gauge);
+    TInfoModule info(city.ProgramDir(), "tarn", services);
+    TLoadingForm form(info, &gauge);
     form.DatabaseSteps = {50, 62, 87, 99};
     form.FormCreate();
     EXPECT_EQ(services.Gauge, (std::vector<int32_t>{10, 30, 35, 40, 45, 48, 50, 62, 87, 99, 100}));
@@ -111,20 +159,26 @@ TEST(Startup, DatabaseStepsLieBetween48And100)
 TEST(Startup, AFailingLoaderIsReportedAndTheWindowRunsWithoutIt)
 {
     struct TCase {
-        bool Database, Banners;
+        bool Database, Banners, Navigator;
         std::size_t Messages;
     };
-    for (const TCase c : {TCase{true, false, 1}, TCase{false, true, 1}, TCase{true, true, 2}}) {
+    for (const TCase c : {TCase{true, false, false, 1}, TCase{false, true, false, 1}, TCase{true, true, false, 2},
+                          TCase{false, false, true, 1}, TCase{true, true, true, 3}}) {
         TCityCopy city;
         TStubServices services;
-        auto form = std::make_unique<TLoadingForm>(city.ProgramDir(), services);
+        TInfoModule info(city.ProgramDir(), "tarn", services);
+        auto form = std::make_unique<TLoadingForm>(info);
         form->DatabaseFails = c.Database;
         form->BannersFail = c.Banners;
+        form->NavigatorFails = c.Navigator;
         form->resize(FormWidth, FormHeight);
         ASSERT_NO_THROW(form->FormCreate());
         EXPECT_EQ(services.Errors.size(), c.Messages);
         if (c.Banners) {
             EXPECT_NE(services.Errors.back().find("banners.dat"), std::string::npos) << services.Errors.back();
+        }
+        if (c.Navigator) {
+            EXPECT_EQ(services.Errors.front(), "Ошибка входного файла " + city.ProgramDir() + "nav.prj");
         }
         // Every later step still ran.
         EXPECT_EQ(services.Gauge.back(), 100);
@@ -139,6 +193,7 @@ TEST(Startup, AFailingLoaderIsReportedAndTheWindowRunsWithoutIt)
         for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
             QTest::mouseClick(map, b, Qt::NoModifier, QPoint(100, 100));
             QTest::mouseDClick(map, b, Qt::NoModifier, QPoint(120, 90));
+            QTest::mouseRelease(map, b, Qt::NoModifier, QPoint(120, 90));  // the double click leaves it down
         }
         QCoreApplication::processEvents();
         EXPECT_GT(PaperlessShare(GrabMapPanel(*form)), 0.1);

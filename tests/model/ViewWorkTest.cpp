@@ -516,19 +516,19 @@ TEST(ZoomToObject, ShowsTheObjectInTheMiddleWithItsMargin)
 {
     TToolCity c;
     AsLayer(FindLayerById(*c.M().WorkMap, LabelsId))->TextFont.Height = -12;
-    ZoomToObject(c.M(), c.V(), Key(LabelsId, 1));
+    EXPECT_TRUE(ZoomToObject(c.M(), c.V(), Key(LabelsId, 1)));
     EXPECT_EQ(c.V().WorldRect, (TRect{288000, 312000, 312000, 288000}));
     EXPECT_DOUBLE_EQ(c.V().Scale, 120);
 
     // The park (850000..950000 both ways) runs into the extent's corner: the
     // scale fits the margin, the view is held inside the extent.
-    ZoomToObject(c.M(), c.V(), Key(StyledAreasId, 1));
+    EXPECT_TRUE(ZoomToObject(c.M(), c.V(), Key(StyledAreasId, 1)));
     EXPECT_DOUBLE_EQ(c.V().Scale, 360000.0 / 200);
     EXPECT_EQ(c.V().WorldRect, (TRect{640000, 1000000, 1000000, 640000}));
 
     const TRect shown = c.V().WorldRect;
-    ZoomToObject(c.M(), c.V(), Key(SignsId, 99));
-    ZoomToObject(c.M(), c.V(), Key(4242, 1));
+    EXPECT_FALSE(ZoomToObject(c.M(), c.V(), Key(SignsId, 99))) << "no such object";
+    EXPECT_FALSE(ZoomToObject(c.M(), c.V(), Key(4242, 1))) << "no such layer";
     EXPECT_EQ(c.V().WorldRect, shown) << "an object not found leaves the view";
 }
 

@@ -270,8 +270,9 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
         if (!p) continue;
         p->Taken = true;
         organisations.push_back({&org, p});
+        ++salt;
         add(Card(org.Name, p->Kind->Group, p->Kind->SubGroup, p->Key, org.Card,
-                 subject(org.Name, {org.About, Phone(++salt), "Часы работы: с 9 до 18, без перерыва."}, salt)),
+                 subject(org.Name, {org.About, Phone(salt), "Часы работы: с 9 до 18, без перерыва."}, salt)),
             report.Cards);
     }
     // The supplement brings a new shop: the last one is left out here.

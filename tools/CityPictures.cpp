@@ -298,8 +298,11 @@ TPicture BannerPicture(int32_t width, int32_t height, uint32_t seed, int32_t fra
     TPicture p(width, height, palette);
     p.Gradient(0, height, 0, 18);
     for (int i = 0; i < 5; ++i) {
+        // One draw a statement: the order of a call's arguments is the compiler's.
         const int32_t x = (dice.Range(0, width - 1) + frame * width / 7) % width;
-        p.Disc(x, dice.Range(0, height - 1), dice.Range(height / 8, height / 3), uint8_t(dice.Range(8, 22)));
+        const int32_t y = dice.Range(0, height - 1);
+        const int32_t r = dice.Range(height / 8, height / 3);
+        p.Disc(x, y, r, uint8_t(dice.Range(8, 22)));
     }
     p.Rect(0, height - 6, width, height, 24);
     // A bright dot that runs along the lower band from frame to frame.

@@ -473,6 +473,7 @@ TEST(MkCityCommandLine, WritesTheFolderAndSaysWhat)
     const TRun r = MkCity({"--objects", "5000", "--seed", "9", dir.File("city")});
     EXPECT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("map objects"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find(" cards, 3 records in tarn.d05, 3 banners"), std::string::npos) << r.Out;
     EXPECT_TRUE(fs::exists(dir.File("city/tarn.prj")));
     const TRun help = MkCity({"--help"});
     EXPECT_EQ(help.Code, 0);

@@ -36,7 +36,7 @@ run: deps $(BUILD)/CMakeCache.txt
 # The data, model and platform tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer (the platform tests with Qt offscreen).
 ASAN_TESTS = tests/data/tarn_data_tests tests/platform/tarn_platform_tests tests/model/tarn_model_tests \
-             tests/tools/tarn_tools_tests tests/fuzz/tarn_fuzz_tests
+             tests/tools/tarn_tools_tests tests/fuzz/tarn_fuzz_tests tests/db/tarn_db_tests
 # The app's windows too, for their lifetimes.
 ASAN_TESTS += tests/app/tarn_app_tests
 asan: deps

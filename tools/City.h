@@ -1,6 +1,6 @@
 #pragma once
 // The demo city generator: writes a complete program folder (project,
-// navigator project, map sheets, symbol library, empty object database)
+// navigator project, map sheets, symbol library, object database)
 // through the project's own writers and the model's save sequence.
 #include "platform/Error.h"
 
@@ -30,6 +30,13 @@ struct TCityReport {
     int32_t TownStreets = 0;
     int32_t Districts = 0;
     int32_t DetailSheets = 0;
+    // The object database: "tarn.dat" records without and with data (the
+    // deleted record and the one of no object not counted), "tarn.d05"
+    // records, banners.
+    int32_t KeyRecords = 0;
+    int32_t Cards = 0;
+    int32_t SupplementRecords = 0;
+    int32_t Banners = 0;
 };
 
 // A bad argument, an output folder that cannot be written.

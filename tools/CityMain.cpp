@@ -82,7 +82,9 @@ int RunMkCity(const std::vector<std::string>& args, const std::string& symbolLib
         const TCityReport r = MakeCity(o);
         out << "mkcity: wrote " << o.OutDir << ": " << r.Objects << " map objects, " << r.Streets
             << " named streets and squares, " << r.TownStreets << " in " << "Вербинск, " << r.Districts
-            << " districts, " << r.DetailSheets << " detail sheets\n";
+            << " districts, " << r.DetailSheets << " detail sheets; object database: " << r.KeyRecords
+            << " key records and " << r.Cards << " cards, " << r.SupplementRecords << " records in tarn.d05, "
+            << r.Banners << " banners\n";
         for (const std::string& k : r.Kept) out << "mkcity: kept the user's " << k << " (--force replaces it)\n";
         return 0;
     } catch (const std::exception& e) {

@@ -394,6 +394,9 @@ private:
     }
     TFeature& Sign(L layer, TSheetKind sheet, TPt at, int32_t sign, int32_t size = PoiSignSize)
     {
+        // The object database points at the places of interest at every
+        // scale, so they live on the places' sheet, which both levels load.
+        if (sheet == TSheetKind::Detail && IsPlaceOfInterest(layer)) sheet = TSheetKind::Places;
         TFeature& f = Add(layer, sheet);
         f.At = at;
         f.Sign = sign;
@@ -1257,7 +1260,7 @@ void TBuilder::MakePlaces()
         f.Style = -1;
         f.Text = name;
         f.Flags = 0x40;
-        Sign(k.Layer, TSheetKind::Detail, h.Centre, k.Sign);
+        Sign(k.Layer, TSheetKind::Detail, h.Centre, k.Sign).Name = name;
     };
     // The biggest free building, one standing in the courtyard first.
     auto biggest = [&](TBlock& b) -> TBuilding* {
@@ -1326,21 +1329,29 @@ void TBuilder::MakePlaces()
         }
     }
     // The places the object database points at (layer 67, codes 1..8) and
-    // the information centre (layer 11, code 811): central buildings on avenues.
-    int placeNo = 0;
-    bool info = false;
+    // the information centres (layer 11; the information tab shows 4698 and
+    // 4680): central buildings on avenues.
+    struct TInfoCentre {
+        int32_t Code;
+        const char* Label;
+    };
+    static const TInfoCentre infoCentres[] = {
+        {811, "ИНФОРМАЦИОННЫЙ ЦЕНТР «TARN»"}, {4698, "ГОРОДСКАЯ СПРАВОЧНАЯ"}, {4680, "ТУРИСТИЧЕСКОЕ БЮРО"}};
+    const int infoCount = int(std::size(infoCentres));
+    int placeNo = 0, info = 0;
     for (TBlock& b : Blocks) {
         if (b.Town || Districts[std::size_t(b.District)].Type != TDistrictType::Centre) continue;
-        for (std::size_t k = b.First; k < b.First + b.Count && (placeNo < 8 || !info); ++k) {
+        for (std::size_t k = b.First; k < b.First + b.Count && (placeNo < 8 || info < infoCount); ++k) {
             TBuilding& h = Buildings[k];
             if (h.Taken || !h.Front || Streets[std::size_t(h.Street)].Class != TClass::Avenue) continue;
             h.Taken = true;
-            if (!info) {
+            if (info < infoCount) {
                 TFeature& f = Sign(L::InfoCentres, TSheetKind::Base, h.Centre, 27, 2000);
-                f.Code = 811;
-                f.Text = "ИНФОРМАЦИОННЫЙ ЦЕНТР «TARN»";
+                f.Code = infoCentres[info].Code;
+                f.Text = infoCentres[info].Label;
+                f.Name = f.Text;
                 f.Flags = 0x40;
-                info = true;
+                ++info;
             } else {
                 TFeature& f = Add(L::Places, TSheetKind::Places);
                 f.At = h.Centre;

@@ -91,7 +91,15 @@ struct TFeature {
     std::vector<int32_t> Values;  // styled lines: one per point
     double PictureW = 0;      // pictures: the rectangle (At is the upper-left corner)
     double PictureH = 0;
+    std::string Name;         // places of interest: their name in the object database (UTF-8), if given
 };
+
+// The layers of the places of interest that the object database lists.
+constexpr bool IsPlaceOfInterest(L layer)
+{
+    return layer == L::Stops || layer == L::Medicine || layer == L::Education || layer == L::Culture ||
+           layer == L::Trade || layer == L::Authorities || layer == L::Hotels;
+}
 
 // The one-bit scanned plan shown by the raster layer.
 struct TScanArea {

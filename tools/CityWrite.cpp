@@ -2,9 +2,10 @@
 // sheet writer, the projects through the model (its sheets added with
 // AddSheet and saved with its ".prj" sequence), the identifier file that
 // gives the sheets and layers the numbers the program expects, the symbol
-// library, the empty object database and the scanned plan with its cache.
+// library, the object database and the scanned plan with its cache.
 #include "City.h"
 
+#include "CityDatabase.h"
 #include "CityNames.h"
 #include "CityPlan.h"
 #include "CityRaster.h"
@@ -572,13 +573,25 @@ TCityReport MakeCity(const TCityOptions& o)
     WriteNavProject(work.Path, nav);
 
     WriteFileAtomically(work.File("tarn.dll"), library);
-    const std::string empty(4, '\0');  // a group table of no entries, no records
-    WriteFileAtomically(work.File("tarn.dat"), empty);
-    WriteFileAtomically(work.File("banners.dat"), empty);
+
+    // The object database points at the places of interest, the stations
+    // and the information centres.
+    std::vector<TDatabaseObject> listed;
+    for (const auto& [index, at] : keys) {
+        const TFeature& f = plan.Features[index];
+        const L layer = L(f.Layer);
+        if (!IsPlaceOfInterest(layer) && layer != L::Stations && layer != L::InfoCentres) continue;
+        listed.push_back({&f, TObjectKey{0, 1, StyleOf(layer).LayerId, at.SheetId, at.Code}});
+    }
+    const TDatabaseReport database = WriteObjectDatabase(work.Path, listed, o.Seed);
+    report.KeyRecords = database.KeyRecords;
+    report.Cards = database.Cards;
+    report.SupplementRecords = database.Supplement;
+    report.Banners = database.Banners;
 
     // Into the folder: everything but the user's own files, unless forced.
-    std::vector<std::string> names = {ProjectFile, NavProjectFile, IdentifierFile, "tarn.dll", "tarn.dat",
-                                      "banners.dat", "plan.bmp", TrCacheName("plan.bmp")};
+    std::vector<std::string> names = {ProjectFile, NavProjectFile, IdentifierFile, "tarn.dll", DatabaseFile,
+                                      SupplementFile, BannerFile, "plan.bmp", TrCacheName("plan.bmp")};
     for (const TSheetOut& s : withNav) names.push_back(s.Name);
     for (const std::string& name : names) {
         const std::string from = work.File(name), to = (out / name).string();

@@ -716,7 +716,7 @@ const std::vector<TFuzzTarget>& FuzzTargets()
     static const std::vector<TFuzzTarget> targets = {
         {"bmp", FuzzBmp}, {"tr", FuzzTr}, {"mts", FuzzMts}, {"prj", FuzzPrj}, {"mapobj", FuzzMapObj},
         {"map", FuzzMap}, {"ini", FuzzIni}, {"model_prj", FuzzModelPrj}, {"model_mts", FuzzModelMts},
-        {"model_map", FuzzModelMap},
+        {"model_map", FuzzModelMap}, {"tarndat", FuzzTarnDat},
     };
     return targets;
 }

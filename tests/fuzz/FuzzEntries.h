@@ -55,6 +55,10 @@ TFuzzResult FuzzMap(const uint8_t* data, std::size_t size);
 // the rest read again; then identifiers asked of the file.
 TFuzzResult FuzzIni(const uint8_t* data, std::size_t size);
 
+// "tarn.dat" of a program folder and "banners.dat": every record handed on
+// checked, every card's data read from the open file.
+TFuzzResult FuzzTarnDat(const uint8_t* data, std::size_t size);
+
 // ".prj", ".mts", ".map" opened by a model that holds a demo sheet, with a
 // view: a refusal leaves the model as it was; what opens is drawn, saved
 // (projects) and opened again.

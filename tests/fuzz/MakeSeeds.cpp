@@ -4,6 +4,7 @@
 // tests/fuzz/corpus/.
 #include "FuzzEntries.h"
 #include "PictureSupport.h"
+#include "app/TarnData.h"
 #include "data/FlatFile.h"
 #include "data/Layers.h"
 #include "data/MapObj.h"
@@ -16,6 +17,8 @@
 #include "platform/Ini.h"
 #include "model/Models.h"
 #include "tools/City.h"
+#include "tools/CityData.h"
+#include "tools/CityDatabase.h"
 
 #include <cstdio>
 #include <cstring>
@@ -515,6 +518,53 @@ void ModelSeeds()
     }
 }
 
+// ---------------------------------------------------------------- the object database
+
+// The demo city's database files (tarn.dat cut at the last record that
+// ends within the target's input length), and small files of every kind
+// of record written through the database writer.
+void DatabaseSeeds()
+{
+    const fs::path city = Out / "work" / "city";
+    Save("tarndat", "tarn.d05", ReadAll((city / city::SupplementFile).string()));
+    Save("tarndat", "banners.dat", ReadAll((city / city::BannerFile).string()));
+    const std::string dat = ReadAll((city / city::DatabaseFile).string());
+    TMemoryStream stream(dat);
+    TDataReader reader(stream);
+    TGroupTable table;
+    ReadGroupLevelTable(reader, table);
+    int64_t cut = reader.Position();
+    while (!reader.AtEnd()) {
+        ReadTarnRecord(reader);
+        if (reader.Position() > 60000) break;
+        cut = reader.Position();
+    }
+    Save("tarndat", "tarn.dat", dat.substr(0, std::size_t(cut)));
+
+    city::TDataFileWriter w({{1, "Group", 0}, {1, "Sub", 1}, {2, "Other", 1}});
+    auto record = [&w](const char* name, const char* type, TObjectKey key, std::string data, bool present = true) {
+        city::TDataRecord r;
+        r.Name = name;
+        r.Group = 1;
+        r.SubGroup = 2;
+        r.FileType = type;
+        r.Key = key;
+        r.Data = std::move(data);
+        r.DataPresent = present;
+        r.Archive = std::string(type) == "ZIP";
+        r.Text = r.Archive ? "index.htm" : "";
+        w.Add(r);
+    };
+    record("key", "???", {0, 1, 134, 24, 1}, "", false);
+    record("present", "???", {0, 1, 134, 24, 2}, "", true);
+    record("text", "TXT", {1, 1, 11, 5, 811}, "text\r\n|255red\r\n");
+    record("place", "TXT", {0, 1, 67, 7, 3}, "p");
+    record("site", "ZIP", {0, 1, 135, 24, 4}, "PK\x03\x04");
+    record("absent", "JPG", {0, 1, 136, 24, 5}, "", false);
+    record("zero", "???", {1, 7, 0, 0, 0}, "");
+    Save("tarndat", "kinds.dat", w.Bytes());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -531,6 +581,7 @@ int main(int argc, char** argv)
         RecordSeeds();
         IniSeeds();
         ModelSeeds();
+        DatabaseSeeds();
         fs::remove_all(Out / "work");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -77,16 +77,14 @@ int64_t ObjectsInSheets(TModel& m)
 TEST(MkCity, WritesEveryFileStartUpNeedsAndNoOther)
 {
     const TCityFolder& c = SharedCity();
-    std::vector<std::string> expected = {"banners.dat", "nav.map",  "nav.prj",    "obzor.map",  "places.map",
-                                         "plan.bmp",    "plan.map", "plan.tr",    "signs.map",  "tarn.dat",
-                                         "tarn.dll",    "tarn.map", "tarn.prj",   "tsclnt31.ini", "verbinsk.map"};
+    std::vector<std::string> expected = {"banners.dat", "nav.map",  "nav.prj",  "obzor.map", "places.map",
+                                         "plan.bmp",    "plan.map", "plan.tr",  "signs.map", "tarn.d05",
+                                         "tarn.dat",    "tarn.dll", "tarn.map", "tarn.prj",  "tsclnt31.ini",
+                                         "verbinsk.map"};
     for (int32_t i = 1; i <= c.Report.DetailSheets; ++i) expected.push_back(city::DetailSheetName(i));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FilesOf(c.Dir.Path()), expected) << "no work folder or temporary file is left behind";
 
-    // The empty object database: a group table of no entries and no record.
-    EXPECT_TRUE(SameBytes(ReadFileBytes(c.File("tarn.dat")), Bytes({0, 0, 0, 0})));
-    EXPECT_TRUE(SameBytes(ReadFileBytes(c.File("banners.dat")), Bytes({0, 0, 0, 0})));
     EXPECT_TRUE(SameBytes(ReadFileBytes(c.File("tarn.dll")), ReadFileBytes(TARN_SYMBOLS_DLL)));
     const std::string magic("Tessara 4.02Project File\0", 25);
     EXPECT_EQ(ReadFileBytes(c.File("tarn.prj")).substr(0, 25), magic);
@@ -217,6 +215,11 @@ TEST(MkCity, ZoomingInSwitchesTheLevelAndLoadsTheDetailSheets)
     EXPECT_EQ(v.Model->CurrentLevel, 1);
     const auto streetsAbove = KeysIn(*v.View, "Названия улиц");
     const auto placesAbove = KeysIn(*v.View, "Пункты распространения");
+    // The places of interest, which the object database points at, are
+    // loaded at both levels, on the places' sheet.
+    const auto shopsAbove = KeysIn(*v.View, "Торговля и услуги");
+    EXPECT_GT(shopsAbove.size(), 100u);
+    for (const auto& [sheet, code] : shopsAbove) EXPECT_EQ(sheet, city::PlacesSheetId);
     EXPECT_TRUE(KeysIn(*v.View, "Жилые дома").empty());
     EXPECT_FALSE(KeysIn(*v.View, "Кварталы").empty());
 
@@ -229,11 +232,13 @@ TEST(MkCity, ZoomingInSwitchesTheLevelAndLoadsTheDetailSheets)
     // the same keys at both levels.
     EXPECT_EQ(KeysIn(*v.View, "Названия улиц"), streetsAbove);
     EXPECT_EQ(KeysIn(*v.View, "Пункты распространения"), placesAbove);
+    EXPECT_EQ(KeysIn(*v.View, "Торговля и услуги"), shopsAbove);
     std::multiset<std::pair<int32_t, int32_t>> places;
     for (int32_t code = 1; code <= 8; ++code) places.insert({city::PlacesSheetId, code});
     EXPECT_EQ(placesAbove, places) << "the places the object database points at";
     EXPECT_EQ(KeysIn(*v.View, "Справочные центры"),
-              (std::multiset<std::pair<int32_t, int32_t>>{{city::BaseSheetId, 811}}));
+              (std::multiset<std::pair<int32_t, int32_t>>{
+                  {city::BaseSheetId, 811}, {city::BaseSheetId, 4698}, {city::BaseSheetId, 4680}}));
     for (const auto& [sheet, code] : KeysIn(*v.View, "Пользовательские знаки")) EXPECT_EQ(sheet, city::UserSignSheetId);
 }
 
@@ -468,6 +473,7 @@ TEST(MkCityCommandLine, WritesTheFolderAndSaysWhat)
     const TRun r = MkCity({"--objects", "5000", "--seed", "9", dir.File("city")});
     EXPECT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("map objects"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find(" cards, 3 records in tarn.d05, 3 banners"), std::string::npos) << r.Out;
     EXPECT_TRUE(fs::exists(dir.File("city/tarn.prj")));
     const TRun help = MkCity({"--help"});
     EXPECT_EQ(help.Code, 0);

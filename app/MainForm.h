@@ -14,6 +14,7 @@
 #include "app/AppServices.h"
 #include "app/ControlHooks.h"
 #include "app/Owned.h"
+#include "app/TarnData.h"
 #include "app/TSPanel.h"
 #include "model/Models.h"
 #include "platform/Ini.h"
@@ -48,13 +49,10 @@ class TNavigator;
 class TSearchObject;
 class TSearchText;
 class TSecretPanel;
-class TStream;
 class TSubText;
-class TTarnData;
 class TUniversalContainer;
 class TWayWork;
 class TWorkSign;
-struct TGroupLevelData;
 
 // The files start-up requires in the program's folder, in the order tested.
 extern const char* const RequiredFiles[5];
@@ -254,10 +252,9 @@ public:
     TOwned<TSearchText> StreetSearch;
     TOwned<TSubText> SubText;
     TOwned<TSearchText> ObjectSearch;
-    // The banner list: "banners.dat" open for the program's life (the
-    // list's entry 0), then its banner records in file order.
-    std::shared_ptr<TStream> BannerFile;
-    std::vector<std::shared_ptr<TTarnData>> BannerList;
+    // The banner list: "banners.dat" open for the program's life, and its
+    // banner records in file order.
+    TBannerList BannerList;
     TOwned<TUniversalContainer> BannerViewer;
     TOwned<TWayWork> WayWork;
     TOwned<TWorkSign> WorkSign;
@@ -270,7 +267,7 @@ public:
     QRect SavedBounds;  // the window before full screen
     std::vector<TTickerLine> TickerLines;
     int32_t TickerIndex = 0;  // the next ticker line
-    std::vector<std::shared_ptr<TGroupLevelData>> GroupTable;
+    TGroupTable GroupTable;  // of the data file read last
     TOwned<TSearchObject> SearchObject;
     // The navigator lives in IvPanel; it is freed before the model it follows.
     TOwned<TNavigator> Navigator;
@@ -290,6 +287,9 @@ protected:
     // The object list's update is open while the database loads.
     void LoadObjectList();
     virtual void LoadObjectDatabase();
+    // Puts one record of the object database into the object lists and the
+    // object actions; answers how many items count in ObjectCount.
+    int32_t PlaceObjectRecord(const TLoadedRecord& record);
     void CreateBannerViewer();
     virtual void LoadBanners();
     void CreateButtonBox();

@@ -7,7 +7,7 @@ namespace tarn {
 void TMainForm::CreateBannerViewer() {}
 
 // "banners.dat" opened for the program's life and its banners listed.
-void TMainForm::LoadBanners() {}
+void TMainForm::LoadBanners() { LoadBannerFile(ProgramDirName + "banners.dat", BannerList); }
 
 // The next banner (every 60 s, and once when the window shows).
 void TMainForm::Timer1Timer() {}

@@ -262,8 +262,7 @@ TMainForm::~TMainForm()
     StreetSearch.reset();
     SubText.reset();
     BannerViewer.reset();
-    BannerList.clear();
-    BannerFile.reset();
+    BannerList = {};
     GroupTable.clear();
     Navigator.reset();
     Hooks.clear();

@@ -32,7 +32,23 @@ void TMainForm::LoadObjectList()
 }
 
 // "tarn.dat" and its supplements into the object list and the object
-// actions, moving the gauge from 50 towards 100.
-void TMainForm::LoadObjectDatabase() {}
+// actions, moving the gauge from 50 towards 100. A damaged file raises
+// after the records before the damage were placed.
+void TMainForm::LoadObjectDatabase()
+{
+    TTarnDatabase db(ModelPtr.get(), ViewPtr.get());
+    db.OnGauge = [this](int32_t value) { SetGaugeValue(value); };
+    db.OnRecord = [this](const TLoadedRecord& record) { ObjectCount += PlaceObjectRecord(record); };
+    try {
+        db.Load(ProgramDirName);
+    } catch (...) {
+        GroupTable = db.GroupTable();
+        throw;
+    }
+    GroupTable = db.GroupTable();
+}
+
+// The placement rules of the object list and the action registry.
+int32_t TMainForm::PlaceObjectRecord(const TLoadedRecord&) { return 0; }
 
 } // namespace tarn

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -74,7 +75,28 @@ TEST(Startup, GaugePassesTheLoadingStepsInOrder)
     EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 0);
     EXPECT_TRUE(ran);
     EXPECT_TRUE(services.Errors.empty()) << services.Errors.front();
-    EXPECT_EQ(services.Gauge, (std::vector<int32_t>{10, 30, 35, 40, 45, 48, 100}));
+    // The object database moves the gauge from 50 towards 100 as it is read.
+    ASSERT_GT(services.Gauge.size(), 8u);
+    EXPECT_EQ(std::vector<int32_t>(services.Gauge.begin(), services.Gauge.begin() + 6),
+              (std::vector<int32_t>{10, 30, 35, 40, 45, 48}));
+    EXPECT_GE(services.Gauge[6], 50);
+    EXPECT_TRUE(std::is_sorted(services.Gauge.begin(), services.Gauge.end()));
+    EXPECT_EQ(services.Gauge.back(), 100);
+}
+
+TEST(Startup, ADamagedDatabaseOrBannerFileIsNamedAndStartUpGoesOn)
+{
+    for (const char* name : {"tarn.dat", "banners.dat"}) {
+        TCityCopy city;
+        const std::string bytes = ReadFileBytes(city.File(name));
+        WriteFileBytes(city.File(name), bytes.substr(0, bytes.size() / 2 + 7));
+        TStubServices services;
+        services.Loop = [](TMainForm& form) { return form.Model() ? 0 : 3; };
+        EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 0) << name;
+        ASSERT_EQ(services.Errors.size(), 1u) << name;
+        EXPECT_NE(services.Errors[0].find(city.ProgramDir() + name), std::string::npos) << services.Errors[0];
+        EXPECT_EQ(services.Gauge.back(), 100);
+    }
 }
 
 TEST(Startup, TheLoadingWindowIsOnTheScreenBeforeTheMainWindowAndFollowsTheGauge)
@@ -114,7 +136,7 @@ TEST(Startup, TheLoadingWindowIsOnTheScreenBeforeTheMainWindowAndFollowsTheGauge
     EXPECT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 0);
     EXPECT_EQ(services.Loops, 1);
     EXPECT_TRUE(faults.empty()) << faults.front();
-    EXPECT_EQ(services.Gauge.size(), 7u);
+    EXPECT_GT(services.Gauge.size(), 7u);
 }
 
 // A window whose object database moves the gauge as the reader goes

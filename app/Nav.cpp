@@ -196,7 +196,7 @@ void TNavigator::PBMouseUp(TMouseButton, uint32_t, int32_t x, int32_t y)
 
 void TNavigator::ShapeMouseUp(TShape& shape, TMouseButton button, uint32_t shift, int32_t x, int32_t y)
 {
-    const QPoint at = shape.mapTo(PaintBox, QPoint(x, y));
+    const QPoint at = PaintBox->mapFrom(InnerPanel, shape.mapTo(InnerPanel, QPoint(x, y)));
     PBMouseUp(button, shift, at.x(), at.y());
 }
 

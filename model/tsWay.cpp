@@ -49,7 +49,7 @@ TWayWork::TWayWork(void* owner, TModel& model) : Owner(owner), Model(model)
         });
     UpToken = Model.OnMouseUp.Install(
         [this](const auto& next, TView& v, TMouseButton b, uint32_t s, int32_t x, int32_t y) {
-            if (v.ViewMode == ModeMeasure) CurrentPoint = TPoint{x, y};
+            if (v.ViewMode == ModeMeasure) MouseUp(v, x, y);
             next(v, b, s, x, y);
         });
     MoveToken = Model.OnMouseMove.Install([this](const auto& next, TView& v, uint32_t s, int32_t x, int32_t y) {
@@ -133,6 +133,19 @@ void TWayWork::MouseMove(TView& view, int32_t x, int32_t y)
         RubberWnd = view.Wnd;
     }
     ShowResult(view, x, y);
+}
+
+void TWayWork::MouseUp(TView& view, int32_t x, int32_t y)
+{
+    // A line on the window ends where it was drawn to; moved without it,
+    // the next move would take off a line that is not there.
+    const bool shown = RubberWnd != nullptr;
+    WipeRubber();
+    CurrentPoint = TPoint{x, y};
+    if (shown && view.Wnd) {
+        DrawRubber(*view.Wnd);
+        RubberWnd = view.Wnd;
+    }
 }
 
 void TWayWork::ShowResult(const TView& view, int32_t x, int32_t y)

@@ -45,6 +45,7 @@ public:
 private:
     void MouseDown(TView& view, TMouseButton button, int32_t x, int32_t y);
     void MouseMove(TView& view, int32_t x, int32_t y);
+    void MouseUp(TView& view, int32_t x, int32_t y);
     void AddPoint(TView& view, int32_t x, int32_t y);
     void DrawRoute(const TDrawContext& context) const;
     void ShowResult(const TView& view, int32_t x, int32_t y);

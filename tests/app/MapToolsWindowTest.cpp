@@ -77,7 +77,7 @@ TEST(MainWindowTools, SignsGoIntoTheSignSheetAndComeBackOnTheNextStart)
     {
         auto form = StartForm(city.ProgramDir(), services);
         TWorkSign& signs = *form->WorkSign;
-        EXPECT_EQ(signs.SignLayer.LayerID, 307);
+        EXPECT_EQ(int32_t(signs.SignLayer.LayerID), 307);  // a packed field: read, not bound
         EXPECT_EQ(signs.SignSheetID, 23);
         EXPECT_FALSE(signs.OnBeforeMove);
         // What the window's own sign events will do comes with its commands.

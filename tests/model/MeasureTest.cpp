@@ -160,6 +160,11 @@ TEST(MapTools, RouteSurvivesARepaintAndNoRubberLineIsLeft)
             ASSERT_EQ(s.At(120, y), repainted.pixel(120, y)) << "rubber pixel left at (120, " << y << ")";
         s.Model->Notify(5, -1, 0, 0);
         EXPECT_EQ(s.At(120, 40), repainted.pixel(120, 40)) << "a change takes the line off";
+        s.MoveTo(120, 20);
+        s.Model->OnMouseUp(*s.View, TMouseButton::Left, 0, 160, 20);  // released off the line's end
+        s.MoveTo(60, 120);
+        for (int y = 21; y < 60; ++y) ASSERT_EQ(s.At(120, y), repainted.pixel(120, y)) << "left at (120, " << y << ")";
+        EXPECT_EQ(s.At(140, 40), repainted.pixel(140, 40));
 
         s.View->ViewMode = ModeNormal;
         s.Repaint();

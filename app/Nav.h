@@ -72,6 +72,11 @@ public:
     bool FrameBigEnough() const;
     void PlaceShapes();
 
+    // Its place in the left column: the window lets it be no lower than
+    // 100 pixels.
+    QSize sizeHint() const override { return QSize(200, 150); }
+    QSize minimumSizeHint() const override { return QSize(60, 100); }
+
 private:
     class TSink;
     std::unique_ptr<TSink> Sink;

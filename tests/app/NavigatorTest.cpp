@@ -199,6 +199,7 @@ TEST(Navigator, MainWindowMakesItInItsPlaceAndRunsWithoutADamagedOne)
         EXPECT_EQ(form->Navigator->parentWidget(), form->IvPanel);
         EXPECT_EQ(form->Navigator->OwnModel->FileName, city.File("nav.prj"));
         const QSize box = form->Navigator->PaintBox->size();
+        EXPECT_GE(box.height(), 90) << "a place of its own in the left column";
         EXPECT_EQ(form->Navigator->OwnView->ClientRect, (TRect{0, 0, box.width(), box.height()}));
         EXPECT_TRUE(form->Navigator->FrameShape->isVisible()) << "the main view is marked";
         EXPECT_TRUE(services.Errors.empty());

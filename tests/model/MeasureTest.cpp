@@ -134,6 +134,9 @@ TEST(MapTools, LengthIsTheRouteAndTheRunningSegmentInMetres)
     EXPECT_EQ(s.Way.Route.Count(), 0);
     EXPECT_FALSE(s.Way.Active);
     EXPECT_TRUE(s.Surface.IsInvalid()) << "drawn again without the route";
+    s.Surface.Paint();
+    s.Press(TMouseButton::Right, 50, 50);
+    EXPECT_TRUE(s.Surface.IsInvalid()) << "an empty route is cleared as well";
 }
 
 // Drawn directly and through the off-screen picture: the route after every

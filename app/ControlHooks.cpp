@@ -259,7 +259,12 @@ bool TControlHooks::PreviewKey(QWidget* control, QKeyEvent* e)
     QPointer<TControlHooks> alive(this);
     QPointer<QWidget> receiver(control);
     TKeyArgs k{VirtualKeyOf(*e), ShiftStateOf(e->modifiers()), e->text()};
-    e->accept();
+    // Handled here, whatever the control made of it: a key the control
+    // ignores must not go up to the window's own chains a second time.
+    struct TAccepted {
+        QKeyEvent* Event;
+        ~TAccepted() { Event->accept(); }
+    } accepted{e};
     if (e->type() == QEvent::KeyRelease) {
         if ((Run(Reached, OnKeyUp, k) && k.Key != 0) && alive && receiver) Deliver(receiver, e);
         return true;

@@ -408,7 +408,8 @@ void TMainForm::WireEvents()
     TControlHooks& form = TControlHooks::Of(this);
     form.SetKeyPreview(true);
     Hooks.push_back(form.OnKeyDown.Install([this](const THook<TKeyArgs&>::TNext& next, TKeyArgs& k) {
-        FormKeyDown(k);
+        // Once the button box holds the window's keys it calls the handler.
+        if (!ButtonBox) FormKeyDown(k);
         next(k);
     }));
     Hooks.push_back(form.OnKeyUp.Install([this](const THook<TKeyArgs&>::TNext& next, TKeyArgs& k) {

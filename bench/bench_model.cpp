@@ -4,10 +4,13 @@
 #include "data/LayerWalk.h"
 #include "data/Registration.h"
 #include "model/Models.h"
+#include "model/WorkSign.h"
+#include "model/tsWay.h"
 #include "tools/City.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -282,6 +285,41 @@ void BM_DemoCityRedrawWhole(benchmark::State& state) { DemoRedraw(state, 0); }
 BENCHMARK(BM_DemoCityRedrawWhole)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 void BM_DemoCityRedraw2500(benchmark::State& state) { DemoRedraw(state, 2500); }
 BENCHMARK(BM_DemoCityRedraw2500)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// A repaint from the off-screen picture with a measured route of n points
+// over it: what measuring adds to every paint.
+void BM_ToolsRepaintWithRoute(benchmark::State& state)
+{
+    TOpened& o = DrawnCity();
+    o.Model->DoubleBuffer = 1;
+    o.Model->ZoomAll(*o.View);
+    TWayWork way(nullptr, *o.Model);
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int32_t> at(0, Side * 1000);
+    for (int64_t i = 0; i < state.range(0); ++i) way.Route.AddPoint(TPoint{at(rng), at(rng)}, false);
+    o.Model->PaintView(*o.View);
+    for (auto _ : state) o.Model->PaintView(*o.View);
+}
+BENCHMARK(BM_ToolsRepaintWithRoute)->Arg(0)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The code a new sign gets in a layer of 25 000 signs (codes 1 to 25 000).
+void BM_ToolsNextFreeCode(benchmark::State& state)
+{
+    static TOpened o;
+    std::vector<TCustomLayer*> layers;
+    CollectLayers(*o.View->Map, true, layers);
+    const auto signs = std::find_if(layers.begin(), layers.end(), [](TCustomLayer* l) { return l->Kind == 7; });
+    TWorkSign tool(o.Model.get(), o.View.get());
+    tool.SignLayer.LayerID = (*signs)->LayerId;
+    tool.SignSheetID = (*signs)->Object(0)->SheetID;
+    int32_t code = 0;
+    for (auto _ : state) {
+        code = tool.NextFreeCode();
+        benchmark::DoNotOptimize(code);
+    }
+    state.counters["code"] = code;
+}
+BENCHMARK(BM_ToolsNextFreeCode)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace tarn

@@ -149,6 +149,10 @@ TEST(ControlHooks, AWindowPreviewsTheKeysOfItsControls)
     QTest::keyClick(w.Edit, Qt::Key_Q);
     EXPECT_EQ(order, "pe");
     EXPECT_EQ(w.Edit->text(), "q");
+    // A key the edit does not use goes no further up: the window saw it.
+    order.clear();
+    QTest::keyClick(w.Edit, Qt::Key_F5);
+    EXPECT_EQ(order, "pe");
 
     // A key the window took, with a character: the character goes where
     // the keyboard is now, past that control's key-down.

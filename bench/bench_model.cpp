@@ -5,11 +5,13 @@
 #include "data/Registration.h"
 #include "model/Models.h"
 #include "tools/City.h"
+#include "BenchCity.h"
 
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <memory>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -243,33 +245,17 @@ BENCHMARK(BM_ViewRepaintFromPicture)->Unit(benchmark::kMillisecond);
 // its symbol library), drawn through the model in a 1920 x 1080 view: the
 // whole city, and 1:2500 in its centre. Arg 1: through the off-screen
 // picture, 0: directly into the window.
-struct TDemoCity {
-    std::string Dir;
-    TDemoCity()
-    {
-        char pattern[] = "/tmp/tarn-bench-city-XXXXXX";
-        Dir = mkdtemp(pattern);
-        city::TCityOptions o;
-        o.OutDir = Dir;
-        o.Objects = 200000;
-        o.SymbolLibrary = TARN_SYMBOLS_DLL;
-        city::MakeCity(o);
-    }
-    ~TDemoCity() { fs::remove_all(Dir); }
-};
-
 struct TDemoView {
     TWindowSurface Surface{1920, 1080};
     std::unique_ptr<TModel> Model = std::make_unique<TModel>();
     std::unique_ptr<TView> View;
     TDemoView()
     {
-        static TDemoCity city;
         Surface.SetMmPerPixel(0.25);
-        Model->ProgramDir = city.Dir;
+        Model->ProgramDir = DemoCityDir();
         View = std::make_unique<TView>(&Surface);
         Model->AttachView(*View);
-        Model->OpenFile(city.Dir + "/" + city::ProjectFile);
+        Model->OpenFile(DemoCityDir() + "/" + city::ProjectFile);
     }
 };
 
@@ -284,4 +270,30 @@ void BM_DemoCityRedraw2500(benchmark::State& state) { DemoRedraw(state, 2500); }
 BENCHMARK(BM_DemoCityRedraw2500)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+// Made once for the run, removed at exit; TARN_BENCH_CITY names a folder
+// written by mkcity to use instead (kept).
+const std::string& DemoCityDir()
+{
+    static const char* given = std::getenv("TARN_BENCH_CITY");
+    static const std::string givenDir = given ? given : "";
+    if (!givenDir.empty()) return givenDir;
+    struct TDemoCity {
+        std::string Dir;
+        TDemoCity()
+        {
+            char pattern[] = "/tmp/tarn-bench-city-XXXXXX";
+            Dir = mkdtemp(pattern);
+            city::TCityOptions o;
+            o.OutDir = Dir;
+            o.Objects = 200000;
+            o.SymbolLibrary = TARN_SYMBOLS_DLL;
+            city::MakeCity(o);
+        }
+        ~TDemoCity() { fs::remove_all(Dir); }
+    };
+    static TDemoCity city;
+    return city.Dir;
+}
+
 } // namespace tarn

@@ -39,10 +39,13 @@ void SetViewRect(const TRect& rect) { State().ViewRect = rect; }
 bool FilerToWorld(const TFileContext& c, int16_t x16, int16_t y16, TPoint& world)
 {
     const long double scale = c.FilerScale;
-    const long double x = std::nearbyintl((x16 * scale + c.OriginX) * 1000.0L);
-    const long double y = std::nearbyintl(((static_cast<long double>(c.YBase) - y16) * scale + c.OriginY) * 1000.0L);
-    if (!FitsI32(x) || !FitsI32(y)) return false;  // also NaN
-    world = {static_cast<int32_t>(x), static_cast<int32_t>(y)};
+    const long double x = (x16 * scale + c.OriginX) * 1000.0L;
+    const long double y = ((static_cast<long double>(c.YBase) - y16) * scale + c.OriginY) * 1000.0L;
+    // Far outside 32 bits (or NaN) first: RoundEven's quick sum holds below 2^61.
+    if (!(x > -0x1p40L && x < 0x1p40L && y > -0x1p40L && y < 0x1p40L)) return false;
+    const int64_t rx = RoundEven(x), ry = RoundEven(y);
+    if (!FitsI32(rx) || !FitsI32(ry)) return false;
+    world = {static_cast<int32_t>(rx), static_cast<int32_t>(ry)};
     return true;
 }
 

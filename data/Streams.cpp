@@ -23,7 +23,7 @@ void TStream::Require(uint64_t n, const char* field) const
                         std::to_string(left) + " left)");
 }
 
-void TStream::ReadBuffer(void* buffer, std::size_t n, const char* field)
+void TStream::ReadBufferSlow(void* buffer, std::size_t n, const char* field)
 {
     if (n == 0) return;
     Require(n, field);
@@ -34,27 +34,6 @@ void TStream::Skip(uint64_t n, const char* field)
 {
     Require(n, field);
     Seek(Position() + static_cast<int64_t>(n));
-}
-
-uint8_t TStream::readU8(const char* field)
-{
-    uint8_t b;
-    ReadBuffer(&b, 1, field);
-    return b;
-}
-
-uint16_t TStream::readU16LE(const char* field)
-{
-    uint8_t b[2];
-    ReadBuffer(b, 2, field);
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
-}
-
-uint32_t TStream::readU32LE(const char* field)
-{
-    uint8_t b[4];
-    ReadBuffer(b, 4, field);
-    return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
 }
 
 double TStream::readF64LE(const char* field)
@@ -101,32 +80,35 @@ void TStream::writeF64LE(double v)
 
 std::size_t TMemoryStream::Read(void* buffer, std::size_t n)
 {
-    if (Pos >= Data.size()) return 0;
-    std::size_t k = std::min(n, Data.size() - Pos);
-    std::memcpy(buffer, Data.data() + Pos, k);
-    Pos += k;
+    const std::size_t pos = Cur();
+    if (pos >= Data.size()) return 0;
+    std::size_t k = std::min(n, Data.size() - pos);
+    std::memcpy(buffer, Data.data() + pos, k);
+    Sync(pos + k);
     return k;
 }
 
 void TMemoryStream::Write(const void* buffer, std::size_t n)
 {
     if (n == 0) return;
-    if (Pos + n > Data.size()) Data.resize(Pos + n);
-    std::memcpy(Data.data() + Pos, buffer, n);
-    Pos += n;
+    const std::size_t pos = Cur();
+    if (pos + n > Data.size()) Data.resize(pos + n);
+    std::memcpy(Data.data() + pos, buffer, n);
+    Sync(pos + n);
 }
 
 void TMemoryStream::Seek(int64_t position)
 {
     if (position < 0) Fail(nullptr, "seek before the start");
     // Seeking past the end is allowed; a later write fills the gap with zeros.
-    Pos = static_cast<std::size_t>(position);
+    Sync(static_cast<std::size_t>(position));
 }
 
 void TMemoryStream::SetSize(std::size_t n)
 {
+    const std::size_t pos = std::min(Cur(), n);
     Data.resize(n);
-    if (Pos > n) Pos = n;
+    Sync(pos);
 }
 
 void TMemoryStream::LoadFromFile(const std::string& path)
@@ -135,7 +117,7 @@ void TMemoryStream::LoadFromFile(const std::string& path)
     std::string bytes(static_cast<std::size_t>(f.Size()), '\0');
     if (!bytes.empty()) f.ReadBuffer(bytes.data(), bytes.size());
     Data = std::move(bytes);
-    Pos = 0;
+    Sync(0);
     SetName(path);
 }
 

@@ -1,0 +1,76 @@
+// Levels of detail of the demo city: zooming from the whole map to 1:2500
+// loads the detail sheets into the view's map; opening the project and
+// fitting the whole map loads the overview.
+#include "BenchCity.h"
+#include "data/LayerWalk.h"
+#include "model/Models.h"
+#include "tools/City.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+namespace tarn {
+namespace {
+
+int64_t ObjectCount(const TMap& map)
+{
+    std::vector<TCustomLayer*> layers;
+    CollectLayers(map, true, layers);
+    int64_t n = 0;
+    for (const TCustomLayer* l : layers) n += l->Count;
+    return n;
+}
+
+struct TDemoLevels {
+    TWindowSurface Surface{1920, 1080};
+    std::unique_ptr<TModel> Model = std::make_unique<TModel>();
+    std::unique_ptr<TView> View;
+    TDemoLevels()
+    {
+        Surface.SetMmPerPixel(0.25);
+        Model->ProgramDir = DemoCityDir();
+        View = std::make_unique<TView>(&Surface);
+        Model->AttachView(*View);
+        Model->OpenFile(DemoCityDir() + "/" + city::ProjectFile);
+    }
+};
+
+// From the whole map to 1:2500: the switch to the detail level, timed alone.
+void BM_DemoCityDetailSwitch(benchmark::State& state)
+{
+    static TDemoLevels d;
+    TModel& m = *d.Model;
+    TView& v = *d.View;
+    int64_t objects = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        m.ZoomAll(v);
+        state.ResumeTiming();
+        m.SetScaleDenominator(v, 2500);
+        state.PauseTiming();
+        objects = ObjectCount(*v.Map);
+        state.ResumeTiming();
+    }
+    state.counters["objects"] = double(objects);
+    state.counters["ns_per_object"] =
+        benchmark::Counter(double(objects) * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+                                                       benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_DemoCityDetailSwitch)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// Opening the project into a model whose view then shows the whole map.
+void BM_DemoCityOpen(benchmark::State& state)
+{
+    DemoCityDir();
+    for (auto _ : state) {
+        TDemoLevels d;
+        d.Model->ZoomAll(*d.View);
+        benchmark::DoNotOptimize(d.View->Map.get());
+    }
+}
+BENCHMARK(BM_DemoCityOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+} // namespace
+} // namespace tarn

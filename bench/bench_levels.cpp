@@ -38,11 +38,13 @@ struct TDemoLevels {
 };
 
 // From the whole map to 1:2500: the switch to the detail level, timed alone.
+// Arg: the threads that read the sheets (0: one per core).
 void BM_DemoCityDetailSwitch(benchmark::State& state)
 {
     static TDemoLevels d;
     TModel& m = *d.Model;
     TView& v = *d.View;
+    m.LoadThreads = int32_t(state.range(0));
     int64_t objects = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -58,7 +60,7 @@ void BM_DemoCityDetailSwitch(benchmark::State& state)
         benchmark::Counter(double(objects) * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
                                                        benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_DemoCityDetailSwitch)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_DemoCityDetailSwitch)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // Opening the project into a model whose view then shows the whole map.
 void BM_DemoCityOpen(benchmark::State& state)

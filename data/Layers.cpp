@@ -304,7 +304,6 @@ void TCustomLayer::FreeItem(TAbstractItem* item)
         --item->RefCount;
         return;
     }
-    ForgetStyleMemo(static_cast<const TBaseObject*>(item));
     delete item;
 }
 

@@ -62,16 +62,6 @@ constexpr std::size_t LayerTextSize = 100;
 // The label font a layer read from a sheet gets: Courier New, 16 by 10.
 TLogFont DefaultLabelFont();
 
-// What style scaling converted, so that converting back gives exactly the
-// value read from the file (see LayerOps.h).
-struct TStyleMemo {
-    bool Set = false;
-    int16_t Kind = 0;
-    float Factor = 0;
-    int32_t FileValue = 0;
-    int32_t DrawValue = 0;
-};
-
 // ---------------------------------------------------------------- layers
 
 // The part TLayer and TInfoLayer share: the layer's drawing style. The

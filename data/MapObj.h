@@ -301,6 +301,17 @@ protected:
     void WriteFilerFields(TWriter& writer) const override;
 };
 
+// What style scaling converted, so that converting back gives exactly the
+// value read from the file (see LayerOps.h). Layers and styled objects
+// keep their own.
+struct TStyleMemo {
+    bool Set = false;
+    int16_t Kind = 0;
+    float Factor = 0;
+    int32_t FileValue = 0;
+    int32_t DrawValue = 0;
+};
+
 // ---------------------------------------------------------------- styled objects
 //
 // In a layer whose context has OwnAttributes set they draw with their own
@@ -319,6 +330,7 @@ public:
 
     TColorRef Color = 0;
     int32_t Width = 0;     // tenths: pixels = Width x SizeScale / 10
+    TStyleMemo WidthMemo;  // run time only
     int32_t PenStyle = 0;  // 0..100 pen style, above: library line PenStyle - 100
     std::string Label;
     int32_t ValueMode = 0;  // 0 none, 1 Value, 2 Values (one per point)
@@ -372,6 +384,7 @@ public:
 
     TColorRef TextColor = 0;
     int32_t Size = 10;  // font height in tenths of a size unit
+    TStyleMemo SizeMemo;  // run time only
     uint32_t Extra = 0;
 
 protected:
@@ -395,6 +408,7 @@ public:
     TPoint LabelOffset;  // world units from the anchor, stored unconverted
     int32_t DllSignNumber = 0;  // the library's "SIGN" n
     int32_t Size = 1;           // map units with flag 8, else screen units
+    TStyleMemo SizeMemo;        // run time only
     uint32_t Extra = 0;
 
 protected:

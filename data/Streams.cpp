@@ -2,6 +2,7 @@
 #include "Errors.h"
 #include "platform/SafeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -135,7 +136,8 @@ TFileStream::TFileStream(const std::string& path, Mode mode)
                 : mode == Mode::ReadWrite ? O_RDWR
                 : mode == Mode::OpenOrCreate ? O_RDWR | O_CREAT
                 : O_RDWR | O_CREAT | O_TRUNC;
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    // Not blocking: a pipe is refused below instead of waiting for a writer.
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) ThrowFileError(path, "cannot open", errno);
     F = ::fdopen(fd, mode == Mode::Read ? "rb" : "r+b");
     if (!F) {
@@ -152,6 +154,10 @@ TFileStream::TFileStream(const std::string& path, Mode mode)
     if (S_ISDIR(st.st_mode)) {
         std::fclose(F);
         ThrowFileError(path, "cannot open", EISDIR);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        std::fclose(F);
+        throw EFileError(path + ": not a regular file");
     }
     CachedSize = st.st_size;
 }
@@ -200,6 +206,83 @@ int64_t TFileStream::Size() const { return CachedSize; }
 void TFileStream::Flush()
 {
     if (std::fflush(F) != 0) ThrowFileError(Name(), "cannot write", errno);
+}
+
+// --- file reader ---
+
+TFileReader::TFileReader(const std::string& path, std::size_t bufferSize)
+{
+    SetName(path);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) ThrowFileError(path, "cannot open", errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        ThrowFileError(path, "cannot read its size", err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EFileError(path + ": not a regular file");
+    }
+    Fd = fd;
+    FileSize = st.st_size;
+    Buf.resize(static_cast<std::size_t>(std::min<int64_t>(int64_t(bufferSize), std::max<int64_t>(FileSize, 1))));
+    WinCur = WinEnd = Buf.data();
+}
+
+TFileReader::~TFileReader()
+{
+    if (Fd >= 0) ::close(Fd);
+}
+
+std::size_t TFileReader::Read(void* buffer, std::size_t n)
+{
+    char* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        std::size_t have = static_cast<std::size_t>(WinEnd - WinCur);
+        if (have > 0) {
+            std::size_t k = std::min(have, n - done);
+            std::memcpy(out + done, WinCur, k);
+            WinCur += k;
+            done += k;
+            continue;
+        }
+        // Refill from the position; a read larger than the buffer goes straight through.
+        const int64_t at = Position();
+        if (at >= FileSize) break;
+        char* to = n - done >= Buf.size() ? out + done : Buf.data();
+        std::size_t want = to == Buf.data() ? Buf.size() : n - done;
+        ssize_t got = ::pread(Fd, to, want, static_cast<off_t>(at));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ThrowFileError(Name(), "cannot read", errno);
+        }
+        if (got == 0) break;
+        BufStart = at;
+        WinCur = WinEnd = Buf.data();
+        if (to == Buf.data()) {
+            WinEnd = Buf.data() + got;
+        } else {
+            BufStart = at + got;
+            done += static_cast<std::size_t>(got);
+        }
+    }
+    return done;
+}
+
+void TFileReader::Write(const void*, std::size_t) { throw EFileError(Name() + ": opened for reading only"); }
+
+void TFileReader::Seek(int64_t position)
+{
+    if (position < 0) Fail(nullptr, "seek before the start");
+    if (position >= BufStart && position <= BufStart + (WinEnd - Buf.data())) {
+        WinCur = Buf.data() + (position - BufStart);
+        return;
+    }
+    BufStart = position;
+    WinCur = WinEnd = Buf.data();
 }
 
 TFileStream* OpenOrCreateFileStream(const std::string& name)

@@ -183,6 +183,28 @@ private:
     int64_t CachedSize = 0;
 };
 
+// A file read through a buffer of its own and never held whole, so a large
+// file whose content ends early costs no more memory than a small one.
+// Only regular files open: a pipe or a device would block or never end.
+class TFileReader : public TStream {
+public:
+    explicit TFileReader(const std::string& path, std::size_t bufferSize = std::size_t(1) << 18);
+    ~TFileReader() override;
+
+    std::size_t Read(void* buffer, std::size_t n) override;
+    // Refused: the reader only reads.
+    void Write(const void* buffer, std::size_t n) override;
+    int64_t Position() const override { return BufStart + (WinCur - Buf.data()); }
+    void Seek(int64_t position) override;
+    int64_t Size() const override { return FileSize; }
+
+private:
+    int Fd = -1;
+    std::vector<char> Buf;
+    int64_t BufStart = 0;  // file offset of Buf[0]; the window holds what was read there
+    int64_t FileSize = 0;
+};
+
 // Opens an existing file for reading and writing, or creates it empty when it
 // does not exist. An existing file that cannot be opened is reported, never
 // truncated or replaced.

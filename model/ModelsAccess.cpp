@@ -383,7 +383,14 @@ int32_t TModel::SetObjectData(TView* view, uint16_t op, const TObjectKey& key, c
             case 12: static_cast<TSignEx*>(o)->Label = text; break;
             case 13: {
                 TBmp* p = static_cast<TBmp*>(o);
-                p->SetFileName(text.empty() ? text : ResolveInProject(text));
+                std::string file;
+                try {
+                    file = text.empty() ? text : ResolveInProject(text);
+                } catch (const ETarnError&) {
+                    result = ResultNoData;  // outside the project's folder
+                    break;
+                }
+                p->SetFileName(file);
                 p->LoadPicture();
                 break;
             }

@@ -2,6 +2,7 @@
 // library of the project.
 #include "ModelsInternal.h"
 
+#include "data/FileNames.h"
 #include "data/LayerOps.h"
 #include "data/LayerWalk.h"
 #include "data/LoadDLL.h"
@@ -238,6 +239,7 @@ bool TModel::OpenFile(const std::string& fileName)
     }
     Commit(doc, ext == ".mts");
     FileName = fileName;
+    ReportedLoadErrors.clear();
     LoadProjectDll(LibraryName);
     if (ext == ".map") Notify(14, 0, 0, 0);
     RefreshViews();
@@ -272,9 +274,7 @@ void TModel::Commit(TDocument& doc, bool partial)
 
 void TModel::ReadPrj(const std::string& fileName, TDocument& doc)
 {
-    TMemoryStream ms;
-    ms.LoadFromFile(fileName);
-    ms.SetName(fileName);
+    TFileReader ms(fileName);
     ms.SetContext(doc.Context);
     TReader r(ms);
     doc.Project = std::make_unique<TProject>(r);
@@ -426,8 +426,8 @@ int32_t TModel::AddSheetTo(TDocument& doc, int32_t levelIndex, const std::string
 
     if (mp.Ints[2] != 0) doc.Context.ProjectScale = mp.Ints[2];
     // The level map and the working map both keep drawing sizes; saving
-    // converts them back once.
-    if (isMap) ScaleLayerStyles(*sheet, ScaleLayerValues, doc.Context.ProjectScale);
+    // converts them back once, with the sheet's own scale (0: stored as drawn).
+    if (isMap) ScaleLayerStyles(*sheet, ScaleLayerValues, mp.Ints[2]);
     MergeLayers(*sheet, level.Map, MergeSkipNamed);
     MergeLayers(*sheet, doc.WorkMap, MergeSkipNamed | MergeInfoLayers | MergeLayerIds);
     if (doc.WorkMap->Name.empty()) doc.WorkMap->Name = NewProjectName;
@@ -446,9 +446,7 @@ std::unique_ptr<TMap> TModel::ReadSheet(const std::string& path, TFileContext& c
     state = FileState(path);
     std::string ext = LowerExtension(path);
     if (ext == ".map") {
-        TMemoryStream ms;
-        ms.LoadFromFile(path);
-        ms.SetName(path);
+        TFileReader ms(path);
         if (!(context.FilerScale > 0) || !std::isfinite(context.FilerScale))
             throw ETarnError(path + ": the level's scale cannot place a sheet");
         context.OriginX = RoundDiv(context.OriginX, 1000.0);
@@ -456,7 +454,12 @@ std::unique_ptr<TMap> TModel::ReadSheet(const std::string& path, TFileContext& c
         context.YBase = RoundDiv(context.YBase / 1000.0, context.FilerScale);
         ms.SetContext(context);
         TReader r(ms);
-        return std::make_unique<TMap>(r, TLayer::FromMap16{});
+        auto map = std::make_unique<TMap>(r, TLayer::FromMap16{});
+        // Bytes after the content would be neither read nor kept by a save.
+        if (ms.Remaining() > 0)
+            ms.Fail("end of the sheet",
+                    std::to_string(ms.Remaining()) + " bytes follow the sheet's content: the file is damaged");
+        return map;
     }
     if (ext == ".mts") {
         std::unique_ptr<TFlatFile> flat = TFlatFile::OpenForReading(path);
@@ -557,7 +560,15 @@ void TModel::LoadProjectDll(const std::string& dllName)
     LibraryName = name;
     Library.Close();
     LibraryLoaded = 0;
-    if (LoadDrawDll(name.c_str(), ProjectDir(), Library)) LibraryLoaded = 1;
+    std::string inside;
+    try {
+        inside = NameInFolder(name);
+    } catch (const EOutsideFolder& e) {
+        // Drawing goes on with the built-in procedures.
+        UI().ShowError("symbol library " + std::string(e.what()));
+        return;
+    }
+    if (LoadDrawDll(inside.c_str(), ProjectDir(), Library)) LibraryLoaded = 1;
 }
 
 // ---------------------------------------------------------------- saving
@@ -623,8 +634,13 @@ void TModel::WriteBlockFile(const std::string& fileName, int32_t withSheets, TSa
             TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
             for (int32_t si = 0; si < level.Sheets->Count; ++si) {
                 TSheet& sheet = *static_cast<TSheet*>(level.Sheets->GetItem(si));
-                std::string path = ResolveInProject(sheet.Name);
-                bool repoint = OpenedFromMap || (!previous.empty() && SameFolder(path, previous));
+                std::string path;
+                try {
+                    path = ResolveInProject(sheet.Name);
+                } catch (const EOutsideFolder&) {
+                    // never loaded, so never written; not this project's to re-point
+                }
+                bool repoint = OpenedFromMap || (!previous.empty() && !path.empty() && SameFolder(path, previous));
                 if (!repoint) continue;
                 if (EndsWithNoCase(sheet.Name, ".map")) {
                     sheet.Name.replace(sheet.Name.size() - 4, 4, ".mts");
@@ -716,8 +732,10 @@ void TModel::WriteSheets(TSaveBatch& batch, bool /*forMapProject*/, const std::s
                             }
                 // Raster layers stay layers: the sheet form keeps no picture list.
                 std::string path = ResolveSheetPath(dir, sheet.Name);
+                // Stored with the scale it was loaded with, so a save keeps its sizes' meaning.
+                FileContext.ProjectScale = sheet.LoadScale;
                 if (LowerExtension(path) == ".map")
-                    UnscaleLayerStyles(*second, ScaleLayerValues | ScaleObjectValues, FileContext.ProjectScale);
+                    UnscaleLayerStyles(*second, ScaleLayerValues | ScaleObjectValues, sheet.LoadScale);
                 SaveSheetTo(batch, path, *second);
             }
         }

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 
 namespace tarn {
@@ -193,12 +194,30 @@ TModel::TSaveBatch::TFlat& TModel::TSaveBatch::Flat(const std::string& path)
 
 void TModel::TSaveBatch::Commit()
 {
+    // Temporaries a killed save left in these folders go first.
+    std::set<std::string> folders;
+    for (const TFile& f : Files) folders.insert(fs::path(f.Path).parent_path().string());
+    for (const TFlat& f : Flats) folders.insert(fs::path(f.Path).parent_path().string());
+    for (const std::string& folder : folders) RemoveLeftoverTemporaries(folder.empty() ? "." : folder);
+    TSafeFileBatch batch;
+    std::vector<std::pair<std::string, fs::file_time_type>> backups;
+    auto backup = [&](const std::string& path) {
+        std::string copy = AddBackup(batch, path);
+        std::error_code ec;
+        if (!copy.empty()) backups.emplace_back(copy, fs::last_write_time(path, ec));
+    };
     for (const TFile& f : Files)
-        if (f.Backup) MakeBackup(f.Path);
+        if (f.Backup) backup(f.Path);
     for (const TFlat& f : Flats)
-        if (f.Backup) MakeBackup(f.Path);
-    for (const TFile& f : Files) WriteFileAtomically(f.Path, f.Bytes);
-    for (TFlat& f : Flats) f.File->Commit();
+        if (f.Backup) backup(f.Path);
+    for (const TFile& f : Files) batch.Add(f.Path, f.Bytes);
+    for (TFlat& f : Flats) f.File->Commit(batch);
+    batch.Commit();
+    // Like a system file copy, a backup keeps the original's time stamp.
+    for (const auto& [copy, time] : backups) {
+        std::error_code ec;
+        fs::last_write_time(copy, time, ec);
+    }
 }
 
 std::string TModel::ProjectDir() const

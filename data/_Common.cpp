@@ -189,6 +189,9 @@ int32_t TUniqueID::GetFileID(std::string_view fileName) { return GetUniqueID("Fi
 
 int32_t TUniqueID::GetUniqueID(const char* section, std::string_view name)
 {
+    // Another running copy may hand out identifiers at the same time: the
+    // file stays held from reading the highest to writing the new one.
+    TIniFile::THold hold = Ini->Hold();
     std::string key = KeyOf(name);
     auto readInt = [&](const std::string& k) {
         std::string text = Ini->ReadString(section, k, "-1", 100);

@@ -99,7 +99,11 @@ TSafeFileWriter::TSafeFileWriter(std::string targetPath) : Target(std::move(targ
     mode_t mode = 0644;
     if (::stat(Target.c_str(), &st) == 0) mode = st.st_mode & 07777;
     ::fchmod(Fd, mode);
-    if (int err = Fault(Target, TWriteStep::Write)) ThrowFileError(Target, "cannot write", err);
+    if (int err = Fault(Target, TWriteStep::Write)) {
+        ::unlink(Temp.c_str());
+        ::close(Fd);
+        ThrowFileError(Target, "cannot write", err);
+    }
 }
 
 TSafeFileWriter::~TSafeFileWriter()
@@ -202,6 +206,7 @@ void TSafeFileBatch::Commit()
             else ::unlink(Files[i]->Target.c_str());
         }
         release(done);
+        Files.clear();  // the temporaries go at once
         throw;
     }
     release(0);

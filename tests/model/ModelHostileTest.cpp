@@ -236,3 +236,71 @@ TEST(HostileProject, SizesStoredWithScaleZeroSurviveOpenAndSave)
 
 } // namespace
 } // namespace tarn::test
+
+namespace tarn::test {
+namespace {
+
+// Every layer of a map with its objects in their stored form, for comparing maps.
+std::string MapBytes(const TMap& map)
+{
+    TMemoryStream ms;
+    std::vector<TCustomLayer*> layers;
+    CollectLayers(map, true, layers);
+    for (const TCustomLayer* l : layers) {
+        WritePStrStream(ms, l->Name);
+        ms.writeI32LE(l->Count);
+        for (int32_t i = 0; i < l->Count; ++i) StoreItem(ms, l->Object(i));
+    }
+    return ms.TakeBytes();
+}
+
+TEST(ParallelLoading, GivesTheMapOfLoadingOneByOne)
+{
+    // Eight sheets side by side in the city level, each with its own
+    // objects, one missing and one cut short.
+    constexpr int Sheets = 8;
+    TSampleCity city;
+    {
+        TOpenCity c(city.Prj);
+        TLevel& level = LevelOf(*c.Model, 0);
+        for (int i = 1; i <= Sheets; ++i) {
+            const std::string name = "s" + std::to_string(i) + ".map";
+            level.Sheets->Add(new TSheet(name, 100 + i, i * 1000000, 0, 1000000, 1000000, TPoint{1000, 1000}));
+            c.Model->Project->ExpandExtent(TRect{i * 1000000, 1000000, (i + 1) * 1000000, 0});
+            std::unique_ptr<TMap> sheet = MakeSheetMap();
+            TCustomLayer* signs = FindLayerById(*sheet, SignsId);
+            for (int k = 0; k < i * 50; ++k) {
+                auto s = std::make_unique<TSign>();
+                s->Code = 10 + k;
+                s->X = 1000 * (k % 1000);
+                s->Y = 1000 * (i * 37 % 1000);
+                signs->Add(s.release());
+            }
+            std::string bytes = SheetBytes(*sheet);
+            if (i == 5) bytes.resize(bytes.size() / 2);
+            if (i != 3) WriteFileBytes(city.Dir.File(name), bytes);
+        }
+        c.Model->SaveFile(city.Prj, 0);
+    }
+    auto load = [&](int32_t threads, std::vector<std::string>& shown, std::vector<uint16_t>& flags) {
+        TOpened c(city.Prj, city.Dir.Path(), threads);
+        c.Model.LevelSwitch(c.View);
+        shown = c.Errors->Shown;
+        for (int32_t i = 0; i < LevelOf(c.Model, 0).Sheets->Count; ++i) flags.push_back(SheetOf(LevelOf(c.Model, 0), i).Flags);
+        EXPECT_EQ(CountIn(c.View, "Улицы"), Sheets - 1) << "the sample and the sheets that can be read";
+        return MapBytes(*c.View.Map);
+    };
+    std::vector<std::string> shownOne, shownMany;
+    std::vector<uint16_t> flagsOne, flagsMany;
+    const std::string one = load(1, shownOne, flagsOne);
+    const std::string many = load(Sheets, shownMany, flagsMany);
+    EXPECT_TRUE(SameBytes(many, one));
+    EXPECT_EQ(shownMany, shownOne);
+    EXPECT_EQ(flagsMany, flagsOne);
+    ASSERT_EQ(shownOne.size(), 1u);
+    EXPECT_NE(shownOne[0].find("s3.map"), std::string::npos);
+    EXPECT_NE(shownOne[0].find("s5.map"), std::string::npos) << "every refused sheet named";
+}
+
+} // namespace
+} // namespace tarn::test

@@ -2,6 +2,7 @@
 // loads the detail sheets into the view's map; opening the project and
 // fitting the whole map loads the overview.
 #include "BenchCity.h"
+#include "data/LayerDraw.h"
 #include "data/LayerWalk.h"
 #include "model/Models.h"
 #include "tools/City.h"
@@ -73,6 +74,23 @@ void BM_DemoCityOpen(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DemoCityOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+} // namespace
+} // namespace tarn
+
+namespace tarn {
+namespace {
+
+// The marking of what lies in view alone, at 1:2500 (part of every redraw).
+void BM_DemoCityMark2500(benchmark::State& state)
+{
+    static TDemoLevels d;
+    d.Model->ZoomAll(*d.View);
+    d.Model->SetScaleDenominator(*d.View, 2500);
+    d.Model->FillDrawContext(*d.View, nullptr);
+    for (auto _ : state) MarkObjectsInView(*d.View->Map, d.View->Context);
+}
+BENCHMARK(BM_DemoCityMark2500)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace tarn

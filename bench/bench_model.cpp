@@ -253,6 +253,7 @@ struct TDemoView {
     {
         Surface.SetMmPerPixel(0.25);
         Model->ProgramDir = DemoCityDir();
+        if (const char* t = std::getenv("TARN_LOAD_THREADS")) Model->LoadThreads = std::atoi(t);
         View = std::make_unique<TView>(&Surface);
         Model->AttachView(*View);
         Model->OpenFile(DemoCityDir() + "/" + city::ProjectFile);

@@ -161,6 +161,9 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         marked->assign(layers.size(), TInView{});
     }
     std::vector<std::size_t> begins(marked ? layers.size() : 0);
+    const uint64_t flagSets = InViewFlagSets();
+    std::vector<int32_t> visit;
+    std::vector<uint8_t> ask;
     for (std::size_t k = layers.size(); k-- > 0;) {
         const TCustomLayer& layer = *layers[k];
         TLogFont font = layer.TextFont;
@@ -170,16 +173,38 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         // made again while the objects are at hand.
         layer.HitObjects.resize(static_cast<std::size_t>(layer.Count), nullptr);
         layer.HitIndex.resize(static_cast<std::size_t>(layer.Count));
+        // An object whose entry is its own and lies apart from the view is
+        // not asked: at a city's detail most of a layer is far away. Its
+        // in-view flag is cleared, and not even looked at when no flag was
+        // set since the last marking left it clear.
+        const bool flagsKnown = layer.HitFlagSets == flagSets && layer.HitFlagged.size() == layer.HitObjects.size();
+        layer.HitFlagged.resize(static_cast<std::size_t>(layer.Count), 1);
+        const int32_t fontHeight = context.TextFont ? context.TextFont->Height : 0;
+        const TRect view = context.WorldRect;
+        // First from the entries alone, which lie together: the objects to
+        // ask (ask) and those only to clear (the rest of visit).
+        visit.clear();
+        ask.clear();
         for (int32_t i = 0; i < layer.Count; ++i) {
-            if (i + ObjectsAhead < layer.Count) PrefetchObject(layer.Object(i + ObjectsAhead));
-            if (i + OutlinesAhead < layer.Count) PrefetchOutline(layer.Object(i + OutlinesAhead));
+            const std::size_t k = static_cast<std::size_t>(i);
+            const bool away = layer.HitObjects[k] == layer.Items[k] && OutsideView(layer.HitIndex[k], view, fontHeight);
+            if (away && flagsKnown && !layer.HitFlagged[k]) continue;
+            visit.push_back(i);
+            ask.push_back(!away);
+        }
+        const std::size_t n = visit.size();
+        for (std::size_t v = 0; v < n; ++v) {
+            if (v + ObjectsAhead < n) PrefetchObject(layer.Object(visit[v + ObjectsAhead]));
+            if (v + OutlinesAhead < n && ask[v + OutlinesAhead]) PrefetchOutline(layer.Object(visit[v + OutlinesAhead]));
+            const int32_t i = visit[v];
+            const std::size_t k = static_cast<std::size_t>(i);
             TBaseObject* o = layer.Object(i);
-            const bool in = o->InView(context);
+            const bool in = ask[v] && o->InView(context);
             const uint32_t f = o->Flags();
             const uint32_t flagged = in ? (f | ObjFlagInView) : (f & ~ObjFlagInView);
             if (flagged != f) o->SetFlags(flagged);
+            layer.HitFlagged[k] = in;
             if (in && marked) indices->push_back(i);
-            const std::size_t k = static_cast<std::size_t>(i);
             if (in || layer.HitObjects[k] != o) {
                 layer.HitObjects[k] = o;
                 layer.HitIndex[k] = HitEntryOf(o);
@@ -189,6 +214,9 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         layer.HitViewMarked = true;
         if (marked) (*marked)[k].Count = layer.Count;
     }
+    // Every flag of these layers now stands as HitFlagged says.
+    const uint64_t after = InViewFlagSets();
+    for (TCustomLayer* layer : layers) layer->HitFlagSets = after;
     if (marked)
         for (std::size_t k = 0; k < layers.size(); ++k) {
             const std::size_t end = k == 0 ? indices->size() : begins[k - 1];

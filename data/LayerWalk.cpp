@@ -85,7 +85,6 @@ TDeviceContext& MeasuringDC()
 // possible box, are never hit. Entries of classes it does not know always
 // pass. Type records are compared by address: a class whose record lies
 // elsewhere only misses the shortcut.
-constexpr int32_t ReachOutline = -1, ReachSign = -2, ReachAny = -3;
 
 } // namespace
 

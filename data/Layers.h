@@ -109,16 +109,26 @@ public:
         int32_t MinX, MinY, MaxX, MaxY;  // an outline's extent, a label's or sign's anchor
         int32_t Reach;                   // a label's length; -1 outline, -2 sign, -3 anything else
     };
+    //
+    // A marking asks only the objects whose entry does not put them apart
+    // from the view: code that moves an object's points or anchor in place
+    // calls InvalidateHitIndex before the next drawing too.
     void InvalidateHitIndex() const
     {
         HitIndex.clear();
         HitObjects.clear();
+        HitFlagged.clear();
         HitViewMarked = false;
     }
     mutable std::vector<THitEntry> HitIndex;
     mutable std::vector<TAbstractItem*> HitObjects;  // the objects the entries stand for
     mutable TRect HitView;                           // the world rectangle of the last marking
     mutable bool HitViewMarked = false;
+    // Whose in-view flag the last marking left set, and the count of flag
+    // sets it left (InViewFlagSets): while that count stands, the flags of
+    // the others are still clear and need not be looked at.
+    mutable std::vector<uint8_t> HitFlagged;
+    mutable uint64_t HitFlagSets = UINT64_MAX;
 
 protected:
     TCustomLayer() = default;

@@ -2,6 +2,7 @@
 #include "data/Errors.h"
 #include "data/Utils.h"
 
+#include <atomic>
 #include <cmath>
 #include <string>
 
@@ -28,6 +29,13 @@ int32_t SubWrapped(int32_t a, int32_t b) { return static_cast<int32_t>(uint32_t(
 bool FitsI32(long double v) { return v >= -2147483648.0L && v <= 2147483647.0L; }
 
 } // namespace
+
+namespace {
+std::atomic<uint64_t> InViewSets{0};  // objects are also made on the threads that read sheets
+} // namespace
+
+uint64_t InViewFlagSets() { return InViewSets.load(std::memory_order_relaxed); }
+void NoteInViewFlagSet() { InViewSets.fetch_add(1, std::memory_order_relaxed); }
 
 int32_t HitTolerance() { return State().HitTolerance; }
 void SetHitTolerance(int32_t worldUnits) { State().HitTolerance = worldUnits; }

@@ -35,6 +35,12 @@ constexpr uint32_t ObjFlagCoversView = 0x1000;
 constexpr uint32_t ObjFlagHidden = 0x2000;          // neither drawn nor hit
 constexpr uint32_t ObjFlagOwnerDraw = 0x4000;       // drawn by the model's hook (code 22)
 
+// How often an object's in-view flag was set where it was clear, in any
+// object: a marking that finds the count as it left it knows that no flag
+// changed behind its back.
+uint64_t InViewFlagSets();
+void NoteInViewFlagSet();
+
 // ---------------------------------------------------------------- shared state
 
 // Half side, in world units, of the square in which a point hits a line.
@@ -97,7 +103,11 @@ public:
 
     uint32_t Flags() const { return FFlags; }
     // Every change of the flags goes through here, so a class can react.
-    virtual void SetFlags(uint32_t value) { FFlags = value; }
+    virtual void SetFlags(uint32_t value)
+    {
+        if (value & ~FFlags & ObjFlagInView) NoteInViewFlagSet();
+        FFlags = value;
+    }
     bool Selected() const { return (FFlags & ObjFlagSelected) != 0; }
 
     // The stream form: CheckStore, then the fields. Classes extend

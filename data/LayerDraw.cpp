@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <typeinfo>
 #include <limits>
 #include <vector>
@@ -161,9 +162,11 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         marked->assign(layers.size(), TInView{});
     }
     std::vector<std::size_t> begins(marked ? layers.size() : 0);
+    const TMarkingFlags own;
     const uint64_t flagSets = InViewFlagSets();
     std::vector<int32_t> visit;
     std::vector<uint8_t> ask;
+    std::vector<std::size_t> touched;
     for (std::size_t k = layers.size(); k-- > 0;) {
         const TCustomLayer& layer = *layers[k];
         TLogFont font = layer.TextFont;
@@ -181,16 +184,29 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         layer.HitFlagged.resize(static_cast<std::size_t>(layer.Count), 1);
         const int32_t fontHeight = context.TextFont ? context.TextFont->Height : 0;
         const TRect view = context.WorldRect;
-        // First from the entries alone, which lie together: the objects to
-        // ask (ask) and those only to clear (the rest of visit).
+        // First from the entries alone, which lie together (and from their
+        // sums, run by run): the objects to ask (ask) and those only to
+        // clear (the rest of visit).
         visit.clear();
         ask.clear();
-        for (int32_t i = 0; i < layer.Count; ++i) {
-            const std::size_t k = static_cast<std::size_t>(i);
-            const bool away = layer.HitObjects[k] == layer.Items[k] && OutsideView(layer.HitIndex[k], view, fontHeight);
-            if (away && flagsKnown && !layer.HitFlagged[k]) continue;
-            visit.push_back(i);
-            ask.push_back(!away);
+        constexpr std::size_t BlockSize = TCustomLayer::HitBlockSize;
+        const std::size_t count = static_cast<std::size_t>(layer.Count);
+        layer.HitBlocks.resize((count + BlockSize - 1) / BlockSize);
+        for (std::size_t b = 0; b < layer.HitBlocks.size(); ++b) {
+            const std::size_t begin = b * BlockSize, end = std::min(begin + BlockSize, count);
+            const TCustomLayer::THitBlock& sum = layer.HitBlocks[b];
+            if (flagsKnown && !sum.Flagged && BlockOutsideView(sum, view, fontHeight) &&
+                std::memcmp(layer.HitObjects.data() + begin, layer.Items.data() + begin,
+                            (end - begin) * sizeof(TAbstractItem*)) == 0)
+                continue;
+            for (std::size_t k = begin; k < end; ++k) {
+                const bool away =
+                    layer.HitObjects[k] == layer.Items[k] && OutsideView(layer.HitIndex[k], view, fontHeight);
+                if (away && flagsKnown && !layer.HitFlagged[k]) continue;
+                visit.push_back(int32_t(k));
+                ask.push_back(!away);
+            }
+            touched.push_back(b);
         }
         const std::size_t n = visit.size();
         for (std::size_t v = 0; v < n; ++v) {
@@ -210,6 +226,9 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
                 layer.HitIndex[k] = HitEntryOf(o);
             }
         }
+        // The runs looked at are summed again; the others did not change.
+        for (std::size_t b : touched) SumHitBlock(layer, b);
+        touched.clear();
         layer.HitView = context.WorldRect;
         layer.HitViewMarked = true;
         if (marked) (*marked)[k].Count = layer.Count;

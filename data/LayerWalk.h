@@ -102,6 +102,11 @@ bool FindObjectsInRect(const TMap& map, const TDrawContext& context, const TRect
 
 // The point search's entry for an object (see TCustomLayer::HitIndex).
 TCustomLayer::THitEntry HitEntryOf(const TBaseObject* object);
+// The sum of a run of entries: valid only when each is its object's own.
+void SumHitBlock(const TCustomLayer& layer, std::size_t block);
+// True when every object of a valid block surely lies outside the view.
+inline bool BlockOutsideView(const TCustomLayer::THitBlock& b, const TRect& r, int32_t fontHeight);
+
 // Reach of the entries that are no label: an outline's extent, a sign's
 // anchor, anything else (always asked).
 constexpr int32_t ReachOutline = -1, ReachSign = -2, ReachAny = -3;
@@ -133,5 +138,16 @@ int32_t SignPixelSize(const TCustomLayer& layer, const TDrawContext& context);
 
 // round(value), refusing (ERangeError) what does not fit 32 bits.
 int32_t CheckedRound(long double value, const char* what);
+
+inline bool BlockOutsideView(const TCustomLayer::THitBlock& b, const TRect& r, int32_t fontHeight)
+{
+    if (!b.Valid || b.Any) return false;
+    long double reach = 0;
+    if (b.LongestLabel >= 0) {
+        const int64_t height = fontHeight;
+        reach = static_cast<long double>(b.LongestLabel) * std::llabs(height * 60) + std::llabs(height * 100) + 2;
+    }
+    return b.MinX - reach > r.Right || b.MaxX + reach < r.Left || b.MinY - reach > r.Top || b.MaxY + reach < r.Bottom;
+}
 
 } // namespace tarn

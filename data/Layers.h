@@ -118,6 +118,7 @@ public:
         HitIndex.clear();
         HitObjects.clear();
         HitFlagged.clear();
+        HitBlocks.clear();
         HitViewMarked = false;
     }
     mutable std::vector<THitEntry> HitIndex;
@@ -129,6 +130,17 @@ public:
     // the others are still clear and need not be looked at.
     mutable std::vector<uint8_t> HitFlagged;
     mutable uint64_t HitFlagSets = UINT64_MAX;
+    // The entries of each run of HitBlockSize objects summed up, so that a
+    // marking passes over a run far from the view at once.
+    static constexpr int32_t HitBlockSize = 64;
+    struct THitBlock {
+        bool Valid = false;    // summed from entries that are all their objects' own
+        bool Any = false;      // holds an entry of a class the sum cannot speak for
+        bool Flagged = true;   // holds an object the last marking flagged in view
+        int32_t MinX = INT32_MAX, MinY = INT32_MAX, MaxX = INT32_MIN, MaxY = INT32_MIN;  // outlines, anchors
+        int32_t LongestLabel = -1;  // of the labels, whose anchors the box holds too
+    };
+    mutable std::vector<THitBlock> HitBlocks;
 
 protected:
     TCustomLayer() = default;

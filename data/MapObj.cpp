@@ -32,10 +32,16 @@ bool FitsI32(long double v) { return v >= -2147483648.0L && v <= 2147483647.0L; 
 
 namespace {
 std::atomic<uint64_t> InViewSets{0};  // objects are also made on the threads that read sheets
+thread_local int Marking = 0;
 } // namespace
 
 uint64_t InViewFlagSets() { return InViewSets.load(std::memory_order_relaxed); }
-void NoteInViewFlagSet() { InViewSets.fetch_add(1, std::memory_order_relaxed); }
+void NoteInViewFlagSet()
+{
+    if (!Marking) InViewSets.fetch_add(1, std::memory_order_relaxed);
+}
+TMarkingFlags::TMarkingFlags() { ++Marking; }
+TMarkingFlags::~TMarkingFlags() { --Marking; }
 
 int32_t HitTolerance() { return State().HitTolerance; }
 void SetHitTolerance(int32_t worldUnits) { State().HitTolerance = worldUnits; }

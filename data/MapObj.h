@@ -36,10 +36,18 @@ constexpr uint32_t ObjFlagHidden = 0x2000;          // neither drawn nor hit
 constexpr uint32_t ObjFlagOwnerDraw = 0x4000;       // drawn by the model's hook (code 22)
 
 // How often an object's in-view flag was set where it was clear, in any
-// object: a marking that finds the count as it left it knows that no flag
-// changed behind its back.
+// object, other than by a marking: a marking that finds the count as it
+// left it knows that no flag changed behind its back.
 uint64_t InViewFlagSets();
 void NoteInViewFlagSet();
+// While one lives, flags set on this thread are a marking's own: not counted.
+class TMarkingFlags {
+public:
+    TMarkingFlags();
+    ~TMarkingFlags();
+    TMarkingFlags(const TMarkingFlags&) = delete;
+    TMarkingFlags& operator=(const TMarkingFlags&) = delete;
+};
 
 // ---------------------------------------------------------------- shared state
 

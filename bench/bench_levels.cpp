@@ -5,7 +5,6 @@
 #include "data/LayerDraw.h"
 #include "data/LayerWalk.h"
 #include "model/Models.h"
-#include "tools/City.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,25 +23,11 @@ int64_t ObjectCount(const TMap& map)
     return n;
 }
 
-struct TDemoLevels {
-    TWindowSurface Surface{1920, 1080};
-    std::unique_ptr<TModel> Model = std::make_unique<TModel>();
-    std::unique_ptr<TView> View;
-    TDemoLevels()
-    {
-        Surface.SetMmPerPixel(0.25);
-        Model->ProgramDir = DemoCityDir();
-        View = std::make_unique<TView>(&Surface);
-        Model->AttachView(*View);
-        Model->OpenFile(DemoCityDir() + "/" + city::ProjectFile);
-    }
-};
-
 // From the whole map to 1:2500: the switch to the detail level, timed alone.
 // Arg: the threads that read the sheets (0: one per core).
 void BM_DemoCityDetailSwitch(benchmark::State& state)
 {
-    static TDemoLevels d;
+    static TDemoView d;
     TModel& m = *d.Model;
     TView& v = *d.View;
     m.LoadThreads = int32_t(state.range(0));
@@ -68,7 +53,7 @@ void BM_DemoCityOpen(benchmark::State& state)
 {
     DemoCityDir();
     for (auto _ : state) {
-        TDemoLevels d;
+        TDemoView d;
         d.Model->ZoomAll(*d.View);
         benchmark::DoNotOptimize(d.View->Map.get());
     }
@@ -84,7 +69,7 @@ namespace {
 // The marking of what lies in view alone, at 1:2500 (part of every redraw).
 void BM_DemoCityMark2500(benchmark::State& state)
 {
-    static TDemoLevels d;
+    static TDemoView d;
     d.Model->ZoomAll(*d.View);
     d.Model->SetScaleDenominator(*d.View, 2500);
     d.Model->FillDrawContext(*d.View, nullptr);

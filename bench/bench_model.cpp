@@ -245,21 +245,6 @@ BENCHMARK(BM_ViewRepaintFromPicture)->Unit(benchmark::kMillisecond);
 // its symbol library), drawn through the model in a 1920 x 1080 view: the
 // whole city, and 1:2500 in its centre. Arg 1: through the off-screen
 // picture, 0: directly into the window.
-struct TDemoView {
-    TWindowSurface Surface{1920, 1080};
-    std::unique_ptr<TModel> Model = std::make_unique<TModel>();
-    std::unique_ptr<TView> View;
-    TDemoView()
-    {
-        Surface.SetMmPerPixel(0.25);
-        Model->ProgramDir = DemoCityDir();
-        if (const char* t = std::getenv("TARN_LOAD_THREADS")) Model->LoadThreads = std::atoi(t);
-        View = std::make_unique<TView>(&Surface);
-        Model->AttachView(*View);
-        Model->OpenFile(DemoCityDir() + "/" + city::ProjectFile);
-    }
-};
-
 void DemoRedraw(benchmark::State& state, double denominator)
 {
     static TDemoView v;

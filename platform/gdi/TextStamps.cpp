@@ -72,7 +72,8 @@ const TStamp* TTextStamps::Get(TStampKey key, const QGlyphRun& run, double width
             entry.Pixels += x - x0;
         }
     }
-    entry.Pixels += int64_t(entry.Stamp.Spans.size()) * 3 + int64_t(key.Text.size());
+    // Counted by what it holds, and at least what an entry costs.
+    entry.Pixels += int64_t(entry.Stamp.Spans.size()) * 3 + int64_t(key.Text.size()) + 64;
     while (!Ages.empty() && Kept + entry.Pixels > MaxPixels) {
         auto oldest = Stamps.find(Ages.back());
         Kept -= oldest->second.Pixels;

@@ -1,5 +1,5 @@
 // Files under the faults of a real machine: two running copies writing one
-// settings file, read-only targets, a pipe or a device where a settings
+// settings file (the identifier file: CommonTest), read-only targets, a pipe or a device where a settings
 // file should be, a full disk in the middle of a batch, and the leftovers
 // of a save that was killed.
 #include "platform/Ini.h"
@@ -99,37 +99,6 @@ TEST_F(FileFaults, TwoProcessesWritingOneIniFileLoseNoKey)
     EXPECT_EQ(ini->ReadSectionKeys("Keys").size(), std::size_t(2 * Keys));
     EXPECT_EQ(ini->ReadInteger("Keys", "a299", -1), 299);
     EXPECT_EQ(ini->ReadInteger("Keys", "b0", -1), 0);
-}
-
-TEST_F(FileFaults, TwoProcessesHandingOutIdentifiersNeverGiveOneTwice)
-{
-    // What the identifier file does for each new name: the highest so far,
-    // one more, both written, all under one hold.
-    constexpr int Names = 200;
-    const std::string path = File("tsclnt31.ini");
-    auto give = [&](char who) {
-        return [=]() {
-            auto ini = TIniFile::Open(path);
-            for (int n = 0; n < Names; ++n) {
-                TIniFile::THold hold = ini->Hold();
-                int32_t max = ini->ReadInteger("Files", "Maxs", 0);
-                ini->WriteInteger("Files", "Maxs", max + 1);
-                ini->WriteInteger("Files", std::string(1, who) + std::to_string(n) + ".map", max + 1);
-            }
-            return 0;
-        };
-    };
-    ASSERT_TRUE(InProcesses({give('a'), give('b')}));
-    auto ini = TIniFile::Open(path);
-    std::set<int32_t> ids;
-    int names = 0;
-    for (const auto& [key, value] : ini->ReadSectionValues("Files")) {
-        if (key == "Maxs") continue;
-        ++names;
-        EXPECT_TRUE(ids.insert(std::stoi(value)).second) << key << " has the identifier of another name";
-    }
-    EXPECT_EQ(names, 2 * Names);
-    EXPECT_EQ(ini->ReadInteger("Files", "Maxs", 0), 2 * Names);
 }
 
 TEST_F(FileFaults, ReadOnlyFilesAreRefusedWithTheirName)

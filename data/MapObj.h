@@ -109,6 +109,8 @@ public:
     explicit TBaseObject(TReader& reader);
     ~TBaseObject() override = default;
 
+    bool IsMapObject() const override { return true; }
+
     uint32_t Flags() const { return FFlags; }
     // Every change of the flags goes through here, so a class can react.
     virtual void SetFlags(uint32_t value)

@@ -407,6 +407,8 @@ int32_t TModel::SetObjectData(TView* view, uint16_t op, const TObjectKey& key, c
         }
         default: result = ResultOutOfRange; break;
         }
+        // Its place, outline or label may have changed: the layer's entries are made again.
+        layer->InvalidateHitIndex();
     }
     Notify(3, op, reinterpret_cast<intptr_t>(&key), reinterpret_cast<intptr_t>(buffer));
     return result;

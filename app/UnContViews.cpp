@@ -160,6 +160,15 @@ void THtmlView::Show(const TPage& page)
 QVariant THtmlView::loadResource(int type, const QUrl& name)
 {
     if (type != QTextDocument::ImageResource && type != QTextDocument::StyleSheetResource) return {};
+    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0) {
+        // A picture carried in the page itself.
+        const QString data = name.toString(QUrl::FullyEncoded);
+        const qsizetype comma = data.indexOf(QLatin1Char(','));
+        if (type != QTextDocument::ImageResource || comma < 0 || !data.left(comma).endsWith(QLatin1String(";base64")))
+            return {};
+        const QImage image = QImage::fromData(QByteArray::fromBase64(data.mid(comma + 1).toLatin1()));
+        return image.isNull() ? QVariant() : QVariant(image);
+    }
     if (!name.scheme().isEmpty() && name.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
         return {};  // nothing from the network
     const std::string file = ResolvePageLink(Root, Folder, name.path());

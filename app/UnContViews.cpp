@@ -200,7 +200,7 @@ bool TPictureView::SetMovie(const QByteArray& bytes)
     MovieBuffer = std::make_unique<QBuffer>(&MovieBytes);
     MovieBuffer->open(QIODevice::ReadOnly);
     Animation = std::make_unique<QMovie>(MovieBuffer.get(), QByteArray("gif"));
-    if (!Animation->isValid() || !Animation->jumpToFrame(0)) {
+    if (!Animation->isValid() || !Animation->jumpToFrame(0) || Animation->currentImage().isNull()) {
         Clear();
         return false;
     }

@@ -107,13 +107,25 @@ public:
 
     void Run()
     {
-        const int32_t base = Dc.SaveDC();
+        // The caller's state comes back however the records end.
+        struct TRestore {
+            TDeviceContext& Dc;
+            int32_t Level;
+            ~TRestore() { Dc.RestoreDC(Level); }
+        } restore{Dc, Dc.SaveDC()};
+        // A metafile starts from the defaults of a new context.
+        Dc.SelectPen(StockPen(TGDI_BLACK_PEN));
+        Dc.SelectBrush(StockBrush(TGDI_WHITE_BRUSH));
+        Dc.SelectObject(GetStockObject(TGDI_SYSTEM_FONT));
         Dc.SetBkMode(TGDI_OPAQUE);
+        Dc.SetBkColor(Rgb(255, 255, 255));
+        Dc.SetTextColor(0);
+        Dc.SetROP2(TGDI_R2_COPYPEN);
+        Dc.SetTextAlign(0);
         for (const TMetafile::TRecord& r : M.List) {
             R = &r;
             Record();
         }
-        Dc.RestoreDC(base);
     }
 
 private:

@@ -242,8 +242,14 @@ TEST(Metafile, RefusesBrokenFilesNamingTheOffset)
             EXPECT_NE(std::string(e.what()).find(c.Message), std::string::npos) << e.what();
         }
     }
-    // A record too short for its function is refused when played.
+    // A record too short for its function is refused when played, and the
+    // context is left as it was.
     EXPECT_THROW(Play(Wmf(Rec(0x041B, {1, 2}))), EMetafileError);
+    QImage image(10, 10, QImage::Format_RGB32);
+    TDeviceContext dc(image);
+    dc.SetTextColor(Rgb(1, 2, 3));
+    EXPECT_THROW(TMetafile(Wmf(Rec(0x0209, {0, 0}) + Rec(0x041B, {1})), "x.wmf").Play(dc, {0, 0, 10, 10}), EMetafileError);
+    EXPECT_EQ(dc.GetTextColor(), Rgb(1, 2, 3));
     std::string points;
     Put16(points, 1);
     Put16(points, 1);

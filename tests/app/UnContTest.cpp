@@ -9,6 +9,7 @@
 #include "tools/CityPictures.h"
 
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,36 @@ TEST(UniversalContainer, LinkRulesThroughTheServices)
         EXPECT_EQ(services.Addresses, one(k.Address)) << k.Link;
         EXPECT_EQ(services.Documents, one(k.Document)) << k.Link;
         EXPECT_EQ(services.SoundFiles, one(k.Sound)) << k.Link;
+    }
+}
+
+TEST(UniversalContainer, StretchedPictureInAPanelReportsClicks)
+{
+    // As the banner strip holds it: a child of a panel, loading from memory.
+    TStubServices services;
+    QWidget panel;
+    panel.resize(2 * city::BannerWidth, 2 * city::BannerHeight);
+    auto* c = new TUniversalContainer(services, &panel);
+    c->resize(panel.size());
+    c->SetStretch(true);
+    QWidget* clicked = nullptr;
+    c->OnClick = [&clicked](QWidget* sender) { clicked = sender; };
+    panel.show();
+    const struct {
+        const char* Type;
+        std::string Bytes;
+    } cases[] = {{"BMP", city::BmpBanner(3)}, {"GIF", city::GifBanner(3)}, {"JPG", city::JpgBanner(3)}};
+    for (const auto& k : cases) {
+        ASSERT_EQ(c->LoadFromMemory(k.Bytes, k.Type), 0) << k.Type;
+        c->ShowContainer();
+        QWidget* viewer = k.Type == std::string("GIF") ? static_cast<QWidget*>(c->Animator()) : c->Picture();
+        EXPECT_TRUE(viewer->isVisible()) << k.Type;
+        EXPECT_EQ(viewer->size(), panel.size()) << k.Type;
+        const QColor corner = c->grab().toImage().pixelColor(panel.width() - 3, panel.height() - 3);
+        EXPECT_NE(corner, c->palette().color(QPalette::Window)) << k.Type << ": stretched over the panel";
+        clicked = nullptr;
+        QTest::mouseClick(viewer, Qt::LeftButton, {}, QPoint(100, 30));
+        EXPECT_EQ(clicked, viewer) << k.Type;
     }
 }
 

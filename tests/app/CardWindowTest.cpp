@@ -231,6 +231,21 @@ TEST(CardWindow, ShowButtonPutsTheObjectAloneHighlightedOnTheMap)
     EXPECT_NEAR(started->View()->Scale / started->View()->MmPerPixel, 2500, 1);
 }
 
+TEST(CardWindow, KeepsItsPlaceInThePositionFile)
+{
+    TCardServices s;
+    TCustomInfoForm& first = Open(s, DemoCard("TXT"));
+    first.setGeometry(120, 140, 410, 330);
+    first.close();
+    TIniFile& ini = *s.Info.PositionFile;
+    EXPECT_EQ(ini.ReadInteger("CUSTOMFORM", "WIDTH", 0), 410);
+    EXPECT_EQ(ini.ReadInteger("CUSTOMFORM", "HEIGHT", 0), 330);
+    EXPECT_EQ(ini.ReadInteger("CUSTOMFORM", "WINDOWSTATE", -1), 0);
+    TCustomInfoForm& second = Open(s, DemoCard("RTF"));
+    EXPECT_EQ(second.size(), QSize(410, 330));
+    EXPECT_TRUE(second.windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
 TEST(CardWindow, ArchiveGoesToAPrivateFolderRemovedWithTheWindow)
 {
     TCardServices s;

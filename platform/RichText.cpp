@@ -104,6 +104,7 @@ private:
 
     QString Pending;
     QTextCharFormat PendingFormat;
+    TState PendingLook;
     bool PendingInCell = false;
 
     std::vector<std::vector<TCell>> Rows;
@@ -330,10 +331,18 @@ void TReader::Char(QChar c)
     }
     if (s.Dest != TDest::Text) return;
     if (!s.InTable && !Rows.empty() && CurrentCell.empty() && CurrentRow.empty()) EndTable();
-    const QTextCharFormat f = Format();
-    if (!Pending.isEmpty() && (f != PendingFormat || PendingInCell != s.InTable)) Flush();
-    PendingFormat = f;
-    PendingInCell = s.InTable;
+    // A run goes on while the state that makes its look stays the same; the
+    // format is built once a run.
+    const auto sameLook = [](const TState& a, const TState& b) {
+        return a.Bold == b.Bold && a.Italic == b.Italic && a.Underline == b.Underline && a.Strike == b.Strike &&
+               a.HalfPoints == b.HalfPoints && a.Colour == b.Colour && a.Field == b.Field && a.InTable == b.InTable;
+    };
+    if (!Pending.isEmpty() && !sameLook(s, PendingLook)) Flush();
+    if (Pending.isEmpty()) {
+        PendingLook = s;
+        PendingFormat = Format();
+        PendingInCell = s.InTable;
+    }
     Pending += c;
 }
 

@@ -14,7 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD=${FUZZ_BUILD:-build-fuzz}
-TARGETS=(${FUZZ_TARGETS:-bmp tr mts prj mapobj map ini model_prj model_mts model_map tarndat})
+TARGETS=(${FUZZ_TARGETS:-bmp tr mts prj mapobj map ini model_prj model_mts model_map tarndat rtf zip wmf})
 PARALLEL=${FUZZ_PARALLEL:-4}
 BIN=$BUILD/tests/fuzz
 
@@ -36,6 +36,7 @@ max_len() {
     tr) echo 140000 ;;
     model_*) echo 40000 ;;
     tarndat) echo 65536 ;;
+    zip) echo 65536 ;;
     bmp|mts|ini) echo 16384 ;;
     *) echo 8192 ;;
   esac

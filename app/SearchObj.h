@@ -12,9 +12,32 @@
 
 #include <QTimer>
 
-#include <unordered_map>
+#include <cstddef>
+#include <vector>
 
 namespace tarn {
+
+// The first payload registered for each object: open addressing, no
+// allocation per object (a database registers tens of thousands).
+class TObjectIndex {
+public:
+    const TDataPtr* Find(const TObjectId& id) const;
+    // False, and nothing changed, when the object is there already.
+    bool Insert(const TObjectId& id, const TDataPtr& data);
+    void Erase(const TObjectId& id);
+    std::size_t Size() const { return Used; }
+
+private:
+    struct TSlot {
+        TObjectId Id;
+        TDataPtr Data;  // null: free
+    };
+    std::size_t Slot(const TObjectId& id) const;  // where it is, or the free slot it would take
+    void Grow();
+
+    std::vector<TSlot> Slots;  // a power of two, at most half full
+    std::size_t Used = 0;
+};
 
 class TSearchObject : public TSearch {
 public:
@@ -35,7 +58,7 @@ public:
     // The object's plain text (a map object's name, a text, a card's text);
     // empty when there is none.
     QString GetObjectText(const TObjectKey& key);
-    bool HasAction(const TObjectKey& key) const { return Index.count(TObjectId(key)) != 0; }
+    bool HasAction(const TObjectKey& key) const { return Index.Find(TObjectId(key)) != nullptr; }
 
     // The model's hooks; both answer whether the event goes on.
     bool MouseDown(TView& sender, TMouseButton button, int32_t x, int32_t y);
@@ -51,12 +74,10 @@ public:
     static constexpr int32_t HintMaxWidth = 200;
 
 private:
-    struct TAction {
-        std::string Name;
-        TDataPtr Data;
-    };
-    // The first item of each object.
-    std::unordered_map<TObjectId, TAction, TObjectIdHash> Index;
+    // The name of the item that holds the payload.
+    const std::string* NameOf(const TData* data) const;
+
+    TObjectIndex Index;
     QTimer Timer;
     THookToken DownToken;
     THookToken MoveToken;

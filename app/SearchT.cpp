@@ -49,20 +49,19 @@ void TSearch::EndUpdate()
 
 TSearchText* TSearch::FindChild(const std::string& name) const
 {
-    for (const auto& child : Children)
-        if (child->Name == name) return child.get();
-    return nullptr;
+    const auto it = ChildIndex.find(name);
+    return it == ChildIndex.end() ? nullptr : it->second.get();
 }
 
 std::shared_ptr<TSearchText> TSearch::ChildList(const std::string& name, bool& created)
 {
     created = false;
-    for (const auto& child : Children)
-        if (child->Name == name) return child;
+    if (const auto it = ChildIndex.find(name); it != ChildIndex.end()) return it->second;
     auto child = std::make_shared<TSearchText>(Info, Model, View);
     child->Name = name;
     if (Updating) child->BeginUpdate();
     Children.push_back(child);
+    ChildIndex.emplace(name, child);
     created = true;
     AddItem(Model, View, name, MakeData(TSubListRec{Model, View, child}), true);
     return child;

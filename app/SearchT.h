@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QAbstractButton;
@@ -105,6 +106,9 @@ protected:
 
 private:
     std::shared_ptr<TSearchText> ChildList(const std::string& name, bool& created);
+
+    // The first child list of each name.
+    std::unordered_map<std::string, std::shared_ptr<TSearchText>> ChildIndex;
 };
 
 class TSearchText : public TSearch {

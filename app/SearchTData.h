@@ -103,16 +103,17 @@ struct TObjectId {
     int32_t LayerID = 0;
     int32_t SheetID = 0;
     int32_t Code = 0;
+    TObjectId() = default;
     explicit TObjectId(const TObjectKey& k) : LayerID(k.LayerID), SheetID(k.SheetID), Code(k.Code) {}
     bool operator==(const TObjectId&) const = default;
-};
-struct TObjectIdHash {
-    std::size_t operator()(const TObjectId& id) const
+    // Well mixed in its low bits too.
+    uint64_t Hash() const
     {
-        uint64_t h = uint32_t(id.LayerID);
-        h = h * 0x9E3779B97F4A7C15ull ^ uint32_t(id.SheetID);
-        h = h * 0x9E3779B97F4A7C15ull ^ uint32_t(id.Code);
-        return std::size_t(h ^ (h >> 29));
+        uint64_t h = uint64_t(uint32_t(LayerID)) * 0x9E3779B97F4A7C15ull ^
+                     uint64_t(uint32_t(SheetID)) * 0xC2B2AE3D27D4EB4Full ^ uint64_t(uint32_t(Code)) * 0x165667B19E3779F9ull;
+        h ^= h >> 29;
+        h *= 0xBF58476D1CE4E5B9ull;
+        return h ^ (h >> 32);
     }
 };
 

@@ -3,46 +3,32 @@
 #include "platform/Cp1251Compare.h"
 
 #include <algorithm>
-#include <cstring>
-#include <numeric>
 
 namespace tarn {
 
-namespace {
-
-// Keys first; equal keys only differ by Ё against Е.
-int Order(std::string_view keyA, std::string_view nameA, std::string_view keyB, std::string_view nameB)
-{
-    if (const int c = keyA.compare(keyB); c != 0) return c;
-    return CompareTextCp1251(nameA, nameB);
-}
-
-} // namespace
-
-std::size_t TSearchItems::SortedPlace(std::string_view name, std::string_view key, bool& equal) const
+std::size_t TSearchItems::SortedPlace(std::string_view name, bool& equal) const
 {
     std::size_t lo = 0, hi = Entries.size();
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        if (Order(Entries[mid].Key, Entries[mid].Name, key, name) < 0) lo = mid + 1;
+        if (CompareTextCp1251(Entries[mid].Name, name) < 0) lo = mid + 1;
         else hi = mid;
     }
-    equal = lo < Entries.size() && Order(Entries[lo].Key, Entries[lo].Name, key, name) == 0;
+    equal = lo < Entries.size() && CompareTextCp1251(Entries[lo].Name, name) == 0;
     return lo;
 }
 
 void TSearchItems::Add(std::string name, TDataPtr data)
 {
-    std::string key = CollationKeyCp1251(name);
     Changed();
     if (!Sorted || Postponed) {
-        Entries.push_back({std::move(name), std::move(key), std::move(data)});
+        Entries.push_back({std::move(name), std::move(data)});
         return;
     }
     bool equal = false;
-    const std::size_t at = SortedPlace(name, key, equal);
+    const std::size_t at = SortedPlace(name, equal);
     if (equal) return;
-    Entries.insert(Entries.begin() + std::ptrdiff_t(at), {std::move(name), std::move(key), std::move(data)});
+    Entries.insert(Entries.begin() + std::ptrdiff_t(at), {std::move(name), std::move(data)});
 }
 
 void TSearchItems::Delete(int32_t i)
@@ -62,19 +48,44 @@ void TSearchItems::Defer(bool on)
     if (on == Postponed) return;
     Postponed = on;
     if (on || !Sorted || Entries.size() < 2) return;
-    // Stable: of equal names the one added first comes first and stays.
-    std::vector<uint32_t> order(Entries.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
-        const TEntry &x = Entries[a], &y = Entries[b];
-        return Order(x.Key, x.Name, y.Key, y.Name) < 0;
+    // Of equal names the one added first comes first and stays. The keys
+    // are laid side by side, and most comparisons end in their first eight
+    // bytes, held with the place.
+    const auto& collation = CollationTableCp1251();
+    std::size_t total = 0;
+    for (const TEntry& e : Entries) total += e.Name.size();
+    std::string keys(total, '\0');
+    struct TPlace {
+        uint64_t Head;
+        uint32_t Start;
+        uint32_t Length;
+        uint32_t Index;
+    };
+    std::vector<TPlace> places(Entries.size());
+    std::size_t at = 0;
+    for (uint32_t i = 0; i < places.size(); ++i) {
+        const std::string& name = Entries[i].Name;
+        TPlace& p = places[i];
+        p = {0, uint32_t(at), uint32_t(name.size()), i};
+        for (std::size_t k = 0; k < name.size(); ++k) keys[at++] = char(collation[uint8_t(name[k])]);
+        for (std::size_t k = 0; k < 8; ++k) p.Head = p.Head << 8 | (k < name.size() ? uint8_t(keys[p.Start + k]) : 0u);
+    }
+    const auto key = [&keys](const TPlace& p) { return std::string_view(keys.data() + p.Start, p.Length); };
+    // Keys, then Е before Ё; 0 for names equal but for case.
+    const auto order = [&](const TPlace& a, const TPlace& b) {
+        if (a.Head != b.Head) return a.Head < b.Head ? -1 : 1;
+        if (const int c = key(a).compare(key(b)); c != 0) return c;
+        return CompareTextCp1251(Entries[a.Index].Name, Entries[b.Index].Name);
+    };
+    std::sort(places.begin(), places.end(), [&](const TPlace& a, const TPlace& b) {
+        const int c = order(a, b);
+        return c != 0 ? c < 0 : a.Index < b.Index;
     });
     std::vector<TEntry> sorted;
     sorted.reserve(Entries.size());
-    for (uint32_t i : order) {
-        TEntry& e = Entries[i];
-        if (!sorted.empty() && Order(sorted.back().Key, sorted.back().Name, e.Key, e.Name) == 0) continue;
-        sorted.push_back(std::move(e));
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        if (i > 0 && order(places[i - 1], places[i]) == 0) continue;
+        sorted.push_back(std::move(Entries[places[i].Index]));
     }
     Entries = std::move(sorted);
     Changed();
@@ -85,30 +96,48 @@ int32_t TSearchItems::FindPrefix(std::string_view text) const
     const std::string key = CollationKeyCp1251(text);
     if (!Sorted || Postponed) {
         for (std::size_t i = 0; i < Entries.size(); ++i)
-            if (Entries[i].Key.compare(0, key.size(), key) == 0) return int32_t(i);
+            if (CollationStartsWithCp1251(Entries[i].Name, key)) return int32_t(i);
         return -1;
     }
-    const auto it = std::lower_bound(Entries.begin(), Entries.end(), key,
-                                     [](const TEntry& e, const std::string& k) { return e.Key < k; });
-    if (it == Entries.end() || it->Key.compare(0, key.size(), key) != 0) return -1;
+    const auto it = std::lower_bound(Entries.begin(), Entries.end(), key, [](const TEntry& e, const std::string& k) {
+        return CompareCollationCp1251(e.Name, k) < 0;
+    });
+    if (it == Entries.end() || !CollationStartsWithCp1251(it->Name, key)) return -1;
     return int32_t(it - Entries.begin());
 }
+
+namespace {
+
+// One of 64 bits for a pair of neighbouring characters of a key.
+uint64_t PairBit(uint8_t a, uint8_t b) { return uint64_t(1) << ((uint32_t(a << 8 | b) * 0x9E3779B1u) >> 26); }
+
+uint64_t PairBits(std::string_view key)
+{
+    uint64_t bits = 0;
+    for (std::size_t i = 1; i < key.size(); ++i) bits |= PairBit(uint8_t(key[i - 1]), uint8_t(key[i]));
+    return bits;
+}
+
+} // namespace
 
 void TSearchItems::Join() const
 {
     if (JoinedValid) return;
     std::size_t total = 0;
-    for (const TEntry& e : Entries) total += e.Key.size() + 1;
-    Joined.clear();
-    Joined.reserve(total);
+    for (const TEntry& e : Entries) total += e.Name.size();
+    Joined.resize(total);
     Starts.clear();
     Starts.reserve(Entries.size() + 1);
+    Pairs.clear();
+    Pairs.reserve(Entries.size());
+    const auto& collation = CollationTableCp1251();
+    std::size_t at = 0;
     for (const TEntry& e : Entries) {
-        Starts.push_back(uint32_t(Joined.size()));
-        Joined += e.Key;
-        Joined += '\0';
+        Starts.push_back(uint32_t(at));
+        for (char c : e.Name) Joined[at++] = char(collation[uint8_t(c)]);
+        Pairs.push_back(PairBits(std::string_view(Joined).substr(Starts.back(), e.Name.size())));
     }
-    Starts.push_back(uint32_t(Joined.size()));
+    Starts.push_back(uint32_t(at));
     JoinedValid = true;
 }
 
@@ -117,31 +146,23 @@ int32_t TSearchItems::FindWords(const std::vector<std::string>& words, std::size
     if (words.empty() || Entries.empty()) return -1;
     std::vector<std::string> keys;
     keys.reserve(words.size());
+    uint64_t needed = 0;
     for (const std::string& w : words) {
-        // A word that is empty, or would match across two names, occurs nowhere.
-        if (w.empty() || w.find('\0') != std::string::npos) return -1;
+        // An empty word occurs nowhere.
+        if (w.empty()) return -1;
         keys.push_back(CollationKeyCp1251(w));
+        needed |= PairBits(keys.back());
     }
-    // The longest word finds the fewest candidates.
-    const std::size_t anchor = std::size_t(
-        std::max_element(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.size() < b.size(); }) -
-        keys.begin());
     Join();
-    const char* base = Joined.data();
-    const std::string& a = keys[anchor];
-    std::size_t from = 0;
-    while (from < Joined.size()) {
-        const void* hit = memmem(base + from, Joined.size() - from, a.data(), a.size());
-        if (!hit) return -1;
-        const std::size_t at = std::size_t(static_cast<const char*>(hit) - base);
-        const std::size_t item = std::size_t(std::upper_bound(Starts.begin(), Starts.end(), uint32_t(at)) -
-                                             Starts.begin()) - 1;
-        const std::string_view key(base + Starts[item], Starts[item + 1] - Starts[item] - 1);
-        bool all = key.size() >= minLength;
-        for (std::size_t w = 0; all && w < keys.size(); ++w)
-            if (w != anchor && key.find(keys[w]) == std::string_view::npos) all = false;
-        if (all) return int32_t(item);
-        from = Starts[item + 1];
+    // A name lacking one of the words' character pairs cannot hold them:
+    // most names are passed over on a glance at their pairs.
+    const std::string_view all(Joined);
+    for (std::size_t i = 0; i < Entries.size(); ++i) {
+        if ((Pairs[i] & needed) != needed || Starts[i + 1] - Starts[i] < minLength) continue;
+        const std::string_view key = all.substr(Starts[i], Starts[i + 1] - Starts[i]);
+        bool every = true;
+        for (std::size_t w = 0; every && w < keys.size(); ++w) every = key.find(keys[w]) != std::string_view::npos;
+        if (every) return int32_t(i);
     }
     return -1;
 }

@@ -8,9 +8,11 @@
 // when the update ends, keeping the first of equal names: a sorted insert
 // per name would be quadratic over a large database.
 //
-// The incremental search runs on the names' collation keys: a binary
-// search for a prefix, and one pass over the keys laid end to end for the
-// words, so a keystroke costs microseconds over tens of thousands of names.
+// The incremental search compares the names' collation keys: a binary
+// search for a prefix, and for the words a pass over the keys laid end to
+// end with a summary of the character pairs of each (made when first
+// searched after a change), so a keystroke costs microseconds over tens
+// of thousands of names.
 #include "app/SearchTData.h"
 
 #include <cstdint>
@@ -47,20 +49,21 @@ public:
 private:
     struct TEntry {
         std::string Name;
-        std::string Key;  // collation key of Name
         TDataPtr Data;
     };
     // Where the name goes in a sorted list; `equal` when it is there already.
-    std::size_t SortedPlace(std::string_view name, std::string_view key, bool& equal) const;
+    std::size_t SortedPlace(std::string_view name, bool& equal) const;
     void Changed() { JoinedValid = false; }
     void Join() const;
 
     const bool Sorted;
     bool Postponed = false;
     std::vector<TEntry> Entries;
-    // The keys laid end to end, each followed by a zero byte, and where each starts.
+    // The keys laid end to end, where each starts, and the pairs of
+    // neighbouring characters each holds (64 bits of a hash).
     mutable std::string Joined;
     mutable std::vector<uint32_t> Starts;
+    mutable std::vector<uint64_t> Pairs;
     mutable bool JoinedValid = false;
 };
 

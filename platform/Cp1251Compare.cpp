@@ -81,11 +81,29 @@ std::string UpperCp1251(std::string_view text)
 
 uint8_t CollationByteCp1251(uint8_t c) { return Tables.Collation[c]; }
 
+const std::array<uint8_t, 256>& CollationTableCp1251() { return Tables.Collation; }
+
 std::string CollationKeyCp1251(std::string_view text)
 {
     std::string out(text.size(), '\0');
     for (std::size_t i = 0; i < text.size(); ++i) out[i] = char(Tables.Collation[uint8_t(text[i])]);
     return out;
+}
+
+int CompareCollationCp1251(std::string_view text, std::string_view key)
+{
+    const std::size_t n = text.size() < key.size() ? text.size() : key.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const int kt = Tables.Collation[uint8_t(text[i])], kk = uint8_t(key[i]);
+        if (kt != kk) return kt - kk;
+    }
+    if (text.size() == key.size()) return 0;
+    return text.size() < key.size() ? -1 : 1;
+}
+
+bool CollationStartsWithCp1251(std::string_view text, std::string_view key)
+{
+    return text.size() >= key.size() && CompareCollationCp1251(text.substr(0, key.size()), key) == 0;
 }
 
 int CompareTextCp1251(std::string_view a, std::string_view b)

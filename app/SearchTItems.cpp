@@ -81,12 +81,13 @@ void TSearchItems::Defer(bool on)
         const int c = order(a, b);
         return c != 0 ? c < 0 : a.Index < b.Index;
     });
+    // Decided before any entry moves: the order reads the names.
+    std::vector<bool> keep(places.size(), true);
+    for (std::size_t i = 1; i < places.size(); ++i) keep[i] = order(places[i - 1], places[i]) != 0;
     std::vector<TEntry> sorted;
     sorted.reserve(Entries.size());
-    for (std::size_t i = 0; i < places.size(); ++i) {
-        if (i > 0 && order(places[i - 1], places[i]) == 0) continue;
-        sorted.push_back(std::move(Entries[places[i].Index]));
-    }
+    for (std::size_t i = 0; i < places.size(); ++i)
+        if (keep[i]) sorted.push_back(std::move(Entries[places[i].Index]));
     Entries = std::move(sorted);
     Changed();
 }

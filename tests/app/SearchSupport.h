@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QPoint>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,17 @@ inline TObjectKey RegisteredKey(const TSearch& registry, const char* utf8)
         if (registry.Items.Name(i) == name) return *registry.Items.Data(i)->Key();
     ADD_FAILURE() << "nothing registered as " << utf8;
     return {};
+}
+
+// Where the object's anchor is on the map panel.
+inline QPoint ScreenPointOf(TMainForm& form, const TObjectKey& key)
+{
+    std::vector<uint8_t> b;
+    EXPECT_EQ(form.Model()->GetObjectData(form.View(), 1, key, b), ResultDone);
+    const TObjectHeader h = DecodeObjectHeader(b.data());
+    int32_t x = 0, y = 0;
+    form.Model()->ViewWorldToScreen(*form.View(), h.X, h.Y, x, y);
+    return {x, y};
 }
 
 } // namespace tarn::test

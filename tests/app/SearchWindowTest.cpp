@@ -139,17 +139,6 @@ TEST(SearchWindow, OrganisationFromAGroupWindowShowsOnTheMap)
     EXPECT_EQ(form->ObjectSearch->FindChild(Utf8ToCp1251("Культура и отдых"))->ListBox(), group->ListBox1);
 }
 
-// Where the object's anchor is on the map panel.
-QPoint ScreenPointOf(TMainForm& form, const TObjectKey& key)
-{
-    std::vector<uint8_t> b;
-    EXPECT_EQ(form.Model()->GetObjectData(form.View(), 1, key, b), ResultDone);
-    const TObjectHeader h = DecodeObjectHeader(b.data());
-    int32_t x = 0, y = 0;
-    form.Model()->ViewWorldToScreen(*form.View(), h.X, h.Y, x, y);
-    return {x, y};
-}
-
 TEST(SearchWindow, HoverMarksPlacesWithAnActionAndAClickRunsIt)
 {
     TCityCopy city;

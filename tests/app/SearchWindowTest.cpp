@@ -6,6 +6,7 @@
 
 #include "app/Cust_f.h"
 #include "app/Group_f.h"
+#include "app/Info_f.h"
 #include "app/ObjectDb.h"
 #include "app/SearchObj.h"
 #include "platform/Cp1251.h"
@@ -295,12 +296,24 @@ TEST(SearchWindow, GroupWindowClosedMaximisedReopensMaximised)
         ASSERT_TRUE(QTest::qWaitFor([&] { return group->isMaximized(); }));
         group->close();
         ASSERT_TRUE(QTest::qWaitFor([&] { return group.isNull(); }));
+        // The group's list outlives its window's controls.
+        const TSearchText& medicine = *objects.FindChild(Utf8ToCp1251("Медицина"));
+        EXPECT_EQ(medicine.ListBox(), nullptr);
+        EXPECT_EQ(objects.RemoveItemsByKey(*medicine.FindChild(Utf8ToCp1251("Аптеки"))->Items.Data(0)->Key()), 1);
+
+        // The text window hides on close and keeps its place too.
+        ShowTextWindow(*form.Info, TTextItemRec{form->Model(), form->View(), {0, 1, 67, 24, 1}, "Text"});
+        form.Info->TextForm->setGeometry(40, 50, 300, 200);
+        form.Info->TextForm->close();
+        EXPECT_FALSE(form.Info->TextForm->isVisible());
     }
     std::ifstream in(city.File("tarn.ini"));
     std::stringstream ini;
     ini << in.rdbuf();
     EXPECT_NE(ini.str().find("[GROUPFORM]"), std::string::npos) << ini.str();
     EXPECT_NE(ini.str().find("WINDOWSTATE=2"), std::string::npos) << ini.str();
+    const auto position = TIniFile::Open(city.File("tarn.ini"));
+    EXPECT_EQ(ReadPlacement(*position, InfoFormSection, {}), (TWindowPlacement{40, 50, 300, 200, 0}));
 
     auto form = StartForm(city.ProgramDir(), services);
     form->ObjectSearch->ItemIndex = RowOf(form->ObjList, "Медицина");

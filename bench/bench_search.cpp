@@ -2,11 +2,12 @@
 // list's key-up handler with its edit and list box, as the user types),
 // and loading a 50 000-record object database into the object list and
 // the action registry (the reader and the placement, sorted at the end).
+#include "BenchDatabase.h"
+
 #include "app/ObjectDb.h"
 #include "app/SearchObj.h"
 #include "platform/Cp1251.h"
 #include "platform/Keys.h"
-#include "tools/CityData.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -14,10 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <malloc.h>
 #include <string>
-#include <unistd.h>
 
 namespace tarn {
 namespace {
@@ -82,46 +81,16 @@ BENCHMARK_CAPTURE(BM_SearchKeystroke, Words, "родник 49")->Unit(benchmark:
 // Nothing holds every word: the whole list is searched.
 BENCHMARK_CAPTURE(BM_SearchKeystroke, NoMatch, "ЗАРЯ ВОСТОК")->Unit(benchmark::kMicrosecond);
 
-struct TDatabaseFolder {
-    std::string Dir;
-    TDatabaseFolder()
-    {
-        char pattern[] = "/tmp/tarn-bench-search-XXXXXX";
-        Dir = mkdtemp(pattern);
-        std::vector<city::TDataGroup> groups;
-        for (int32_t g = 1; g <= 8; ++g) groups.push_back({g, Utf8ToCp1251("Группа ") + std::to_string(g), 0});
-        for (int32_t s = 101; s <= 140; ++s) groups.push_back({s, Utf8ToCp1251("Подгруппа ") + std::to_string(s), 1});
-        city::TDataFileWriter w(groups);
-        const std::string card(600, 'x');
-        for (int32_t i = 0; i < 50000; ++i) {
-            city::TDataRecord r;
-            r.Name = OrganisationName(i);
-            // Every placement rule a quarter of the records.
-            r.Group = i % 4 < 2 ? 1 + i % 8 : 0;
-            r.SubGroup = i % 4 == 0 || i % 4 == 2 ? 101 + i % 40 : 0;
-            r.ExtraListing = i % 3 == 0;
-            r.Key = {0, 1, 134 + i % 6, 24, 1 + i / 6};
-            if (i % 10 == 0) {
-                r.FileType = "TXT";
-                r.Data = card;
-            } else {
-                r.FileType = city::NoData;
-                r.DataPresent = false;
-            }
-            w.Add(r);
-        }
-        w.Save(Dir + "/tarn.dat");
-    }
-    ~TDatabaseFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(Dir, ec);
-    }
-};
-
 void BM_LoadAndPlaceObjectDatabase(benchmark::State& state)
 {
-    static const TDatabaseFolder folder;
+    static const bench::TDatabaseFolder folder([](int32_t i, city::TDataRecord& r) {
+        r.Name = OrganisationName(i);
+        // Every placement rule a quarter of the records.
+        r.Group = i % 4 < 2 ? 1 + i % 8 : 0;
+        r.SubGroup = i % 4 == 0 || i % 4 == 2 ? 101 + i % 40 : 0;
+        r.ExtraListing = i % 3 == 0;
+        r.Key = {0, 1, 134 + i % 6, 24, 1 + i / 6};
+    });
     int64_t placed = 0;
     for (auto _ : state) {
         auto objects = std::make_unique<TSearchText>(nullptr, nullptr, nullptr);

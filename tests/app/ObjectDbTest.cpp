@@ -20,15 +20,6 @@
 namespace tarn::test {
 namespace {
 
-std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
-
-std::vector<std::string> Names(const TSearch& list)
-{
-    std::vector<std::string> names;
-    for (int32_t i = 0; i < list.Items.Count(); ++i) names.push_back(Cp1251ToUtf8(list.Items.Name(i)));
-    return names;
-}
-
 // The list at a path of child names from the main list; null when missing.
 const TSearch* ListAt(const TSearch& main, std::initializer_list<const char*> path)
 {

@@ -22,8 +22,6 @@
 namespace tarn::test {
 namespace {
 
-std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
-
 TObjectKey Place(int32_t code) { return {0, 1, 67, 24, code}; }
 
 TKeyList Highlighted(TMainForm& form)
@@ -33,124 +31,102 @@ TKeyList Highlighted(TMainForm& form)
     return lit;
 }
 
-// A key of a house on a detail sheet, which the whole map does not load.
-TObjectKey DetailHouse(TMainForm& form)
-{
-    TModel& model = *form.Model();
-    TView& view = *form.View();
-    const TRect p = model.ProjectRect();
-    model.ZoomAtPoint(view, {(p.Left + p.Right) / 2, (p.Top + p.Bottom) / 2}, 2500);
-    TLayerSelector houses;
-    MakeFieldQuery(Cp("Жилые дома"), -1, houses);
-    TLayerRec layer{};
-    model.GetLayerInfo(houses, layer);
-    for (int32_t sheet = 30; sheet < 200; ++sheet) {
-        std::vector<uint8_t> b;
-        if (model.GetObjectData(&view, 2, {0, 1, layer.LayerId, sheet, 1}, b) == ResultDone) {
-            model.ZoomAll(view);
-            return {0, 1, layer.LayerId, sheet, 1};
-        }
-    }
-    ADD_FAILURE() << "no house on a detail sheet";
-    return {};
-}
+// The program on a copy of the demo city.
+class SearchActions : public ::testing::Test {
+protected:
+    TCityCopy City;
+    TStubServices Services;
+    TStarted<> Form = StartForm(City.ProgramDir(), Services);
+    TInfoModule& Info = *Form.Info;
+    TModel* Model = Form->Model();
+    TView* View = Form->View();
+};
 
-TEST(SearchActions, EachKindOfItemDoesWhatItStandsFor)
+TEST_F(SearchActions, EachKindOfItemDoesWhatItStandsFor)
 {
-    TCityCopy city;
-    TStubServices services;
-    auto form = StartForm(city.ProgramDir(), services);
-    TInfoModule& info = *form.Info;
-    TModel* model = form->Model();
-    TView* view = form->View();
-    const TObjectKey house = DetailHouse(*form);
+    const TObjectKey house = DetailSheetHouse(*Model, *View);
+    Model->ZoomAll(*View);
     QDialog dialog;
     QWidget notADialog;
     QObject* actionSender = nullptr;
 
-    TSearchText list(&info, model, view);
+    TSearchText list(&Info, Model, View);
     list.OnAction = [&](QObject* sender) { actionSender = sender; };
-    list.AddItem(Cp("1 ПЛОЩАДЬ"), MakeObjectData(model, view, Place(3)));
-    list.AddItem(Cp("2 ДОМ"), MakeObjectData(model, view, house));
-    list.AddItem(Cp("3 ТЕКСТ"), MakeData(TTextItemRec{model, view, Place(4), Cp("Текст о месте")}));
-    list.AddItem(Cp("4 ТЕКСТ БЕЗ ОБЪЕКТА"), MakeData(TTextItemRec{model, view, Place(-1), Cp("Просто текст")}));
-    list.AddItem(Cp("5 ФОРМА"), MakeData(TFormItemRec{model, view, Place(5), &dialog}));
-    list.AddItem(Cp("6 НЕ ФОРМА"), MakeData(TFormItemRec{model, view, Place(5), &notADialog}));
+    list.AddItem(Cp("1 ПЛОЩАДЬ"), MakeObjectData(Model, View, Place(3)));
+    list.AddItem(Cp("2 ДОМ"), MakeObjectData(Model, View, house));
+    list.AddItem(Cp("3 ТЕКСТ"), MakeData(TTextItemRec{Model, View, Place(4), Cp("Текст о месте")}));
+    list.AddItem(Cp("4 ТЕКСТ БЕЗ ОБЪЕКТА"), MakeData(TTextItemRec{Model, View, Place(-1), Cp("Просто текст")}));
+    list.AddItem(Cp("5 ФОРМА"), MakeData(TFormItemRec{Model, View, Place(5), &dialog}));
+    list.AddItem(Cp("6 НЕ ФОРМА"), MakeData(TFormItemRec{Model, View, Place(5), &notADialog}));
     list.AddItem(Cp("7 ДЕЙСТВИЕ"), MakeData(TData::TRecord(std::in_place_index<7>)));
     list.AddItem(Cp("8 ВЛАДЕЕМЫЙ"), MakeData(TData::TRecord(std::in_place_index<4>, std::make_shared<int>(1))));
     ASSERT_EQ(list.Items.Count(), 8);
 
     const auto run = [&](int32_t index, QObject* sender) {
-        model->ZoomAll(*view);
-        TKeyList lit = Highlighted(*form), earlier{Place(1)};
-        model->HighlightObjects(view, 2, lit);
-        model->HighlightObjects(view, 1, earlier);
+        Model->ZoomAll(*View);
+        TKeyList lit = Highlighted(*Form), earlier{Place(1)};
+        Model->HighlightObjects(View, 2, lit);
+        Model->HighlightObjects(View, 1, earlier);
         list.ItemIndex = index;
         return list.ExecuteItem(sender);
     };
 
     // A map object: alone highlighted in the middle at 1:2500.
     EXPECT_TRUE(run(0, nullptr));
-    EXPECT_NEAR(view->Scale / view->MmPerPixel, 2500, 1);
-    EXPECT_EQ(Highlighted(*form), TKeyList{Place(3)});
+    EXPECT_NEAR(View->Scale / View->MmPerPixel, 2500, 1);
+    EXPECT_EQ(Highlighted(*Form), TKeyList{Place(3)});
     // One the map cannot find at this level: the view and highlight stay.
-    const TRect whole = [&] { model->ZoomAll(*view); return view->WorldRect; }();
+    const TRect whole = [&] { Model->ZoomAll(*View); return View->WorldRect; }();
     EXPECT_TRUE(run(1, nullptr));
-    EXPECT_EQ(view->WorldRect, whole);
-    EXPECT_EQ(Highlighted(*form), TKeyList{Place(1)});
+    EXPECT_EQ(View->WorldRect, whole);
+    EXPECT_EQ(Highlighted(*Form), TKeyList{Place(1)});
 
     // A text: the one text window, with its button when the text has an object.
     EXPECT_TRUE(run(2, nullptr));
-    ASSERT_NE(info.TextForm, nullptr);
-    TInfoForm* text = info.TextForm.get();
+    ASSERT_NE(Info.TextForm, nullptr);
+    TInfoForm* text = Info.TextForm.get();
     EXPECT_TRUE(text->isVisible());
     EXPECT_EQ(text->Memo1->toPlainText().toStdString(), "Текст о месте");
     EXPECT_TRUE(text->Panel1->isVisible());
     QTest::mouseClick(text->BitBtn1, Qt::LeftButton);
-    EXPECT_EQ(Highlighted(*form), TKeyList{Place(4)}) << "the earlier highlight cleared";
-    EXPECT_NEAR(view->Scale / view->MmPerPixel, 2500, 1);
+    EXPECT_EQ(Highlighted(*Form), TKeyList{Place(4)}) << "the earlier highlight cleared";
+    EXPECT_NEAR(View->Scale / View->MmPerPixel, 2500, 1);
     EXPECT_TRUE(run(3, nullptr));
-    EXPECT_EQ(info.TextForm.get(), text) << "made once";
+    EXPECT_EQ(Info.TextForm.get(), text) << "made once";
     EXPECT_EQ(text->Memo1->toPlainText().toStdString(), "Просто текст");
     EXPECT_FALSE(text->Panel1->isVisible());
 
     // A form: shown modally with its record; what is not a form runs nothing.
     QTimer::singleShot(0, &dialog, &QDialog::accept);
-    EXPECT_TRUE(run(4, form->ObjBtn));
+    EXPECT_TRUE(run(4, Form->ObjBtn));
     EXPECT_TRUE(dialog.property("Record").isValid());
-    EXPECT_FALSE(run(5, form->ObjBtn));
+    EXPECT_FALSE(run(5, Form->ObjBtn));
 
     // An action: the list's OnAction with the sender; an owned object: nothing.
-    EXPECT_TRUE(run(6, form->ObjBtn));
-    EXPECT_EQ(actionSender, form->ObjBtn);
+    EXPECT_TRUE(run(6, Form->ObjBtn));
+    EXPECT_EQ(actionSender, Form->ObjBtn);
     EXPECT_TRUE(run(7, nullptr));
     // No item chosen: nothing, and nothing passed on.
     list.ItemIndex = -1;
-    EXPECT_FALSE(list.ExecuteItem(form->ObjBtn));
+    EXPECT_FALSE(list.ExecuteItem(Form->ObjBtn));
 }
 
-TEST(SearchActions, RegistryRunsTheFirstActionOfAnObject)
+TEST_F(SearchActions, RegistryRunsTheFirstActionOfAnObject)
 {
-    TCityCopy city;
-    TStubServices services;
-    auto form = StartForm(city.ProgramDir(), services);
-    TInfoModule& info = *form.Info;
-    TModel* model = form->Model();
-    TView* view = form->View();
-    TSearchObject actions(&info, model, view);
+    TSearchObject actions(&Info, Model, View);
     QWidget notADialog;
     const TCardRec ticker = [&] {
         const TDataPtr* d = nullptr;
-        for (int32_t i = 0; i < form->SearchObject->Items.Count() && !d; ++i)
-            if (form->SearchObject->Items.Data(i)->Matches(TickerKey)) d = &form->SearchObject->Items.Data(i);
+        for (int32_t i = 0; i < Form->SearchObject->Items.Count() && !d; ++i)
+            if (Form->SearchObject->Items.Data(i)->Matches(TickerKey)) d = &Form->SearchObject->Items.Data(i);
         return *(*d)->As<TCardRec>();
     }();
 
-    EXPECT_EQ(actions.RegisterObject(Cp("ПЕРВОЕ"), MakeObjectData(model, view, Place(1))), 1);
-    EXPECT_EQ(actions.RegisterObject(Cp("ВТОРОЕ"), MakeData(TTextItemRec{model, view, Place(1), Cp("Текст")})), 1);
-    EXPECT_EQ(actions.RegisterObject(Cp("ТЕКСТ"), MakeData(TTextItemRec{model, view, Place(2), Cp("Текст места")})), 1);
-    EXPECT_EQ(actions.RegisterObject(Cp("ФОРМА"), MakeData(TFormItemRec{model, view, Place(3), &notADialog})), 1);
-    EXPECT_EQ(actions.RegisterObject(Cp("ЗА ФОРМОЙ"), MakeObjectData(model, view, Place(3))), 1);
+    EXPECT_EQ(actions.RegisterObject(Cp("ПЕРВОЕ"), MakeObjectData(Model, View, Place(1))), 1);
+    EXPECT_EQ(actions.RegisterObject(Cp("ВТОРОЕ"), MakeData(TTextItemRec{Model, View, Place(1), Cp("Текст")})), 1);
+    EXPECT_EQ(actions.RegisterObject(Cp("ТЕКСТ"), MakeData(TTextItemRec{Model, View, Place(2), Cp("Текст места")})), 1);
+    EXPECT_EQ(actions.RegisterObject(Cp("ФОРМА"), MakeData(TFormItemRec{Model, View, Place(3), &notADialog})), 1);
+    EXPECT_EQ(actions.RegisterObject(Cp("ЗА ФОРМОЙ"), MakeObjectData(Model, View, Place(3))), 1);
     EXPECT_EQ(actions.RegisterObject(Cp("СТРОКА"), MakeData(ticker)), 1);
     EXPECT_EQ(actions.RegisterObject(Cp("ГРУППА"), MakeData(TSubListRec{})), 0) << "names no object";
     EXPECT_EQ(actions.Items.Count(), 6);
@@ -175,77 +151,69 @@ TEST(SearchActions, RegistryRunsTheFirstActionOfAnObject)
         else EXPECT_EQ(text, "") << c.What;
         EXPECT_TRUE(actions.Enabled) << c.What;
     }
-    EXPECT_EQ(info.TextForm->Memo1->toPlainText().toStdString(), "Текст места");
-    ASSERT_NE(info.CardForm, nullptr);
-    EXPECT_TRUE(info.CardForm->isVisible());
+    EXPECT_EQ(Info.TextForm->Memo1->toPlainText().toStdString(), "Текст места");
+    ASSERT_NE(Info.CardForm, nullptr);
+    EXPECT_TRUE(Info.CardForm->isVisible());
 
     // Reading a card's text hidden leaves the card on the screen as it is.
-    const QWidget* shown = info.CardForm.get();
+    const QWidget* shown = Info.CardForm.get();
     EXPECT_FALSE(actions.GetObjectText(TickerKey).isEmpty());
-    EXPECT_EQ(info.CardForm.get(), shown);
-    EXPECT_TRUE(info.CardForm->isVisible());
+    EXPECT_EQ(Info.CardForm.get(), shown);
+    EXPECT_TRUE(Info.CardForm->isVisible());
 
     // Removed by key: the next item of the object is not promoted.
     EXPECT_EQ(actions.RemoveItemsByKey(Place(1)), 2);
     EXPECT_FALSE(actions.HasAction(Place(1)));
     EXPECT_TRUE(actions.HasAction(Place(2)));
-    EXPECT_EQ(actions.RegisterObject(Cp("НОВОЕ"), MakeObjectData(model, view, Place(1))), 1);
+    EXPECT_EQ(actions.RegisterObject(Cp("НОВОЕ"), MakeObjectData(Model, View, Place(1))), 1);
     EXPECT_EQ(actions.GetObjectText(Place(1)).toStdString(), "НОВОЕ");
 }
 
-TEST(SearchActions, HoverLooksUpActionsWithoutServingEvents)
+TEST_F(SearchActions, HoverLooksUpActionsWithoutServingEvents)
 {
-    TCityCopy city;
-    TStubServices services;
-    auto form = StartForm(city.ProgramDir(), services);
-    TSearchObject& actions = *form->SearchObject;
+    TSearchObject& actions = *Form->SearchObject;
     const TObjectKey hotel = RegisteredKey(actions, "ГОСТИНИЦА № 2");
-    ASSERT_TRUE(form.Info->ShowObjectOnMap(hotel));
-    const QPoint centre = ScreenPointOf(*form, hotel);
+    ASSERT_TRUE(Form.Info->ShowObjectOnMap(hotel));
+    const QPoint centre = ScreenPointOf(*Form, hotel);
     bool served = false;
     QTimer::singleShot(0, [&] { served = true; });
-    EXPECT_TRUE(actions.HoverMove(*form->View(), centre.x(), centre.y()));
-    EXPECT_EQ(form->View()->ViewMode, ModeHover);
+    EXPECT_TRUE(actions.HoverMove(*Form->View(), centre.x(), centre.y()));
+    EXPECT_EQ(Form->View()->ViewMode, ModeHover);
     EXPECT_FALSE(served) << "a pending event ran inside the hover";
     QCoreApplication::processEvents();
     EXPECT_TRUE(served);
 
     // Disabled (a card opening), the hooks do nothing and pass nothing on.
     actions.Enabled = false;
-    form->View()->ViewMode = ModeNormal;
-    EXPECT_FALSE(actions.HoverMove(*form->View(), centre.x(), centre.y()));
-    EXPECT_FALSE(actions.MouseDown(*form->View(), TMouseButton::Left, centre.x(), centre.y()));
-    EXPECT_EQ(form->View()->ViewMode, ModeNormal);
+    Form->View()->ViewMode = ModeNormal;
+    EXPECT_FALSE(actions.HoverMove(*Form->View(), centre.x(), centre.y()));
+    EXPECT_FALSE(actions.MouseDown(*Form->View(), TMouseButton::Left, centre.x(), centre.y()));
+    EXPECT_EQ(Form->View()->ViewMode, ModeNormal);
     actions.Enabled = true;
 }
 
-TEST(SearchActions, FillsFromALayerOfTheMap)
+TEST_F(SearchActions, FillsFromALayerOfTheMap)
 {
-    TCityCopy city;
-    TStubServices services;
-    auto form = StartForm(city.ProgramDir(), services);
-    TModel* model = form->Model();
-    TView* view = form->View();
     TSubText words;
-    words.Words = form->SubText->Words;
+    words.Words = Form->SubText->Words;
 
     // Every object of the layer counts; the list holds each name once.
-    TSearchText streets(form.Info.get(), model, view);
+    TSearchText streets(Form.Info.get(), Model, View);
     streets.OnItem = [&](std::string& name, const TDataPtr& d) { return words.NormalizeStreetName(name, d); };
     streets.UseOnItem = true;
     const int32_t count = streets.FillList(Cp("Названия улиц"));
     TLayerRec layer{};
     TLayerSelector named;
     MakeFieldQuery(Cp("Названия улиц"), -1, named);
-    ASSERT_EQ(model->GetLayerInfo(named, layer), 0);
+    ASSERT_EQ(Model->GetLayerInfo(named, layer), 0);
     std::vector<uint8_t> b;
-    ASSERT_EQ(model->GetObjectData(view, 5, {1, 1, layer.LayerId, 1, 0}, b), ResultDone);
+    ASSERT_EQ(Model->GetObjectData(View, 5, {1, 1, layer.LayerId, 1, 0}, b), ResultDone);
     EXPECT_EQ(count, int32_t(b.size() / 20));
     std::set<std::string> distinct;
     for (std::size_t i = 0; i < b.size() / 20; ++i) {
         const TObjectKey key = DecodeObjectKey(b.data() + 20 * i);
         std::vector<uint8_t> t;
-        ASSERT_EQ(model->GetObjectData(view, 3, key, t), ResultDone);
+        ASSERT_EQ(Model->GetObjectData(View, 3, key, t), ResultDone);
         std::string name(t.begin(), std::find(t.begin(), t.end(), uint8_t(0)));
         words.NormalizeStreetName(name, nullptr);
         distinct.insert(UpperCp1251(name));
@@ -257,7 +225,7 @@ TEST(SearchActions, FillsFromALayerOfTheMap)
     EXPECT_EQ(streets.SubLists[0].Name, Cp("Названия улиц"));
 
     // The second town's streets carry its name; a layer the map lacks adds nothing.
-    TSearchText town(form.Info.get(), model, view);
+    TSearchText town(Form.Info.get(), Model, View);
     town.OnItem = streets.OnItem;
     town.UseOnItem = true;
     EXPECT_GT(town.FillSubList(Cp("Улицы ВЕРБИНСКА"), Cp("Вербинск")), 0);
@@ -273,14 +241,14 @@ TEST(SearchActions, FillsFromALayerOfTheMap)
     // The main window's street list: streets, the town's, the districts.
     const std::vector<std::string> listed = [&] {
         std::vector<std::string> n;
-        for (int32_t i = 0; i < form->StreetSearch->Items.Count(); ++i)
-            n.push_back(Cp1251ToUtf8(form->StreetSearch->Items.Name(i)));
+        for (int32_t i = 0; i < Form->StreetSearch->Items.Count(); ++i)
+            n.push_back(Cp1251ToUtf8(Form->StreetSearch->Items.Name(i)));
         return n;
     }();
     for (const char* name : {"ЛЕСНАЯ, УЛ.", "ЛЕСНАЯ, УЛ. (Вербинск)", "ПОЛЕВАЯ 1-Я, УЛ. (Вербинск)", "8 МАРТА, УЛ.",
                              "ВАТУТИНА, ПР.", "ВЕРБИНСК"})
         EXPECT_EQ(std::count(listed.begin(), listed.end(), name), 1) << name;
-    EXPECT_EQ(form->StreetList->count(), int(listed.size()));
+    EXPECT_EQ(Form->StreetList->count(), int(listed.size()));
 }
 
 } // namespace

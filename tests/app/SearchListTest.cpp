@@ -14,15 +14,6 @@
 namespace tarn::test {
 namespace {
 
-std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
-
-std::vector<std::string> Names(const TSearch& list)
-{
-    std::vector<std::string> names;
-    for (int32_t i = 0; i < list.Items.Count(); ++i) names.push_back(Cp1251ToUtf8(list.Items.Name(i)));
-    return names;
-}
-
 TDataPtr Object(int32_t code) { return MakeObjectData(nullptr, nullptr, {0, 1, 134, 24, code}); }
 
 // A search panel of its own: an edit over a list box, bound to a list.

@@ -12,8 +12,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace tarn::test {
+
+inline std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+
+// The names of a list's items, in UTF-8.
+inline std::vector<std::string> Names(const TSearch& list)
+{
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < list.Items.Count(); ++i) names.push_back(Cp1251ToUtf8(list.Items.Name(i)));
+    return names;
+}
 
 // A key pressed and released on the control, through the window's key
 // preview and the control's hooks, as the keyboard delivers it.

@@ -6,6 +6,8 @@
 #include "model/Models.h"
 #include "platform/Cp1251Qt.h"
 
+#include <algorithm>
+
 namespace tarn {
 
 namespace {
@@ -21,57 +23,35 @@ bool ActsOnHover(int32_t mode) { return mode == ModeNormal || mode == ModeHover;
 
 // ---------------------------------------------------------------- the index
 
-std::size_t TObjectIndex::Slot(const TObjectId& id) const
+namespace {
+
+bool Before(const TObjectId& a, const TObjectId& b)
 {
-    const std::size_t mask = Slots.size() - 1;
-    std::size_t i = std::size_t(id.Hash()) & mask;
-    while (Slots[i].Data && !(Slots[i].Id == id)) i = (i + 1) & mask;
-    return i;
+    if (a.LayerID != b.LayerID) return a.LayerID < b.LayerID;
+    if (a.SheetID != b.SheetID) return a.SheetID < b.SheetID;
+    return a.Code < b.Code;
 }
 
-const TDataPtr* TObjectIndex::Find(const TObjectId& id) const
-{
-    if (Used == 0) return nullptr;
-    const TSlot& s = Slots[Slot(id)];
-    return s.Data ? &s.Data : nullptr;
-}
+} // namespace
 
-void TObjectIndex::Grow()
+int32_t TSearchObject::FirstItem(const TObjectKey& key) const
 {
-    std::vector<TSlot> old = std::move(Slots);
-    Slots.assign(old.empty() ? 64 : old.size() * 2, TSlot{});
-    for (TSlot& s : old)
-        if (s.Data) Slots[Slot(s.Id)] = std::move(s);
-}
-
-bool TObjectIndex::Insert(const TObjectId& id, const TDataPtr& data)
-{
-    if (2 * (Used + 1) > Slots.size()) Grow();
-    TSlot& s = Slots[Slot(id)];
-    if (s.Data) return false;
-    s = {id, data};
-    ++Used;
-    return true;
-}
-
-void TObjectIndex::Erase(const TObjectId& id)
-{
-    if (Used == 0) return;
-    const std::size_t mask = Slots.size() - 1;
-    std::size_t hole = Slot(id);
-    if (!Slots[hole].Data) return;
-    Slots[hole] = TSlot{};
-    --Used;
-    // Later entries of the run move back into the hole unless their home
-    // lies after it.
-    for (std::size_t j = (hole + 1) & mask; Slots[j].Data; j = (j + 1) & mask) {
-        const std::size_t home = std::size_t(Slots[j].Id.Hash()) & mask;
-        const bool stays = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
-        if (stays) continue;
-        Slots[hole] = std::move(Slots[j]);
-        Slots[j] = TSlot{};
-        hole = j;
+    if (!IndexValid) {
+        Index.clear();
+        Index.reserve(std::size_t(Items.Count()));
+        for (int32_t i = 0; i < Items.Count(); ++i) Index.push_back({TObjectId(*Items.Data(i)->Key()), i});
+        // Stable: of one object's items the first stays first.
+        std::stable_sort(Index.begin(), Index.end(),
+                         [](const TIndexEntry& a, const TIndexEntry& b) { return Before(a.Id, b.Id); });
+        Index.erase(std::unique(Index.begin(), Index.end(),
+                                [](const TIndexEntry& a, const TIndexEntry& b) { return a.Id == b.Id; }),
+                    Index.end());
+        IndexValid = true;
     }
+    const TObjectId id(key);
+    const auto it = std::lower_bound(Index.begin(), Index.end(), id,
+                                     [](const TIndexEntry& e, const TObjectId& k) { return Before(e.Id, k); });
+    return it != Index.end() && it->Id == id ? it->Item : -1;
 }
 
 // ---------------------------------------------------------------- the registry
@@ -101,45 +81,29 @@ TSearchObject::~TSearchObject()
 int32_t TSearchObject::AddItem(TModel* model, TView* view, std::string name, TDataPtr data, bool)
 {
     if (!data || !NamesObject(data->Kind)) return 0;
-    try {
-        const TObjectId id(*data->Key());
-        const int32_t result = TSearch::AddItem(model, view, std::move(name), data, false);
-        // The first item of an object stays its action.
-        if (result == 1) Index.Insert(id, data);
-        return result;
-    } catch (const std::exception&) {
-        return 0;
-    }
+    IndexValid = false;
+    return TSearch::AddItem(model, view, std::move(name), std::move(data), false);
 }
 
 int32_t TSearchObject::RemoveItemsByKey(const TObjectKey& key)
 {
-    const int32_t removed = TSearch::RemoveItemsByKey(key);
-    Index.Erase(TObjectId(key));
-    return removed;
-}
-
-const std::string* TSearchObject::NameOf(const TData* data) const
-{
-    for (int32_t i = 0; i < Items.Count(); ++i)
-        if (Items.Data(i).get() == data) return &Items.Name(i);
-    return nullptr;
+    IndexValid = false;
+    return TSearch::RemoveItemsByKey(key);
 }
 
 bool TSearchObject::ExecuteObjectAction(const TObjectKey& key)
 {
-    const TDataPtr* found = Index.Find(TObjectId(key));
-    if (!found) return false;
+    const int32_t item = FirstItem(key);
+    if (item < 0) return false;
     // Held here: the action may change the registry.
-    const TDataPtr action = *found;
+    const TDataPtr action = Items.Data(item);
     const TData& data = *action;
     if (data.Kind == ObjectItemKind) {
         HideHint();
-        const std::string* name = NameOf(action.get());
-        if (!Info || !name) return true;
+        if (!Info) return true;
         QWidget* map = View && View->Wnd ? View->Wnd->Widget() : nullptr;
         const QPoint at = map ? map->mapToGlobal(QPoint(LastPoint.X, LastPoint.Y)) : QPoint(LastPoint.X, LastPoint.Y);
-        Info->Services.ShowHint(Cp1251ToQString(*name).toStdString(), at.x(), at.y(), HintMaxWidth);
+        Info->Services.ShowHint(Cp1251ToQString(Items.Name(item)).toStdString(), at.x(), at.y(), HintMaxWidth);
         Timer.start();
         return true;
     }
@@ -163,20 +127,16 @@ bool TSearchObject::ExecuteObjectAction(const TObjectKey& key)
 
 QString TSearchObject::GetObjectText(const TObjectKey& key)
 {
-    const TDataPtr* first = Index.Find(TObjectId(key));
-    if (!first) return QString();
-    TDataPtr found = *first;
-    if (found->Kind == FormItemKind) {
+    int32_t item = FirstItem(key);
+    if (item < 0) return QString();
+    if (Items.Data(item)->Kind == FormItemKind) {
         // Forms have no text: the first other item of the object.
-        found.reset();
-        for (int32_t i = 0; i < Items.Count() && !found; ++i)
-            if (Items.Data(i)->Matches(key) && Items.Data(i)->Kind != FormItemKind) found = Items.Data(i);
-        if (!found) return QString();
+        for (item = item + 1; item < Items.Count(); ++item)
+            if (Items.Data(item)->Matches(key) && Items.Data(item)->Kind != FormItemKind) break;
+        if (item >= Items.Count()) return QString();
     }
-    if (found->Kind == ObjectItemKind) {
-        const std::string* name = NameOf(found.get());
-        return name ? Cp1251ToQString(*name) : QString();
-    }
+    const TDataPtr found = Items.Data(item);
+    if (found->Kind == ObjectItemKind) return Cp1251ToQString(Items.Name(item));
     if (const auto* text = found->As<TTextItemRec>()) return Cp1251ToQString(text->Text);
     if (const auto* card = found->As<TCardRec>()) {
         try {

@@ -6,38 +6,17 @@
 // answers the object's plain text (the ticker reads its lines so).
 //
 // Items keep the order they were registered in and may share a name; the
-// first item of an object decides. An index by object finds it, so the
-// hover over the map costs a hash look-up per object under the mouse.
+// first item of an object decides. An index by object finds it (sorted,
+// made again on the first look-up after a change), so the hover over the
+// map costs a binary search per object under the mouse and loading a
+// database costs no look-up at all.
 #include "app/SearchT.h"
 
 #include <QTimer>
 
-#include <cstddef>
 #include <vector>
 
 namespace tarn {
-
-// The first payload registered for each object: open addressing, no
-// allocation per object (a database registers tens of thousands).
-class TObjectIndex {
-public:
-    const TDataPtr* Find(const TObjectId& id) const;
-    // False, and nothing changed, when the object is there already.
-    bool Insert(const TObjectId& id, const TDataPtr& data);
-    void Erase(const TObjectId& id);
-    std::size_t Size() const { return Used; }
-
-private:
-    struct TSlot {
-        TObjectId Id;
-        TDataPtr Data;  // null: free
-    };
-    std::size_t Slot(const TObjectId& id) const;  // where it is, or the free slot it would take
-    void Grow();
-
-    std::vector<TSlot> Slots;  // a power of two, at most half full
-    std::size_t Used = 0;
-};
 
 class TSearchObject : public TSearch {
 public:
@@ -58,7 +37,7 @@ public:
     // The object's plain text (a map object's name, a text, a card's text);
     // empty when there is none.
     QString GetObjectText(const TObjectKey& key);
-    bool HasAction(const TObjectKey& key) const { return Index.Find(TObjectId(key)) != nullptr; }
+    bool HasAction(const TObjectKey& key) const { return FirstItem(key) >= 0; }
 
     // The model's hooks; both answer whether the event goes on.
     bool MouseDown(TView& sender, TMouseButton button, int32_t x, int32_t y);
@@ -74,10 +53,15 @@ public:
     static constexpr int32_t HintMaxWidth = 200;
 
 private:
-    // The name of the item that holds the payload.
-    const std::string* NameOf(const TData* data) const;
+    // The first item of the object, -1 when none.
+    int32_t FirstItem(const TObjectKey& key) const;
 
-    TObjectIndex Index;
+    struct TIndexEntry {
+        TObjectId Id;
+        int32_t Item;
+    };
+    mutable std::vector<TIndexEntry> Index;  // by object, the first item of each
+    mutable bool IndexValid = true;
     QTimer Timer;
     THookToken DownToken;
     THookToken MoveToken;

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 class QWidget;
@@ -68,21 +69,43 @@ struct TFormItemRec {
     QPointer<QWidget> Form;
 };
 
+// Records too large to hold in every payload are held apart, so that a
+// database's tens of thousands of key records stay small.
+template <class T>
+struct TBoxedRecord : std::false_type {};
+template <>
+struct TBoxedRecord<TLayerEntryRec> : std::true_type {};
+template <>
+struct TBoxedRecord<TTextItemRec> : std::true_type {};
+template <>
+struct TBoxedRecord<TFormItemRec> : std::true_type {};
+template <>
+struct TBoxedRecord<TCardRec> : std::true_type {};
+template <class T>
+using TStoredRecord = std::conditional_t<TBoxedRecord<T>::value, std::unique_ptr<const T>, T>;
+
 class TData {
 public:
-    // In kind order; kind 7 has no record.
-    using TRecord = std::variant<TLayerEntryRec, TObjectItemRec, TTextItemRec, TSubListRec, std::shared_ptr<void>,
-                                 TFormItemRec, TCardRec, std::monostate>;
+    // In kind order; kind 4 owns any object, kind 7 has no record.
+    using TRecord = std::variant<TStoredRecord<TLayerEntryRec>, TObjectItemRec, TStoredRecord<TTextItemRec>, TSubListRec,
+                                 std::shared_ptr<void>, TStoredRecord<TFormItemRec>, TStoredRecord<TCardRec>,
+                                 std::monostate>;
 
     explicit TData(TRecord record) : Kind(uint8_t(record.index())), Rec(std::move(record)) {}
 
     const uint8_t Kind;
     const TRecord Rec;
 
+    // The record of kind T, null for another kind.
     template <class T>
     const T* As() const
     {
-        return std::get_if<T>(&Rec);
+        if constexpr (TBoxedRecord<T>::value) {
+            const auto* boxed = std::get_if<std::unique_ptr<const T>>(&Rec);
+            return boxed ? boxed->get() : nullptr;
+        } else {
+            return std::get_if<T>(&Rec);
+        }
     }
     // The object key of kinds 1, 2, 5 and 6; null for the others.
     const TObjectKey* Key() const;
@@ -92,11 +115,24 @@ public:
 
 using TDataPtr = std::shared_ptr<TData>;
 
-inline TDataPtr MakeData(TData::TRecord record) { return std::make_shared<TData>(std::move(record)); }
+// A payload of the record's kind.
+template <class T>
+TDataPtr MakeData(T record)
+{
+    if constexpr (TBoxedRecord<T>::value)
+        return std::make_shared<TData>(TData::TRecord(std::make_unique<const T>(std::move(record))));
+    else
+        return std::make_shared<TData>(TData::TRecord(std::move(record)));
+}
 inline TDataPtr MakeObjectData(TModel* model, TView* view, const TObjectKey& key)
 {
     return MakeData(TObjectItemRec{model, view, key});
 }
+inline TDataPtr MakeOwnedData(std::shared_ptr<void> object)
+{
+    return std::make_shared<TData>(TData::TRecord(std::in_place_index<OwnedObjectKind>, std::move(object)));
+}
+inline TDataPtr MakeActionData() { return std::make_shared<TData>(TData::TRecord(std::in_place_index<ActionKind>)); }
 
 // The part of a key that names an object, for indexes by key.
 struct TObjectId {
@@ -106,15 +142,6 @@ struct TObjectId {
     TObjectId() = default;
     explicit TObjectId(const TObjectKey& k) : LayerID(k.LayerID), SheetID(k.SheetID), Code(k.Code) {}
     bool operator==(const TObjectId&) const = default;
-    // Well mixed in its low bits too.
-    uint64_t Hash() const
-    {
-        uint64_t h = uint64_t(uint32_t(LayerID)) * 0x9E3779B97F4A7C15ull ^
-                     uint64_t(uint32_t(SheetID)) * 0xC2B2AE3D27D4EB4Full ^ uint64_t(uint32_t(Code)) * 0x165667B19E3779F9ull;
-        h ^= h >> 29;
-        h *= 0xBF58476D1CE4E5B9ull;
-        return h ^ (h >> 32);
-    }
 };
 
 } // namespace tarn

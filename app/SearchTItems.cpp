@@ -18,11 +18,28 @@ std::size_t TSearchItems::SortedPlace(std::string_view name, bool& equal) const
     return lo;
 }
 
+void TSearchItems::AddKey(TEntry& e)
+{
+    // Made while the name is at hand: read again at the update's end, the
+    // names scattered over the heap would cost a cache miss each.
+    const auto& collation = CollationTableCp1251();
+    const std::size_t n = (e.Name.size() + 7) / 8;
+    e.KeyStart = uint32_t(Keys.size());
+    e.KeyWords = uint32_t(n);
+    for (std::size_t w = 0; w < n; ++w) {
+        uint64_t word = 0;
+        for (std::size_t k = w * 8; k < w * 8 + 8; ++k)
+            word = word << 8 | (k < e.Name.size() ? collation[uint8_t(e.Name[k])] : 0u);
+        Keys.push_back(word);
+    }
+}
+
 void TSearchItems::Add(std::string name, TDataPtr data)
 {
     Changed();
     if (!Sorted || Postponed) {
         Entries.push_back({std::move(name), std::move(data)});
+        if (Sorted) AddKey(Entries.back());
         return;
     }
     bool equal = false;
@@ -47,34 +64,29 @@ void TSearchItems::Defer(bool on)
 {
     if (on == Postponed) return;
     Postponed = on;
-    if (on || !Sorted || Entries.size() < 2) return;
+    if (!Sorted) return;
+    if (on) {
+        Keys.clear();
+        for (TEntry& e : Entries) AddKey(e);
+        return;
+    }
     // Of equal names the one added first comes first and stays. The keys
-    // are laid side by side, and most comparisons end in their first eight
-    // bytes, held with the place.
-    const auto& collation = CollationTableCp1251();
-    std::size_t total = 0;
-    for (const TEntry& e : Entries) total += e.Name.size();
-    std::string keys(total, '\0');
+    // are big-endian words padded with zero bytes (which no character
+    // has), compared a word at a time.
     struct TPlace {
-        uint64_t Head;
         uint32_t Start;
-        uint32_t Length;
+        uint32_t Words;
         uint32_t Index;
     };
     std::vector<TPlace> places(Entries.size());
-    std::size_t at = 0;
-    for (uint32_t i = 0; i < places.size(); ++i) {
-        const std::string& name = Entries[i].Name;
-        TPlace& p = places[i];
-        p = {0, uint32_t(at), uint32_t(name.size()), i};
-        for (std::size_t k = 0; k < name.size(); ++k) keys[at++] = char(collation[uint8_t(name[k])]);
-        for (std::size_t k = 0; k < 8; ++k) p.Head = p.Head << 8 | (k < name.size() ? uint8_t(keys[p.Start + k]) : 0u);
-    }
-    const auto key = [&keys](const TPlace& p) { return std::string_view(keys.data() + p.Start, p.Length); };
+    for (uint32_t i = 0; i < places.size(); ++i) places[i] = {Entries[i].KeyStart, Entries[i].KeyWords, i};
     // Keys, then Е before Ё; 0 for names equal but for case.
-    const auto order = [&](const TPlace& a, const TPlace& b) {
-        if (a.Head != b.Head) return a.Head < b.Head ? -1 : 1;
-        if (const int c = key(a).compare(key(b)); c != 0) return c;
+    const auto order = [this](const TPlace& a, const TPlace& b) {
+        const uint64_t *x = Keys.data() + a.Start, *y = Keys.data() + b.Start;
+        const uint32_t n = std::min(a.Words, b.Words);
+        for (uint32_t w = 0; w < n; ++w)
+            if (x[w] != y[w]) return x[w] < y[w] ? -1 : 1;
+        if (a.Words != b.Words) return a.Words < b.Words ? -1 : 1;
         return CompareTextCp1251(Entries[a.Index].Name, Entries[b.Index].Name);
     };
     std::sort(places.begin(), places.end(), [&](const TPlace& a, const TPlace& b) {
@@ -89,6 +101,7 @@ void TSearchItems::Defer(bool on)
     for (std::size_t i = 0; i < places.size(); ++i)
         if (keep[i]) sorted.push_back(std::move(Entries[places[i].Index]));
     Entries = std::move(sorted);
+    Keys = {};
     Changed();
 }
 

@@ -50,7 +50,11 @@ private:
     struct TEntry {
         std::string Name;
         TDataPtr Data;
+        // The name's collation key in Keys while the list is deferred.
+        uint32_t KeyStart = 0;
+        uint32_t KeyWords = 0;
     };
+    void AddKey(TEntry& e);
     // Where the name goes in a sorted list; `equal` when it is there already.
     std::size_t SortedPlace(std::string_view name, bool& equal) const;
     void Changed() { JoinedValid = false; }
@@ -59,6 +63,7 @@ private:
     const bool Sorted;
     bool Postponed = false;
     std::vector<TEntry> Entries;
+    std::vector<uint64_t> Keys;  // while deferred: the keys in words of 8 characters
     // The keys laid end to end, where each starts, and the pairs of
     // neighbouring characters each holds (64 bits of a hash).
     mutable std::string Joined;

@@ -56,8 +56,8 @@ TEST_F(SearchActions, EachKindOfItemDoesWhatItStandsFor)
     list.AddItem(Cp("4 ТЕКСТ БЕЗ ОБЪЕКТА"), MakeData(TTextItemRec{Model, View, Place(-1), Cp("Просто текст")}));
     list.AddItem(Cp("5 ФОРМА"), MakeData(TFormItemRec{Model, View, Place(5), &dialog}));
     list.AddItem(Cp("6 НЕ ФОРМА"), MakeData(TFormItemRec{Model, View, Place(5), &notADialog}));
-    list.AddItem(Cp("7 ДЕЙСТВИЕ"), MakeData(TData::TRecord(std::in_place_index<7>)));
-    list.AddItem(Cp("8 ВЛАДЕЕМЫЙ"), MakeData(TData::TRecord(std::in_place_index<4>, std::make_shared<int>(1))));
+    list.AddItem(Cp("7 ДЕЙСТВИЕ"), MakeActionData());
+    list.AddItem(Cp("8 ВЛАДЕЕМЫЙ"), MakeOwnedData(std::make_shared<int>(1)));
     ASSERT_EQ(list.Items.Count(), 8);
 
     const auto run = [&](int32_t index, QObject* sender) {

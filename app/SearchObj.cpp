@@ -19,12 +19,6 @@ bool NamesObject(uint8_t kind)
 
 bool ActsOnHover(int32_t mode) { return mode == ModeNormal || mode == ModeHover; }
 
-} // namespace
-
-// ---------------------------------------------------------------- the index
-
-namespace {
-
 bool Before(const TObjectId& a, const TObjectId& b)
 {
     if (a.LayerID != b.LayerID) return a.LayerID < b.LayerID;
@@ -33,6 +27,8 @@ bool Before(const TObjectId& a, const TObjectId& b)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------- the index
 
 int32_t TSearchObject::FirstItem(const TObjectKey& key) const
 {

@@ -175,11 +175,7 @@ TEST(ObjectDb, EveryRecordIsRegisteredOnceUnderItsName)
         int Listed, Registered;
     } objects[] = {
         {"the ticker: registered once, not listed", TickerKey, 0, 1},
-        {"the places' layer: found under sheet 24", Key(67, 24, 8), 1, 1},
         {"the places' layer: not under its stored sheet", Key(67, 7, 8), 0, 0},
-        {"a zero key", Key(0, 0, 0), 0, 0},
-        {"a deleted record", Key(134, 24, 11), 0, 0},
-        {"replaced by the supplement", Key(134, 24, 7), 1, 1},
         {"a deleted record in the supplement removes nothing", Key(134, 24, 3), 2, 1},
         {"an equal name in the same list: registered, not listed", Key(134, 24, 10), 0, 1},
     };

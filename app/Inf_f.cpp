@@ -1,17 +1,116 @@
 #include "Inf_f.h"
 
 #include "app/Info_mdl.h"
+#include "app/MainForm.h"
+#include "model/ViewWork.h"
+#include "platform/RichText.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
 
 namespace tarn {
 
-TInformationForm::TInformationForm(TInfoModule& info) : Info(info)
+namespace {
+
+constexpr int FormWidth = 436;
+constexpr int FormHeight = 372;
+constexpr int Panel1Height = 41;
+
+} // namespace
+
+TInformationForm::TInformationForm(TInfoModule& info)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), Info(info), ProgramDir(info.ProgramDir()),
+      IniFile(info.IniFile)
 {
     setObjectName("InformationForm");
     setWindowTitle(QString::fromUtf8("Информация"));
-    // Always on top, 436 x 372.
-    setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint);
-    resize(436, 372);
-    ProgramDir = info.ProgramDir();
+    resize(FormWidth, FormHeight);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFixedHeight(Panel1Height);
+    auto* row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(6, 6, 6, 6);
+    BitBtn1 = new QPushButton(QString::fromUtf8("Показать на карте"), Panel1);
+    BitBtn1->setObjectName("BitBtn1");
+    row->addWidget(BitBtn1);
+    row->addStretch(1);
+    column->addWidget(Panel1);
+
+    RichEdit1 = new QTextBrowser(this);
+    RichEdit1->setObjectName("RichEdit1");
+    RichEdit1->setFrameShape(QFrame::NoFrame);
+    RichEdit1->setOpenLinks(false);
+    RichEdit1->setOpenExternalLinks(false);
+    column->addWidget(RichEdit1, 1);
+
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(RichEdit1, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { RichEdit1URLClick(url); });
+    RestoreWindowPlacement(*this, *IniFile, PlacementSection);
+}
+
+TInformationForm::~TInformationForm()
+{
+    if (!isVisible()) return;
+    try {
+        SaveWindowPlacement(*this, *IniFile, PlacementSection);
+    } catch (...) {
+        // Nobody is left to tell; the place stays as it was.
+    }
+}
+
+void TInformationForm::showEvent(QShowEvent* e)
+{
+    Panel1->setVisible(HasObject);
+    QWidget::showEvent(e);
+}
+
+void TInformationForm::closeEvent(QCloseEvent* e)
+{
+    try {
+        SaveWindowPlacement(*this, *IniFile, PlacementSection);
+    } catch (const std::exception& error) {
+        Info.Services.ShowError(error.what());
+    }
+    e->accept();
+}
+
+void TInformationForm::LoadRichText(std::string_view rtf, const std::string& source)
+{
+    try {
+        ReadRichText(rtf, *RichEdit1->document(), source);
+    } catch (...) {
+        RichEdit1->clear();
+        throw;
+    }
+}
+
+void TInformationForm::BitBtn1Click()
+{
+    TMainForm* main = Info.MainForm;
+    if (!HasObject || !main || !main->Model()) return;
+    TModel& model = *main->Model();
+    TView& view = *main->View();
+    model.GetViewState(view);
+    // An object the map cannot find leaves the map and its highlight as they were.
+    if (!ZoomToObject(model, view, Key)) return;
+    main->ClearMapSelection();
+    TKeyList one{Key};
+    model.HighlightObjects(&view, 1, one);
+    model.DrawObjects(view, one);
+}
+
+void TInformationForm::RichEdit1URLClick(const QUrl& url)
+{
+    if (IsWebOrMailAddress(url)) Info.Services.OpenAddress(url.toString(QUrl::FullyEncoded).toStdString());
 }
 
 } // namespace tarn

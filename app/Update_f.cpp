@@ -6,6 +6,7 @@
 #include "app/SearchObj.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -113,8 +114,10 @@ TUpdateForm::TUpdateForm(TInfoModule& info)
             Link(box, placeNames[i], QString::fromUtf8(Places[i].Name), "Показать на карте");
         SetTag(l, i + 1);
         labels->addWidget(l);
-        labels->addWidget(Text(box, QString::fromUtf8(Places[i].Address)));
-        labels->addWidget(Text(box, QString::fromUtf8(Places[i].Phone)));
+        auto* row = new QHBoxLayout;
+        row->addWidget(Text(box, QString::fromUtf8(Places[i].Address)), 1);
+        row->addWidget(Text(box, QString::fromUtf8(Places[i].Phone)));
+        labels->addLayout(row);
         labels->addSpacing(6);
         Hooks.push_back(TControlHooks::Of(l).OnClick.Install([this, l](const THook<>::TNext& next) {
             Label12Click(l);

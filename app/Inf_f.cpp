@@ -28,6 +28,8 @@ TInformationForm::TInformationForm(TInfoModule& info)
       IniFile(info.IniFile)
 {
     setObjectName("InformationForm");
+    // Left open, it does not keep the program running once the main window closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QString::fromUtf8("Информация"));
     resize(FormWidth, FormHeight);
 

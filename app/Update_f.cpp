@@ -85,6 +85,8 @@ TUpdateForm::TUpdateForm(TInfoModule& info)
     : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), Info(info), IniFile(info.IniFile)
 {
     setObjectName("UpdateForm");
+    // Left open, it does not keep the program running once the main window closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QString::fromUtf8("Обновление"));
     resize(ClientWidth, ClientHeight);
 

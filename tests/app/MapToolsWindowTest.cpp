@@ -41,10 +41,11 @@ TEST(MainWindowTools, ButtonsKeysAndMeasuringWorkOnTheWindowsControls)
     QTest::mouseClick(form->SpeedButton4, Qt::LeftButton);  // right
     EXPECT_EQ(v.WorldRect.Left - r.Left, (int64_t(r.Right) - r.Left) / 10);
     QWidget* map = form->MapPanel->SurfaceWidget();
+    form->SetMapFocused(false);
     r = v.WorldRect;
     QTest::keyClick(map, Qt::Key_Left);
     EXPECT_EQ(v.WorldRect, r) << "the box waits for the map to take the keyboard";
-    form->ButtonBox->Enabled = true;
+    form->SetMapFocused(true);
     QTest::keyClick(map, Qt::Key_Left);
     EXPECT_EQ(r.Left - v.WorldRect.Left, (int64_t(r.Right) - r.Left) / 10);
 

@@ -173,6 +173,7 @@ void TMainForm::MapPanelMouseDown(TMouseButton button, uint32_t shift, int32_t x
         return;
     }
     TObjectKey key = found.front();
+
     // With the right button, the information layer's object under the others.
     if (shift == (ShiftKey | ShiftRight))
         for (auto it = found.rbegin(); it != found.rend(); ++it)

@@ -1,31 +1,51 @@
 #pragma once
-// The text window: a read-only text about an object with a button that
-// shows the object on the main map. Made once by the search lists and
-// reused, held by the shared services; the search issue fills it.
+// The text window ("Информация"): a read-only text about an object with a
+// button that shows the object on the main map. Made once by the search
+// lists and reused, held by the shared services; closing hides it and
+// writes its place into the position file.
 #include "model/ObjKey.h"
 
 #include <QWidget>
 
+#include <memory>
+
+class QPlainTextEdit;
+class QPushButton;
+
 namespace tarn {
 
+class TIniFile;
 class TInfoModule;
 class TModel;
 class TView;
+struct TTextItemRec;
 
 class TInfoForm : public QWidget {
 public:
-    explicit TInfoForm(TInfoModule& info, QWidget* parent = nullptr)
-        : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), Info(info)
-    {
-        setObjectName("InfoForm");
-        setWindowTitle(QString::fromUtf8("Информация"));
-    }
+    // Takes its place from the position file.
+    explicit TInfoForm(TInfoModule& info, QWidget* parent = nullptr);
+    ~TInfoForm() override;
 
     TInfoModule& Info;
+    QWidget* Panel1;
+    QPushButton* BitBtn1;  // "Показать на карте"
+    QPlainTextEdit* Memo1;
+    std::shared_ptr<TIniFile> IniFile;  // the position file
     bool HasObject = false;  // the text belongs to a map object
     TObjectKey Key;
     TModel* Model = nullptr;
     TView* View = nullptr;
+
+    // The object alone highlighted in the middle of the map at 1:2500.
+    void BitBtn1Click();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 };
+
+// Shows the text in the one text window (made on first use), with the
+// button when the text's key names an object (code 0 or more).
+void ShowTextWindow(TInfoModule& info, const TTextItemRec& text);
 
 } // namespace tarn

@@ -274,8 +274,6 @@ void TMainForm::BuildInformationTab()
     }
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(1, 1);
-    // The credits' actions come with the object actions.
-    for (QWidget* w : {Image1, Label1, Image2, Label3, Image5, Label7}) w->setEnabled(false);
 }
 
 void TMainForm::BuildToolButtons()

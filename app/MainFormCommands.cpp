@@ -10,6 +10,8 @@
 #include "app/Info_mdl.h"
 #include "app/Legend_f.h"
 #include "app/Program.h"
+#include "app/SearchObj.h"
+#include "app/SearchT.h"
 #include "app/SecretPanel.h"
 #include "app/Update_f.h"
 #include "platform/Keys.h"
@@ -37,7 +39,10 @@ constexpr int32_t Label6Code = 4680;
 // The frame of the tools' column, blue while the lists have the keyboard.
 constexpr int FocusFrame = 3;
 const char* const ProductSite = "https://tarn.example.org/";
-// F1's action: the help card.
+// The fixed objects whose actions F1 and the credits run (layer 67, sheet
+// 24); F1's is the help card.
+constexpr int32_t ActionLayer = 67;
+constexpr int32_t ActionSheet = 24;
 constexpr int32_t HelpAction = -2;
 
 double Denominator(const TView& v) { return v.Scale / v.MmPerPixel; }
@@ -224,6 +229,9 @@ void TMainForm::SetMapFocused(bool value)
     // Qt's focus stays in the tab's edit; the key preview routes the keys.
     if (PageControl1->currentWidget() == TabSheet1) StreetE->setFocus();
     else if (PageControl1->currentWidget() == TabSheet3) ObjE->setFocus();
+    // Keys typed go to the lists only while the lists have the keyboard.
+    for (TSearchText* list : {StreetSearch.get(), ObjectSearch.get()})
+        if (list) list->SetAutoSearch(!value);
     if (ButtonBox) ButtonBox->Enabled = value;
 }
 
@@ -338,7 +346,20 @@ void TMainForm::Image1Click(QObject* sender)
     if (const int32_t tag = TagOf(sender)) RunObjectAction(tag);
 }
 
-void TMainForm::RunObjectAction(int32_t code) { (void)code; }
+void TMainForm::RunObjectAction(int32_t code)
+{
+    if (!SearchObject) return;
+    struct TBusy {
+        TAppServices& Services;
+        explicit TBusy(TAppServices& s) : Services(s) { Services.SetBusy(true); }
+        ~TBusy() { Services.SetBusy(false); }
+    } busy(Services);
+    try {
+        SearchObject->ExecuteObjectAction({0, 1, ActionLayer, ActionSheet, code});
+    } catch (const std::exception& e) {
+        Services.ShowError(e.what());
+    }
+}
 
 void TMainForm::Label5Click() { InfoModule.ShowObjectOnMap({0, 1, InfoObjectLayer, InfoObjectSheet, Label5Code}); }
 

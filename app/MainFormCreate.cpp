@@ -36,6 +36,7 @@ public:
     explicit TAppModelUI(TAppServices& services) : Services(services) {}
     bool Confirm(const std::string& message) override { return Services.Confirm(message); }
     void SetBusy(bool busy) override { Services.SetBusy(busy); }
+    void ShowError(const std::string& message) override { Services.ShowError(message); }
 
 private:
     TAppServices& Services;

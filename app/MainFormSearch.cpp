@@ -3,32 +3,85 @@
 // "tarn.dat" and its supplements.
 #include "MainForm.h"
 
+#include "app/ObjectDb.h"
+#include "app/SearchObj.h"
+#include "platform/Cp1251.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
 namespace tarn {
 
-// The street-type words ("УЛ.", "ПР.", "ПЕР.", "ПЛ.", "ТУПИК", "ПРОСПЕКТ",
-// "ПЛОЩАДЬ") and the street-name normaliser.
-void TMainForm::CreateSubText() {}
+namespace {
+
+std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+
+} // namespace
+
+// The street-type words and the street-name normaliser.
+void TMainForm::CreateSubText()
+{
+    SubText = TOwned<TSubText>::Make();
+    for (const char* word : {"УЛ.", "ПР.", "ПЕР.", "ПЛ.", "ТУПИК", "ПРОСПЕКТ", "ПЛОЩАДЬ"})
+        SubText->Words.push_back(Cp(word));
+}
 
 // The street list bound to StreetList, StreetE and ShowStreetBtn, filled
 // from the layer "Названия улиц".
-void TMainForm::CreateStreetSearch() {}
+void TMainForm::CreateStreetSearch()
+{
+    StreetSearch = TOwned<TSearchText>::Make(&InfoModule, ModelPtr.get(), ViewPtr.get());
+    TSubText* words = SubText.get();
+    StreetSearch->OnItem = [words](std::string& name, const TDataPtr& data) {
+        return words->NormalizeStreetName(name, data);
+    };
+    StreetSearch->UseOnItem = true;
+    StreetSearch->SetListBox(StreetList);
+    StreetSearch->SetEdit(StreetE);
+    StreetSearch->SetButton(ShowStreetBtn);
+    for (QWidget* w : {static_cast<QWidget*>(StreetE), static_cast<QWidget*>(StreetList),
+                       static_cast<QWidget*>(ShowStreetBtn)})
+        w->setEnabled(true);
+    StreetSearch->FillList(Cp("Названия улиц"));
+}
 
-// The second town's streets, as the sub-list "Улицы ВЕРБИНСКА".
-void TMainForm::FillSecondTownStreets() {}
+// The second town's streets: «ЛЕСНАЯ, УЛ. (Вербинск)».
+void TMainForm::FillSecondTownStreets() { StreetSearch->FillSubList(Cp("Улицы ВЕРБИНСКА"), Cp("Вербинск")); }
 
 // The districts, from the layer "Наименование районов".
-void TMainForm::FillDistricts() {}
+void TMainForm::FillDistricts() { StreetSearch->FillList(Cp("Наименование районов")); }
 
-// The object list bound to ObjList, ObjE and ObjBtn.
-void TMainForm::CreateObjectSearch() {}
+// The object list, its rows drawn with icons, bound to ObjList, ObjE and ObjBtn.
+void TMainForm::CreateObjectSearch()
+{
+    ObjectSearch = TOwned<TSearchText>::Make(&InfoModule, ModelPtr.get(), ViewPtr.get());
+    SetOwnerDrawn(ObjList, true);
+    ObjectSearch->SetListBox(ObjList);
+    ObjectSearch->SetEdit(ObjE);
+    ObjectSearch->SetButton(ObjBtn);
+    for (QWidget* w :
+         {static_cast<QWidget*>(ObjE), static_cast<QWidget*>(ObjList), static_cast<QWidget*>(ObjBtn)})
+        w->setEnabled(true);
+}
 
 // The object actions and the map hover.
-void TMainForm::CreateSearchObject() {}
+void TMainForm::CreateSearchObject()
+{
+    SearchObject = TOwned<TSearchObject>::Make(&InfoModule, ModelPtr.get(), ViewPtr.get());
+}
 
 void TMainForm::LoadObjectList()
 {
-    // The object list's update begins here and ends also when loading fails.
-    LoadObjectDatabase();
+    // The object list's update ends also when loading fails.
+    ObjectSearch->BeginUpdate();
+    try {
+        LoadObjectDatabase();
+    } catch (...) {
+        ObjectSearch->EndUpdate();
+        throw;
+    }
+    ObjectSearch->EndUpdate();
 }
 
 // "tarn.dat" and its supplements into the object list and the object
@@ -48,7 +101,9 @@ void TMainForm::LoadObjectDatabase()
     GroupTable = db.GroupTable();
 }
 
-// The placement rules of the object list and the action registry.
-int32_t TMainForm::PlaceObjectRecord(const TLoadedRecord&) { return 0; }
+int32_t TMainForm::PlaceObjectRecord(const TLoadedRecord& record)
+{
+    return tarn::PlaceObjectRecord(*ObjectSearch, *SearchObject, record);
+}
 
 } // namespace tarn

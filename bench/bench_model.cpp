@@ -7,12 +7,14 @@
 #include "model/WorkSign.h"
 #include "model/tsWay.h"
 #include "tools/City.h"
+#include "BenchCity.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -246,36 +248,6 @@ BENCHMARK(BM_ViewRepaintFromPicture)->Unit(benchmark::kMillisecond);
 // its symbol library), drawn through the model in a 1920 x 1080 view: the
 // whole city, and 1:2500 in its centre. Arg 1: through the off-screen
 // picture, 0: directly into the window.
-struct TDemoCity {
-    std::string Dir;
-    TDemoCity()
-    {
-        char pattern[] = "/tmp/tarn-bench-city-XXXXXX";
-        Dir = mkdtemp(pattern);
-        city::TCityOptions o;
-        o.OutDir = Dir;
-        o.Objects = 200000;
-        o.SymbolLibrary = TARN_SYMBOLS_DLL;
-        city::MakeCity(o);
-    }
-    ~TDemoCity() { fs::remove_all(Dir); }
-};
-
-struct TDemoView {
-    TWindowSurface Surface{1920, 1080};
-    std::unique_ptr<TModel> Model = std::make_unique<TModel>();
-    std::unique_ptr<TView> View;
-    TDemoView()
-    {
-        static TDemoCity city;
-        Surface.SetMmPerPixel(0.25);
-        Model->ProgramDir = city.Dir;
-        View = std::make_unique<TView>(&Surface);
-        Model->AttachView(*View);
-        Model->OpenFile(city.Dir + "/" + city::ProjectFile);
-    }
-};
-
 void DemoRedraw(benchmark::State& state, double denominator)
 {
     static TDemoView v;
@@ -322,4 +294,30 @@ void BM_ToolsNextFreeCode(benchmark::State& state)
 BENCHMARK(BM_ToolsNextFreeCode)->Unit(benchmark::kMicrosecond);
 
 } // namespace
+
+// Made once for the run, removed at exit; TARN_BENCH_CITY names a folder
+// written by mkcity to use instead (kept).
+const std::string& DemoCityDir()
+{
+    static const char* given = std::getenv("TARN_BENCH_CITY");
+    static const std::string givenDir = given ? given : "";
+    if (!givenDir.empty()) return givenDir;
+    struct TDemoCity {
+        std::string Dir;
+        TDemoCity()
+        {
+            char pattern[] = "/tmp/tarn-bench-city-XXXXXX";
+            Dir = mkdtemp(pattern);
+            city::TCityOptions o;
+            o.OutDir = Dir;
+            o.Objects = 200000;
+            o.SymbolLibrary = TARN_SYMBOLS_DLL;
+            city::MakeCity(o);
+        }
+        ~TDemoCity() { fs::remove_all(Dir); }
+    };
+    static TDemoCity city;
+    return city.Dir;
+}
+
 } // namespace tarn

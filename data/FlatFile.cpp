@@ -1,4 +1,5 @@
 #include "FlatFile.h"
+#include "platform/SafeFile.h"
 #include "Errors.h"
 
 #include <algorithm>
@@ -311,13 +312,31 @@ std::unique_ptr<TFlatFile> TFlatFile::OpenForReading(const std::string& path)
 std::unique_ptr<TFlatFile> TFlatFile::OpenForWriting(const std::string& path)
 {
     auto memory = std::make_unique<TMemoryStream>();
+    memory->SetName(path);
     std::error_code ec;
     bool exists = std::filesystem::exists(std::filesystem::path(path), ec);
     if (ec) ThrowFileError(path, "cannot open", ec.value());
-    if (exists)
-        memory->LoadFromFile(path);
-    else
+    if (exists) {
+        // Checked where it lies first; then only what its blocks reach is
+        // copied (a file that is no block file keeps only its header).
+        auto file = std::make_unique<TFileStream>(path, TFileStream::Mode::Read);
+        int64_t extent = std::min<int64_t>(file->Size(), HeaderSize);
+        char magic[4] = {};
+        if (file->Size() >= 4) {
+            file->ReadBuffer(magic, 4, "block file magic");
+            file->Seek(0);
+        }
+        if (std::memcmp(magic, "FM00", 4) == 0) {
+            TFlatFile checked(std::move(file), TOpenMode::Read);
+            extent = std::min<int64_t>(checked.Stream().Size(), int64_t(checked.BlockOf(TailHandle).Offset) - 1);
+            file.reset(static_cast<TFileStream*>(checked.File.release()));
+        }
+        std::string bytes(static_cast<std::size_t>(extent), '\0');
+        file->Seek(0);
+        file->ReadBuffer(bytes.data(), bytes.size(), "block file");
+        memory = std::make_unique<TMemoryStream>(std::move(bytes));
         memory->SetName(path);
+    }
     auto flat = std::make_unique<TFlatFile>(std::move(memory), TOpenMode::ReadWrite);
     flat->CommitPath = path;
     return flat;
@@ -372,6 +391,12 @@ void TFlatFile::CheckLoadedMap(int64_t fileSize, int32_t mapOffset, int64_t mapE
         if (p == n - 1) {
             if (b.Handle != TailHandle || b.Size != 0 || b.Gap != TailGap)
                 fail(which + " comes last where the tail belongs");
+            // The blocks and the free gaps between them lie in the file, but
+            // for the unwritten end of the map's block (under 1 KiB as
+            // written): a save then copies and grows no more than the file.
+            if (int64_t(b.Offset) - 1 > fileSize + MaxSlackPastEnd)
+                fail("the blocks and their gaps reach " + Str(int64_t(b.Offset) - 1) +
+                     " bytes, far beyond the end of the file (" + Str(fileSize) + " bytes)");
             break;
         }
         if (b.Handle == TailHandle) fail("the tail is not the last block");
@@ -659,9 +684,8 @@ void TFlatFile::SaveMap()
     }
 }
 
-void TFlatFile::Commit()
+void TFlatFile::CommitMap()
 {
-    if (OpenMode == TOpenMode::Read) return;
     CheckWritable("commit");
     SaveMap();
     try {
@@ -671,8 +695,24 @@ void TFlatFile::Commit()
         throw;
     }
     if (auto* fs = dynamic_cast<TFileStream*>(File.get())) fs->Flush();
+}
+
+void TFlatFile::Commit()
+{
+    if (OpenMode == TOpenMode::Read) return;
+    CommitMap();
     if (!CommitPath.empty() && Dirty) {
         static_cast<TMemoryStream&>(*File).SaveToFile(CommitPath);
+        Dirty = false;
+    }
+}
+
+void TFlatFile::Commit(TSafeFileBatch& batch)
+{
+    if (OpenMode == TOpenMode::Read) return;
+    CommitMap();
+    if (!CommitPath.empty() && Dirty) {
+        batch.Add(CommitPath, static_cast<TMemoryStream&>(*File).Bytes());
         Dirty = false;
     }
 }

@@ -19,6 +19,8 @@
 
 namespace tarn {
 
+class TSafeFileBatch;
+
 class EInvalidObjectHandle : public ETarnError {
 public:
     using ETarnError::ETarnError;
@@ -99,6 +101,8 @@ public:
     static constexpr int32_t MapHandle = 3;
     static constexpr int32_t HeaderSize = 256;
     static constexpr int32_t TailGap = 2147483647;
+    // How far past the end of the file the blocks may reach when opened.
+    static constexpr int64_t MaxSlackPastEnd = int64_t(64) << 10;
 
     // Takes the stream. Read refuses a non-empty stream that is not a block
     // file; ReadWrite treats such a stream as new (its header bytes kept).
@@ -140,6 +144,8 @@ public:
     bool CheckMap() const;
     // Writes the map and, for OpenForWriting, replaces the file. Reports failures.
     void Commit();
+    // The same, the file replaced as one of a batch of files replaced together.
+    void Commit(TSafeFileBatch& batch);
 
     TStream& Stream() { return *File; }
     TOpenMode Mode() const { return OpenMode; }
@@ -149,6 +155,7 @@ public:
 private:
     friend class TObjectStream;
 
+    void CommitMap();
     void NewMap();
     void LoadMap(int64_t fileSize);
     void CheckLoadedMap(int64_t fileSize, int32_t mapOffset, int64_t mapEnd) const;

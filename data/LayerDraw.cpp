@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <typeinfo>
 #include <limits>
 #include <vector>
@@ -161,6 +162,11 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         marked->assign(layers.size(), TInView{});
     }
     std::vector<std::size_t> begins(marked ? layers.size() : 0);
+    const TMarkingFlags own;
+    const uint64_t flagSets = InViewFlagSets();
+    std::vector<int32_t> visit;
+    std::vector<uint8_t> ask;
+    std::vector<std::size_t> touched;
     for (std::size_t k = layers.size(); k-- > 0;) {
         const TCustomLayer& layer = *layers[k];
         TLogFont font = layer.TextFont;
@@ -170,25 +176,66 @@ void Mark(const std::vector<TCustomLayer*>& layers, TDrawContext context, std::v
         // made again while the objects are at hand.
         layer.HitObjects.resize(static_cast<std::size_t>(layer.Count), nullptr);
         layer.HitIndex.resize(static_cast<std::size_t>(layer.Count));
-        for (int32_t i = 0; i < layer.Count; ++i) {
-            if (i + ObjectsAhead < layer.Count) PrefetchObject(layer.Object(i + ObjectsAhead));
-            if (i + OutlinesAhead < layer.Count) PrefetchOutline(layer.Object(i + OutlinesAhead));
+        // An object whose entry is its own and lies apart from the view is
+        // not asked: at a city's detail most of a layer is far away. Its
+        // in-view flag is cleared, and not even looked at when no flag was
+        // set since the last marking left it clear.
+        const bool flagsKnown = layer.HitFlagSets == flagSets && layer.HitFlagged.size() == layer.HitObjects.size();
+        layer.HitFlagged.resize(static_cast<std::size_t>(layer.Count), 1);
+        const int32_t fontHeight = context.TextFont ? context.TextFont->Height : 0;
+        const TRect view = context.WorldRect;
+        // First from the entries alone, which lie together (and from their
+        // sums, run by run): the objects to ask (ask) and those only to
+        // clear (the rest of visit).
+        visit.clear();
+        ask.clear();
+        constexpr std::size_t BlockSize = TCustomLayer::HitBlockSize;
+        const std::size_t count = static_cast<std::size_t>(layer.Count);
+        layer.HitBlocks.resize((count + BlockSize - 1) / BlockSize);
+        for (std::size_t b = 0; b < layer.HitBlocks.size(); ++b) {
+            const std::size_t begin = b * BlockSize, end = std::min(begin + BlockSize, count);
+            const TCustomLayer::THitBlock& sum = layer.HitBlocks[b];
+            if (flagsKnown && !sum.Flagged && BlockOutsideView(sum, view, fontHeight) &&
+                std::memcmp(layer.HitObjects.data() + begin, layer.Items.data() + begin,
+                            (end - begin) * sizeof(TAbstractItem*)) == 0)
+                continue;
+            for (std::size_t k = begin; k < end; ++k) {
+                const bool away =
+                    layer.HitObjects[k] == layer.Items[k] && OutsideView(layer.HitIndex[k], view, fontHeight);
+                if (away && flagsKnown && !layer.HitFlagged[k]) continue;
+                visit.push_back(int32_t(k));
+                ask.push_back(!away);
+            }
+            touched.push_back(b);
+        }
+        const std::size_t n = visit.size();
+        for (std::size_t v = 0; v < n; ++v) {
+            if (v + ObjectsAhead < n) PrefetchObject(layer.Object(visit[v + ObjectsAhead]));
+            if (v + OutlinesAhead < n && ask[v + OutlinesAhead]) PrefetchOutline(layer.Object(visit[v + OutlinesAhead]));
+            const int32_t i = visit[v];
+            const std::size_t k = static_cast<std::size_t>(i);
             TBaseObject* o = layer.Object(i);
-            const bool in = o->InView(context);
+            const bool in = ask[v] && o->InView(context);
             const uint32_t f = o->Flags();
             const uint32_t flagged = in ? (f | ObjFlagInView) : (f & ~ObjFlagInView);
             if (flagged != f) o->SetFlags(flagged);
+            layer.HitFlagged[k] = in;
             if (in && marked) indices->push_back(i);
-            const std::size_t k = static_cast<std::size_t>(i);
             if (in || layer.HitObjects[k] != o) {
                 layer.HitObjects[k] = o;
                 layer.HitIndex[k] = HitEntryOf(o);
             }
         }
+        // The runs looked at are summed again; the others did not change.
+        for (std::size_t b : touched) SumHitBlock(layer, b);
+        touched.clear();
         layer.HitView = context.WorldRect;
         layer.HitViewMarked = true;
         if (marked) (*marked)[k].Count = layer.Count;
     }
+    // Every flag of these layers now stands as HitFlagged says.
+    const uint64_t after = InViewFlagSets();
+    for (TCustomLayer* layer : layers) layer->HitFlagSets = after;
     if (marked)
         for (std::size_t k = 0; k < layers.size(); ++k) {
             const std::size_t end = k == 0 ? indices->size() : begins[k - 1];

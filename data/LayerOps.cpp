@@ -4,20 +4,11 @@
 #include "MapObjBmp.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <vector>
 
 namespace tarn {
 
 namespace {
-
-// Scaled object values by object. Everything runs on the user-interface
-// thread; objects of two documents never share an address.
-std::unordered_map<const TBaseObject*, TStyleMemo>& ObjectMemos()
-{
-    static std::unordered_map<const TBaseObject*, TStyleMemo> memos;
-    return memos;
-}
 
 struct TFactors {
     float Line = 0;
@@ -49,32 +40,36 @@ int32_t* LayerValue(TCustomLayer& layer)
     return nullptr;
 }
 
-// The scaled value of an object of a styled layer, or null.
-int32_t* ObjectValue(int kind, TBaseObject* o)
+// The scaled value of an object of a styled layer and its memory, or nulls.
+struct TObjectValue {
+    int32_t* Value = nullptr;
+    TStyleMemo* Memo = nullptr;
+};
+
+TObjectValue ObjectValue(int kind, TBaseObject* o)
 {
     switch (kind) {
     case LayerKindStyledLine:
-        if (auto* p = dynamic_cast<TPolyLineEx*>(o)) return &p->Width;
+        if (auto* p = dynamic_cast<TPolyLineEx*>(o)) return {&p->Width, &p->WidthMemo};
         break;
     case LayerKindStyledText:
-        if (auto* t = dynamic_cast<TTextEx*>(o)) return &t->Size;
+        if (auto* t = dynamic_cast<TTextEx*>(o)) return {&t->Size, &t->SizeMemo};
         break;
     case LayerKindStyledSign:
-        if (auto* g = dynamic_cast<TSignEx*>(o)) return &g->Size;
+        if (auto* g = dynamic_cast<TSignEx*>(o)) return {&g->Size, &g->SizeMemo};
         break;
     default:
         break;
     }
-    return nullptr;
+    return {};
 }
 
 // One value to convert: where it lives, its new value, and its memory.
 struct TChange {
     int32_t* Value;
     int32_t NewValue;
-    TStyleMemo* LayerMemo;      // the layer's own value
-    const TBaseObject* Object;  // an object's value
-    TStyleMemo Memo;
+    TStyleMemo* Memo;
+    TStyleMemo NewMemo;
 };
 
 int32_t Unscaled(int32_t value, float factor, int kind, const TStyleMemo* memo)
@@ -90,61 +85,35 @@ void Convert(TMap& map, uint32_t what, int32_t projectScale, bool scale)
     const TFactors factors(projectScale);
     std::vector<TCustomLayer*> layers;
     CollectLayers(map, true, layers);
-    auto& memos = ObjectMemos();
 
     // Every new value first, so that a value out of range changes nothing.
     std::vector<TChange> changes;
+    auto add = [&](int32_t* v, TStyleMemo* memo, int kind, float f) {
+        TChange c{v, 0, memo, {}};
+        if (scale) {
+            c.NewValue = CheckedRound(static_cast<long double>(*v) * f, "scaled style value");
+            c.NewMemo = {true, static_cast<int16_t>(kind), f, *v, c.NewValue};
+        } else {
+            c.NewValue = Unscaled(*v, f, kind, memo);
+        }
+        changes.push_back(c);
+    };
     for (TCustomLayer* layer : layers) {
         const int kind = layer->Kind;
         const float f = factors.Of(kind);
         if (f == 0) continue;
-        if (what & ScaleLayerValues) {
-            int32_t* v = LayerValue(*layer);
-            TChange c{v, 0, &layer->StyleMemo, nullptr, {}};
-            if (scale) {
-                c.NewValue = CheckedRound(static_cast<long double>(*v) * f, "scaled style value");
-                c.Memo = {true, static_cast<int16_t>(kind), f, *v, c.NewValue};
-            } else {
-                c.NewValue = Unscaled(*v, f, kind, &layer->StyleMemo);
-            }
-            changes.push_back(c);
-        }
-        if (what & ScaleObjectValues) {
-            for (int32_t i = 0; i < layer->Count; ++i) {
-                TBaseObject* o = layer->Object(i);
-                int32_t* v = ObjectValue(kind, o);
-                if (!v) continue;
-                TChange c{v, 0, nullptr, o, {}};
-                if (scale) {
-                    c.NewValue = CheckedRound(static_cast<long double>(*v) * f, "scaled style value");
-                    c.Memo = {true, static_cast<int16_t>(kind), f, *v, c.NewValue};
-                } else {
-                    auto it = memos.find(o);
-                    c.NewValue = Unscaled(*v, f, kind, it == memos.end() ? nullptr : &it->second);
-                }
-                changes.push_back(c);
-            }
-        }
+        if (what & ScaleLayerValues) add(LayerValue(*layer), &layer->StyleMemo, kind, f);
+        if (what & ScaleObjectValues)
+            for (int32_t i = 0; i < layer->Count; ++i)
+                if (TObjectValue o = ObjectValue(kind, layer->Object(i)); o.Value) add(o.Value, o.Memo, kind, f);
     }
     for (const TChange& c : changes) {
         *c.Value = c.NewValue;
-        if (c.LayerMemo) *c.LayerMemo = c.Memo;
-        if (c.Object) {
-            if (scale) memos[c.Object] = c.Memo;
-            else memos.erase(c.Object);
-        }
+        *c.Memo = c.NewMemo;
     }
 }
 
 } // namespace
-
-void ForgetStyleMemo(const TBaseObject* object)
-{
-    auto& memos = ObjectMemos();
-    if (!memos.empty()) memos.erase(object);
-}
-
-std::size_t StyleMemoCount() { return ObjectMemos().size(); }
 
 void ClearAllLayers(TMap& map)
 {
@@ -195,14 +164,14 @@ void UnscaleLayerStyles(TMap& map, uint32_t what, int32_t projectScale)
     Convert(map, what, projectScale, false);
 }
 
-void LoadLayerBitmaps(TMap& map)
+void LoadLayerBitmaps(TMap& map, TFolderNames* names)
 {
     std::vector<TCustomLayer*> layers;
     CollectLayers(map, true, layers);
     for (TCustomLayer* layer : layers) {
         if (layer->Kind != LayerKindBitmap) continue;
         for (int32_t i = 0; i < layer->Count; ++i)
-            if (auto* picture = dynamic_cast<TBmp*>(layer->Object(i))) picture->LoadPicture();
+            if (auto* picture = dynamic_cast<TBmp*>(layer->Object(i))) picture->LoadPicture(names);
     }
 }
 
@@ -228,18 +197,11 @@ void CopyLayerStyle(const TCustomLayer& s, TCustomLayer& d)
 
 void CloneLayerObjects(const TCustomLayer& source, TCustomLayer& dest)
 {
-    auto& memos = ObjectMemos();
     dest.SetCapacity(std::max(dest.Capacity, dest.Count + source.Count));
     for (int32_t i = 0; i < source.Count; ++i) {
-        const TBaseObject* o = source.Object(i);
-        std::unique_ptr<TBaseObject> copy = o->Clone();
+        std::unique_ptr<TBaseObject> copy = source.Object(i)->Clone();
         dest.Insert(copy.get());
-        TBaseObject* added = copy.release();
-        auto it = memos.find(o);
-        if (it != memos.end()) {
-            const TStyleMemo memo = it->second;  // inserting may rehash
-            memos[added] = memo;
-        }
+        copy.release();
     }
 }
 

@@ -8,15 +8,18 @@
 //   text kinds 6, 11: the layer font's height and each TTextEx's Size, x S x 60 / 28125
 //   sign kinds 7, 12: the layer's Style1 and each TSignEx's Size,     x S / 100
 // Scaling remembers the value it converted (the file value) beside the
-// value it made; unscaling gives the remembered file value back as long as
-// the drawing value was not changed since, so opening and saving never
-// drifts a size by rounding. A changed value is converted by division.
+// value it made, in the layer or object itself; unscaling gives the
+// remembered file value back as long as the drawing value was not changed
+// since, so opening and saving never drifts a size by rounding. A changed
+// value is converted by division.
 #include "data/Layers.h"
 
 #include <cstdint>
 #include <memory>
 
 namespace tarn {
+
+class TFolderNames;
 
 // Bits of the What argument.
 constexpr uint32_t ScaleLayerValues = 1;
@@ -42,8 +45,8 @@ void ScaleLayerStyles(TMap& map, uint32_t what, int32_t projectScale);
 void UnscaleLayerStyles(TMap& map, uint32_t what, int32_t projectScale);
 
 // Opens the picture of every picture object (TBmp) of the bitmap layers
-// (kind 13).
-void LoadLayerBitmaps(TMap& map);
+// (kind 13); names holds the folder listings of the load.
+void LoadLayerBitmaps(TMap& map, TFolderNames* names = nullptr);
 
 // Copies a layer's attributes (name aside) into another layer, of either
 // class: kind, flags, colours, styles, limit, identifier, fonts, label,
@@ -52,10 +55,5 @@ void CopyLayerStyle(const TCustomLayer& source, TCustomLayer& dest);
 // Appends to dest a clone of every object of source, carrying what style
 // scaling remembers about each, so that a saved copy unscales exactly.
 void CloneLayerObjects(const TCustomLayer& source, TCustomLayer& dest);
-
-// The memory of scaled object values, keyed by object; layers forget an
-// object when they free it.
-void ForgetStyleMemo(const TBaseObject* object);
-std::size_t StyleMemoCount();
 
 } // namespace tarn

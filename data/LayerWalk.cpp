@@ -85,7 +85,6 @@ TDeviceContext& MeasuringDC()
 // possible box, are never hit. Entries of classes it does not know always
 // pass. Type records are compared by address: a class whose record lies
 // elsewhere only misses the shortcut.
-constexpr int32_t ReachOutline = -1, ReachSign = -2, ReachAny = -3;
 
 } // namespace
 
@@ -116,6 +115,27 @@ TCustomLayer::THitEntry HitEntryOf(const TBaseObject* o)
     return e;
 }
 
+void SumHitBlock(const TCustomLayer& layer, std::size_t block)
+{
+    TCustomLayer::THitBlock sum;
+    const std::size_t begin = block * TCustomLayer::HitBlockSize;
+    const std::size_t end = std::min<std::size_t>(begin + TCustomLayer::HitBlockSize, layer.HitIndex.size());
+    sum.Valid = end <= layer.HitObjects.size() && end <= std::size_t(layer.Count);
+    sum.Flagged = false;
+    for (std::size_t k = begin; k < end && sum.Valid; ++k) {
+        const TCustomLayer::THitEntry& e = layer.HitIndex[k];
+        sum.Valid = layer.HitObjects[k] == layer.Items[k];
+        sum.Flagged = sum.Flagged || (k < layer.HitFlagged.size() && layer.HitFlagged[k]);
+        if (e.Reach == ReachAny) sum.Any = true;
+        if (e.Reach >= 0) sum.LongestLabel = std::max(sum.LongestLabel, e.Reach);
+        sum.MinX = std::min(sum.MinX, e.MinX);
+        sum.MinY = std::min(sum.MinY, e.MinY);
+        sum.MaxX = std::max(sum.MaxX, e.MaxX);
+        sum.MaxY = std::max(sum.MaxY, e.MaxY);
+    }
+    layer.HitBlocks[block] = sum;
+}
+
 namespace {
 
 // The layer's entries. They hold for every object that can be found in
@@ -128,6 +148,7 @@ const std::vector<TCustomLayer::THitEntry>& HitIndexOf(const TCustomLayer& layer
         (n == 0 || std::memcmp(layer.HitObjects.data(), layer.Items.data(), n * sizeof(TAbstractItem*)) == 0))
         return layer.HitIndex;
     layer.HitObjects.assign(layer.Items.begin(), layer.Items.begin() + layer.Count);
+    layer.HitBlocks.clear();
     layer.HitIndex.resize(n);
     for (std::size_t i = 0; i < n; ++i) layer.HitIndex[i] = HitEntryOf(layer.Object(int32_t(i)));
     return layer.HitIndex;

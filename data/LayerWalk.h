@@ -10,6 +10,7 @@
 #include "data/Layers.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -101,11 +102,52 @@ bool FindObjectsInRect(const TMap& map, const TDrawContext& context, const TRect
 
 // The point search's entry for an object (see TCustomLayer::HitIndex).
 TCustomLayer::THitEntry HitEntryOf(const TBaseObject* object);
+// The sum of a run of entries: valid only when each is its object's own.
+void SumHitBlock(const TCustomLayer& layer, std::size_t block);
+// True when every object of a valid block surely lies outside the view.
+inline bool BlockOutsideView(const TCustomLayer::THitBlock& b, const TRect& r, int32_t fontHeight);
+
+// Reach of the entries that are no label: an outline's extent, a sign's
+// anchor, anything else (always asked).
+constexpr int32_t ReachOutline = -1, ReachSign = -2, ReachAny = -3;
+
+// True when the object of a fresh entry surely lies outside the view:
+// its InView, with a layer font of that height, would answer false.
+inline bool OutsideView(const TCustomLayer::THitEntry& e, const TRect& r, int32_t fontHeight)
+{
+    switch (e.Reach) {
+    case ReachAny:
+        return false;
+    case ReachOutline:  // TPolyLine::InView and TPolygon::InView: the bounds apart
+        return e.MinX > r.Right || e.MaxX < r.Left || e.MinY > r.Top || e.MaxY < r.Bottom;
+    case ReachSign:  // TBaseObject::InView: the anchor in the closed rectangle
+        return !(r.Left <= e.MinX && e.MinX <= r.Right && r.Bottom <= e.MinY && e.MinY <= r.Top);
+    default: {  // TText::TextInView, as it measures
+        if (r.Left <= e.MinX && e.MinX <= r.Right && r.Bottom <= e.MinY && e.MinY <= r.Top) return false;
+        const int64_t height = fontHeight;
+        const long double w = static_cast<long double>(e.Reach) * std::llabs(height * 60);
+        const long double reach = w + std::llabs(height * 100) + 2;
+        return e.MinX + reach < r.Left || e.MinX - reach > r.Right || e.MinY + reach < r.Bottom ||
+               e.MinY - reach > r.Top;
+    }
+    }
+}
 
 // The pixel size of a layer's signs as the layer pass draws them.
 int32_t SignPixelSize(const TCustomLayer& layer, const TDrawContext& context);
 
 // round(value), refusing (ERangeError) what does not fit 32 bits.
 int32_t CheckedRound(long double value, const char* what);
+
+inline bool BlockOutsideView(const TCustomLayer::THitBlock& b, const TRect& r, int32_t fontHeight)
+{
+    if (!b.Valid || b.Any) return false;
+    long double reach = 0;
+    if (b.LongestLabel >= 0) {
+        const int64_t height = fontHeight;
+        reach = static_cast<long double>(b.LongestLabel) * std::llabs(height * 60) + std::llabs(height * 100) + 2;
+    }
+    return b.MinX - reach > r.Right || b.MaxX + reach < r.Left || b.MinY - reach > r.Top || b.MaxY + reach < r.Bottom;
+}
 
 } // namespace tarn

@@ -256,7 +256,7 @@ void ReadChecked(TReader& reader, const char* what, F read)
     }
 }
 
-bool IsMapObject(const TAbstractItem* item) { return dynamic_cast<const TBaseObject*>(item) != nullptr; }
+bool IsObjectItem(const TAbstractItem* item) { return item && item->IsMapObject(); }
 
 } // namespace
 
@@ -292,7 +292,7 @@ TCustomLayer::~TCustomLayer()
 
 int32_t TCustomLayer::Add(TAbstractItem* item)
 {
-    if (!IsMapObject(item))
+    if (!IsObjectItem(item))
         throw EObjList("a " + (item ? ClassNameOf(*item) : std::string("null item")) +
                        " cannot be an item of a layer");
     return TCollection::Add(item);
@@ -304,13 +304,12 @@ void TCustomLayer::FreeItem(TAbstractItem* item)
         --item->RefCount;
         return;
     }
-    ForgetStyleMemo(static_cast<const TBaseObject*>(item));
     delete item;
 }
 
 void TCustomLayer::CheckLoadedItems(const TStream& stream) const
 {
-    CheckLoaded(*this, stream, "layer objects", IsMapObject);
+    CheckLoaded(*this, stream, "layer objects", IsObjectItem);
 }
 
 void TCustomLayer::ReadObjects16(TReader& reader)

@@ -62,16 +62,6 @@ constexpr std::size_t LayerTextSize = 100;
 // The label font a layer read from a sheet gets: Courier New, 16 by 10.
 TLogFont DefaultLabelFont();
 
-// What style scaling converted, so that converting back gives exactly the
-// value read from the file (see LayerOps.h).
-struct TStyleMemo {
-    bool Set = false;
-    int16_t Kind = 0;
-    float Factor = 0;
-    int32_t FileValue = 0;
-    int32_t DrawValue = 0;
-};
-
 // ---------------------------------------------------------------- layers
 
 // The part TLayer and TInfoLayer share: the layer's drawing style. The
@@ -119,16 +109,38 @@ public:
         int32_t MinX, MinY, MaxX, MaxY;  // an outline's extent, a label's or sign's anchor
         int32_t Reach;                   // a label's length; -1 outline, -2 sign, -3 anything else
     };
+    //
+    // A marking asks only the objects whose entry does not put them apart
+    // from the view: code that moves an object's points or anchor in place
+    // calls InvalidateHitIndex before the next drawing too.
     void InvalidateHitIndex() const
     {
         HitIndex.clear();
         HitObjects.clear();
+        HitFlagged.clear();
+        HitBlocks.clear();
         HitViewMarked = false;
     }
     mutable std::vector<THitEntry> HitIndex;
     mutable std::vector<TAbstractItem*> HitObjects;  // the objects the entries stand for
     mutable TRect HitView;                           // the world rectangle of the last marking
     mutable bool HitViewMarked = false;
+    // Whose in-view flag the last marking left set, and the count of flag
+    // sets it left (InViewFlagSets): while that count stands, the flags of
+    // the others are still clear and need not be looked at.
+    mutable std::vector<uint8_t> HitFlagged;
+    mutable uint64_t HitFlagSets = UINT64_MAX;
+    // The entries of each run of HitBlockSize objects summed up, so that a
+    // marking passes over a run far from the view at once.
+    static constexpr int32_t HitBlockSize = 64;
+    struct THitBlock {
+        bool Valid = false;    // summed from entries that are all their objects' own
+        bool Any = false;      // holds an entry of a class the sum cannot speak for
+        bool Flagged = true;   // holds an object the last marking flagged in view
+        int32_t MinX = INT32_MAX, MinY = INT32_MAX, MaxX = INT32_MIN, MaxY = INT32_MIN;  // outlines, anchors
+        int32_t LongestLabel = -1;  // of the labels, whose anchors the box holds too
+    };
+    mutable std::vector<THitBlock> HitBlocks;
 
 protected:
     TCustomLayer() = default;

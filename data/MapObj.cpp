@@ -2,6 +2,7 @@
 #include "data/Errors.h"
 #include "data/Utils.h"
 
+#include <atomic>
 #include <cmath>
 #include <string>
 
@@ -29,6 +30,19 @@ bool FitsI32(long double v) { return v >= -2147483648.0L && v <= 2147483647.0L; 
 
 } // namespace
 
+namespace {
+std::atomic<uint64_t> InViewSets{0};  // objects are also made on the threads that read sheets
+thread_local int Marking = 0;
+} // namespace
+
+uint64_t InViewFlagSets() { return InViewSets.load(std::memory_order_relaxed); }
+void NoteInViewFlagSet()
+{
+    if (!Marking) InViewSets.fetch_add(1, std::memory_order_relaxed);
+}
+TMarkingFlags::TMarkingFlags() { ++Marking; }
+TMarkingFlags::~TMarkingFlags() { --Marking; }
+
 int32_t HitTolerance() { return State().HitTolerance; }
 void SetHitTolerance(int32_t worldUnits) { State().HitTolerance = worldUnits; }
 const TRect& ViewRect() { return State().ViewRect; }
@@ -39,10 +53,13 @@ void SetViewRect(const TRect& rect) { State().ViewRect = rect; }
 bool FilerToWorld(const TFileContext& c, int16_t x16, int16_t y16, TPoint& world)
 {
     const long double scale = c.FilerScale;
-    const long double x = std::nearbyintl((x16 * scale + c.OriginX) * 1000.0L);
-    const long double y = std::nearbyintl(((static_cast<long double>(c.YBase) - y16) * scale + c.OriginY) * 1000.0L);
-    if (!FitsI32(x) || !FitsI32(y)) return false;  // also NaN
-    world = {static_cast<int32_t>(x), static_cast<int32_t>(y)};
+    const long double x = (x16 * scale + c.OriginX) * 1000.0L;
+    const long double y = ((static_cast<long double>(c.YBase) - y16) * scale + c.OriginY) * 1000.0L;
+    // Far outside 32 bits (or NaN) first: RoundEven's quick sum holds below 2^61.
+    if (!(x > -0x1p40L && x < 0x1p40L && y > -0x1p40L && y < 0x1p40L)) return false;
+    const int64_t rx = RoundEven(x), ry = RoundEven(y);
+    if (!FitsI32(rx) || !FitsI32(ry)) return false;
+    world = {static_cast<int32_t>(rx), static_cast<int32_t>(ry)};
     return true;
 }
 

@@ -35,6 +35,20 @@ constexpr uint32_t ObjFlagCoversView = 0x1000;
 constexpr uint32_t ObjFlagHidden = 0x2000;          // neither drawn nor hit
 constexpr uint32_t ObjFlagOwnerDraw = 0x4000;       // drawn by the model's hook (code 22)
 
+// How often an object's in-view flag was set where it was clear, in any
+// object, other than by a marking: a marking that finds the count as it
+// left it knows that no flag changed behind its back.
+uint64_t InViewFlagSets();
+void NoteInViewFlagSet();
+// While one lives, flags set on this thread are a marking's own: not counted.
+class TMarkingFlags {
+public:
+    TMarkingFlags();
+    ~TMarkingFlags();
+    TMarkingFlags(const TMarkingFlags&) = delete;
+    TMarkingFlags& operator=(const TMarkingFlags&) = delete;
+};
+
 // ---------------------------------------------------------------- shared state
 
 // Half side, in world units, of the square in which a point hits a line.
@@ -95,9 +109,15 @@ public:
     explicit TBaseObject(TReader& reader);
     ~TBaseObject() override = default;
 
+    bool IsMapObject() const override { return true; }
+
     uint32_t Flags() const { return FFlags; }
     // Every change of the flags goes through here, so a class can react.
-    virtual void SetFlags(uint32_t value) { FFlags = value; }
+    virtual void SetFlags(uint32_t value)
+    {
+        if (value & ~FFlags & ObjFlagInView) NoteInViewFlagSet();
+        FFlags = value;
+    }
     bool Selected() const { return (FFlags & ObjFlagSelected) != 0; }
 
     // The stream form: CheckStore, then the fields. Classes extend
@@ -301,6 +321,17 @@ protected:
     void WriteFilerFields(TWriter& writer) const override;
 };
 
+// What style scaling converted, so that converting back gives exactly the
+// value read from the file (see LayerOps.h). Layers and styled objects
+// keep their own.
+struct TStyleMemo {
+    bool Set = false;
+    int16_t Kind = 0;
+    float Factor = 0;
+    int32_t FileValue = 0;
+    int32_t DrawValue = 0;
+};
+
 // ---------------------------------------------------------------- styled objects
 //
 // In a layer whose context has OwnAttributes set they draw with their own
@@ -319,6 +350,7 @@ public:
 
     TColorRef Color = 0;
     int32_t Width = 0;     // tenths: pixels = Width x SizeScale / 10
+    TStyleMemo WidthMemo;  // run time only
     int32_t PenStyle = 0;  // 0..100 pen style, above: library line PenStyle - 100
     std::string Label;
     int32_t ValueMode = 0;  // 0 none, 1 Value, 2 Values (one per point)
@@ -372,6 +404,7 @@ public:
 
     TColorRef TextColor = 0;
     int32_t Size = 10;  // font height in tenths of a size unit
+    TStyleMemo SizeMemo;  // run time only
     uint32_t Extra = 0;
 
 protected:
@@ -395,6 +428,7 @@ public:
     TPoint LabelOffset;  // world units from the anchor, stored unconverted
     int32_t DllSignNumber = 0;  // the library's "SIGN" n
     int32_t Size = 1;           // map units with flag 8, else screen units
+    TStyleMemo SizeMemo;        // run time only
     uint32_t Extra = 0;
 
 protected:

@@ -51,7 +51,6 @@ TBmp::TBmp(TStream& s, TAbstractItem* owner) : TBaseObject(s, owner)
     Top = AddWrapped(s.readI32LE("picture top"), c.OriginY);
     Width = s.readI32LE("picture width");
     Height = s.readI32LE("picture height");
-    LoadPicture();
 }
 
 TBmp::TBmp(TReader& r)
@@ -65,10 +64,7 @@ TBmp::TBmp(TReader& r)
     Top = FromFiler(r, c.OriginY, "picture top");
     Width = FromFiler(r, 0, "picture width");
     Height = FromFiler(r, 0, "picture height");
-    if (wanted) {
-        TBaseObject::SetFlags(ObjFlagFromFile);
-        LoadPicture();
-    }
+    if (wanted) TBaseObject::SetFlags(ObjFlagFromFile);
 }
 
 TBmp::TBmp(const TBmp& source)
@@ -138,18 +134,18 @@ void TBmp::FreePicture()
     FBitmap = nullptr;
 }
 
-bool TBmp::LoadPicture()
+bool TBmp::LoadPicture(TFolderNames* names)
 {
     FreePicture();
     if (FFileName.empty()) return false;
     try {
-        FRaster = TTiledRaster::OpenRaster(FFileName);
+        FRaster = TTiledRaster::OpenRaster(FFileName, names);
     } catch (const std::exception&) {
         // missing, unusable or colour-less: try the bitmap cache instead
         FRaster.reset();
     }
     if (FRaster) return false;
-    FBitmap = GetCachedBitmap(FFileName);
+    FBitmap = GetCachedBitmap(FFileName, names);
     return FBitmap != nullptr;
 }
 

@@ -19,11 +19,13 @@ public:
     // Create: no file name and no picture.
     TBmp() = default;
     // The stream head, then FileName, Left and Top less the origin, Width,
-    // Height (class id 108). Flag 128 is set and the picture loaded.
+    // Height (class id 108). Flag 128 is set. The stored name is relative
+    // to the project's folder, which the reader does not know: the owner
+    // resolves it and loads the picture (LoadPicture).
     TBmp(TStream& stream, TAbstractItem* owner);
-    // No common head: FileName, a 16-bit word (not 0: flag 128, and the
-    // picture loaded), then Left, Top, Width and Height in tens of world
-    // units, Left and Top less 100 x the origin (type code 1011).
+    // No common head: FileName, a 16-bit word (not 0: flag 128), then Left,
+    // Top, Width and Height in tens of world units, Left and Top less 100 x
+    // the origin (type code 1011). Not loaded either.
     explicit TBmp(TReader& reader);
     ~TBmp() override;
 
@@ -50,8 +52,9 @@ public:
     const std::string& FileName() const { return FFileName; }
     // Frees the picture held, then opens the tiled raster of FileName, or
     // failing that takes the bitmap cache's image. True only when an image
-    // of the bitmap cache was obtained. Never throws.
-    bool LoadPicture();
+    // of the bitmap cache was obtained. Never throws. Names, when given,
+    // holds the folder listings of the load this belongs to.
+    bool LoadPicture(TFolderNames* names = nullptr);
     // Frees the raster and forgets the image (the cache keeps it).
     void FreePicture();
     // The frame of the picture with the null brush, and the file name

@@ -1,4 +1,5 @@
 #include "Project.h"
+#include "FileNames.h"
 #include "Errors.h"
 #include "Utils.h"
 #include "_Common.h"
@@ -370,51 +371,11 @@ void TComplItem::WriteFiler(TWriter& w) const { Store(w.Stream()); }
 
 // ---------------------------------------------------------------- sheet paths
 
-std::string SheetFileInProject(std::string_view storedName)
-{
-    std::string name(storedName);
-    std::replace(name.begin(), name.end(), '\\', '/');
-    bool drive = name.size() >= 2 && name[1] == ':' &&
-                 ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
-    if (drive || (!name.empty() && name[0] == '/')) return FileNamePart(name);
-    // A relative name keeps its folders; empty and "." parts go.
-    std::string out;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find('/', start);
-        if (end == std::string::npos) end = name.size();
-        std::string part = name.substr(start, end - start);
-        if (!part.empty() && part != ".") {
-            if (!out.empty()) out += '/';
-            out += part;
-        }
-        start = end + 1;
-    }
-    return out;
-}
+std::string SheetFileInProject(std::string_view storedName) { return NameInFolder(storedName); }
 
 std::string ResolveSheetPath(const std::string& projectDir, std::string_view storedName)
 {
-    namespace fs = std::filesystem;
-    std::string relative = SheetFileInProject(storedName);
-    fs::path exact = fs::path(projectDir) / relative;
-    std::error_code ec;
-    if (relative.empty() || fs::exists(exact, ec)) return exact.string();
-    fs::path found = projectDir;
-    for (const fs::path& part : fs::path(relative)) {
-        fs::path next = found / part;
-        if (!fs::exists(next, ec) && part != "..") {
-            std::string wanted = RusUpperCase(part.string());
-            for (const fs::directory_entry& e : fs::directory_iterator(found, ec)) {
-                if (RusUpperCase(e.path().filename().string()) == wanted) {
-                    next = e.path();
-                    break;
-                }
-            }
-        }
-        found = next;
-    }
-    return found.string();
+    return TFolderNames().Resolve(projectDir, storedName);
 }
 
 } // namespace tarn

@@ -108,6 +108,7 @@ public:
     int32_t Width = 0;
     TPoint Origin;
     uint16_t Flags = 0; // run time only: bit 0 loaded, bit 2 read-only; never stored
+    int32_t LoadScale = 0;  // run time only: the scale its sizes were loaded with
     std::array<uint8_t, 12> Reserved{};
 };
 
@@ -137,10 +138,9 @@ public:
     std::array<uint8_t, 12> Reserved{};
 };
 
-// A sheet name as stored by the project (possibly written on Windows:
-// "C:\CITY\TARN.MAP", "maps\north.map") as a path relative to the project's
-// folder with "/" separators. Absolute names and names with a drive letter
-// keep only their file name: the sheet is looked for beside the project.
+// A sheet name as stored by the project as a path relative to the
+// project's folder (NameInFolder: absolute names keep their file name, ".."
+// never leads out; EOutsideFolder when it would).
 std::string SheetFileInProject(std::string_view storedName);
 
 // The sheet's full path in projectDir; each part of the name that does not

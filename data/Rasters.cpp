@@ -1,4 +1,5 @@
 #include "Rasters.h"
+#include "FileNames.h"
 #include "Errors.h"
 #include "Utils.h"
 #include "platform/SafeFile.h"
@@ -240,11 +241,13 @@ bool TTiledRaster::SeekTile(int32_t level, int32_t column, int32_t row)
     return true;
 }
 
-std::unique_ptr<TTiledRaster> TTiledRaster::OpenRaster(const std::string& fileName)
+std::unique_ptr<TTiledRaster> TTiledRaster::OpenRaster(const std::string& fileName, TFolderNames* names)
 {
     namespace fs = std::filesystem;
-    const std::string picture = ResolveFileName(fileName);
-    const std::string cache = ResolveFileName(TrCacheName(picture));
+    TFolderNames oneOff;
+    TFolderNames& found = names ? *names : oneOff;
+    const std::string picture = found.Find(fileName);
+    const std::string cache = found.Find(TrCacheName(picture));
     std::error_code ec;
     const bool havePicture = fs::is_regular_file(picture, ec);
     const bool haveCache = fs::is_regular_file(cache, ec);

@@ -15,6 +15,8 @@
 
 namespace tarn {
 
+class TFolderNames;
+
 constexpr int32_t TrHeaderSize = 338;
 constexpr int32_t TrTileSide = 512;
 constexpr int32_t TrTileRowBytes = TrTileSide / 8;
@@ -65,8 +67,10 @@ public:
     // renamed into place). Null, and no cache written, for pictures of 4,
     // 8, 16 and 24 bits. Throws "Файл ... не найден" when neither file
     // exists, "Неизвестный формат .bmp растра" for other depths, and
-    // EFormatError / EFileError for unreadable or unusable files.
-    static std::unique_ptr<TTiledRaster> OpenRaster(const std::string& fileName);
+    // EFormatError / EFileError for unreadable or unusable files. Names
+    // finds files whose names differ in letter case (a one-off listing
+    // without it).
+    static std::unique_ptr<TTiledRaster> OpenRaster(const std::string& fileName, TFolderNames* names = nullptr);
 
     // Draws SourceRect (full-size picture pixels: left, top, right, bottom,
     // right and bottom exclusive) into DestRect of the context.

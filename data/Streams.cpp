@@ -2,6 +2,7 @@
 #include "Errors.h"
 #include "platform/SafeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -23,7 +24,7 @@ void TStream::Require(uint64_t n, const char* field) const
                         std::to_string(left) + " left)");
 }
 
-void TStream::ReadBuffer(void* buffer, std::size_t n, const char* field)
+void TStream::ReadBufferSlow(void* buffer, std::size_t n, const char* field)
 {
     if (n == 0) return;
     Require(n, field);
@@ -34,27 +35,6 @@ void TStream::Skip(uint64_t n, const char* field)
 {
     Require(n, field);
     Seek(Position() + static_cast<int64_t>(n));
-}
-
-uint8_t TStream::readU8(const char* field)
-{
-    uint8_t b;
-    ReadBuffer(&b, 1, field);
-    return b;
-}
-
-uint16_t TStream::readU16LE(const char* field)
-{
-    uint8_t b[2];
-    ReadBuffer(b, 2, field);
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
-}
-
-uint32_t TStream::readU32LE(const char* field)
-{
-    uint8_t b[4];
-    ReadBuffer(b, 4, field);
-    return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
 }
 
 double TStream::readF64LE(const char* field)
@@ -101,32 +81,35 @@ void TStream::writeF64LE(double v)
 
 std::size_t TMemoryStream::Read(void* buffer, std::size_t n)
 {
-    if (Pos >= Data.size()) return 0;
-    std::size_t k = std::min(n, Data.size() - Pos);
-    std::memcpy(buffer, Data.data() + Pos, k);
-    Pos += k;
+    const std::size_t pos = Cur();
+    if (pos >= Data.size()) return 0;
+    std::size_t k = std::min(n, Data.size() - pos);
+    std::memcpy(buffer, Data.data() + pos, k);
+    Sync(pos + k);
     return k;
 }
 
 void TMemoryStream::Write(const void* buffer, std::size_t n)
 {
     if (n == 0) return;
-    if (Pos + n > Data.size()) Data.resize(Pos + n);
-    std::memcpy(Data.data() + Pos, buffer, n);
-    Pos += n;
+    const std::size_t pos = Cur();
+    if (pos + n > Data.size()) Data.resize(pos + n);
+    std::memcpy(Data.data() + pos, buffer, n);
+    Sync(pos + n);
 }
 
 void TMemoryStream::Seek(int64_t position)
 {
     if (position < 0) Fail(nullptr, "seek before the start");
     // Seeking past the end is allowed; a later write fills the gap with zeros.
-    Pos = static_cast<std::size_t>(position);
+    Sync(static_cast<std::size_t>(position));
 }
 
 void TMemoryStream::SetSize(std::size_t n)
 {
+    const std::size_t pos = std::min(Cur(), n);
     Data.resize(n);
-    if (Pos > n) Pos = n;
+    Sync(pos);
 }
 
 void TMemoryStream::LoadFromFile(const std::string& path)
@@ -135,7 +118,7 @@ void TMemoryStream::LoadFromFile(const std::string& path)
     std::string bytes(static_cast<std::size_t>(f.Size()), '\0');
     if (!bytes.empty()) f.ReadBuffer(bytes.data(), bytes.size());
     Data = std::move(bytes);
-    Pos = 0;
+    Sync(0);
     SetName(path);
 }
 
@@ -153,7 +136,8 @@ TFileStream::TFileStream(const std::string& path, Mode mode)
                 : mode == Mode::ReadWrite ? O_RDWR
                 : mode == Mode::OpenOrCreate ? O_RDWR | O_CREAT
                 : O_RDWR | O_CREAT | O_TRUNC;
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    // Not blocking: a pipe is refused below instead of waiting for a writer.
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) ThrowFileError(path, "cannot open", errno);
     F = ::fdopen(fd, mode == Mode::Read ? "rb" : "r+b");
     if (!F) {
@@ -170,6 +154,10 @@ TFileStream::TFileStream(const std::string& path, Mode mode)
     if (S_ISDIR(st.st_mode)) {
         std::fclose(F);
         ThrowFileError(path, "cannot open", EISDIR);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        std::fclose(F);
+        throw EFileError(path + ": not a regular file");
     }
     CachedSize = st.st_size;
 }
@@ -218,6 +206,83 @@ int64_t TFileStream::Size() const { return CachedSize; }
 void TFileStream::Flush()
 {
     if (std::fflush(F) != 0) ThrowFileError(Name(), "cannot write", errno);
+}
+
+// --- file reader ---
+
+TFileReader::TFileReader(const std::string& path, std::size_t bufferSize)
+{
+    SetName(path);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) ThrowFileError(path, "cannot open", errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        ThrowFileError(path, "cannot read its size", err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EFileError(path + ": not a regular file");
+    }
+    Fd = fd;
+    FileSize = st.st_size;
+    Buf.resize(static_cast<std::size_t>(std::min<int64_t>(int64_t(bufferSize), std::max<int64_t>(FileSize, 1))));
+    WinCur = WinEnd = Buf.data();
+}
+
+TFileReader::~TFileReader()
+{
+    if (Fd >= 0) ::close(Fd);
+}
+
+std::size_t TFileReader::Read(void* buffer, std::size_t n)
+{
+    char* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        std::size_t have = static_cast<std::size_t>(WinEnd - WinCur);
+        if (have > 0) {
+            std::size_t k = std::min(have, n - done);
+            std::memcpy(out + done, WinCur, k);
+            WinCur += k;
+            done += k;
+            continue;
+        }
+        // Refill from the position; a read larger than the buffer goes straight through.
+        const int64_t at = Position();
+        if (at >= FileSize) break;
+        char* to = n - done >= Buf.size() ? out + done : Buf.data();
+        std::size_t want = to == Buf.data() ? Buf.size() : n - done;
+        ssize_t got = ::pread(Fd, to, want, static_cast<off_t>(at));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ThrowFileError(Name(), "cannot read", errno);
+        }
+        if (got == 0) break;
+        BufStart = at;
+        WinCur = WinEnd = Buf.data();
+        if (to == Buf.data()) {
+            WinEnd = Buf.data() + got;
+        } else {
+            BufStart = at + got;
+            done += static_cast<std::size_t>(got);
+        }
+    }
+    return done;
+}
+
+void TFileReader::Write(const void*, std::size_t) { throw EFileError(Name() + ": opened for reading only"); }
+
+void TFileReader::Seek(int64_t position)
+{
+    if (position < 0) Fail(nullptr, "seek before the start");
+    if (position >= BufStart && position <= BufStart + (WinEnd - Buf.data())) {
+        WinCur = Buf.data() + (position - BufStart);
+        return;
+    }
+    BufStart = position;
+    WinCur = WinEnd = Buf.data();
 }
 
 TFileStream* OpenOrCreateFileStream(const std::string& name)

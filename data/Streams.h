@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,17 +35,40 @@ public:
     }
 
     // Reads exactly n bytes or throws EFormatError ("unexpected end of data").
-    void ReadBuffer(void* buffer, std::size_t n, const char* field = nullptr);
+    void ReadBuffer(void* buffer, std::size_t n, const char* field = nullptr)
+    {
+        if (std::size_t(WinEnd - WinCur) >= n) {
+            if (n) std::memcpy(buffer, WinCur, n);
+            WinCur += n;
+            return;
+        }
+        ReadBufferSlow(buffer, n, field);
+    }
     // Throws EFormatError unless n bytes are left; used before allocating.
     void Require(uint64_t n, const char* field = nullptr) const;
     // Skips n bytes that must be present.
     void Skip(uint64_t n, const char* field = nullptr);
 
-    uint8_t readU8(const char* field = nullptr);
+    uint8_t readU8(const char* field = nullptr)
+    {
+        uint8_t b[1];
+        ReadBuffer(b, 1, field);
+        return b[0];
+    }
     int8_t readI8(const char* field = nullptr) { return static_cast<int8_t>(readU8(field)); }
-    uint16_t readU16LE(const char* field = nullptr);
+    uint16_t readU16LE(const char* field = nullptr)
+    {
+        uint8_t b[2];
+        ReadBuffer(b, 2, field);
+        return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    }
     int16_t readI16LE(const char* field = nullptr) { return static_cast<int16_t>(readU16LE(field)); }
-    uint32_t readU32LE(const char* field = nullptr);
+    uint32_t readU32LE(const char* field = nullptr)
+    {
+        uint8_t b[4];
+        ReadBuffer(b, 4, field);
+        return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+    }
     int32_t readI32LE(const char* field = nullptr) { return static_cast<int32_t>(readU32LE(field)); }
     double readF64LE(const char* field = nullptr);
     std::string readBytes(std::size_t n, const char* field = nullptr);
@@ -68,7 +92,16 @@ public:
 
     [[noreturn]] void Fail(const char* field, const std::string& message) const;
 
+protected:
+    // The bytes at the position that reads take without a call (a memory
+    // stream's data, a file reader's buffer); empty when there are none.
+    // A stream with a window counts what reads took from it in Position().
+    const char* WinCur = nullptr;
+    const char* WinEnd = nullptr;
+
 private:
+    void ReadBufferSlow(void* buffer, std::size_t n, const char* field);
+
     std::string StreamName = "stream";
     TFileContext OwnContext;
     TFileContext* Ctx = &OwnContext;
@@ -77,19 +110,29 @@ private:
 // A growable block of memory.
 class TMemoryStream : public TStream {
 public:
-    TMemoryStream() = default;
-    explicit TMemoryStream(std::string bytes) : Data(std::move(bytes)) {}
-    TMemoryStream(const void* data, std::size_t n) : Data(static_cast<const char*>(data), n) {}
+    TMemoryStream() { Sync(0); }
+    explicit TMemoryStream(std::string bytes) : Data(std::move(bytes)) { Sync(0); }
+    TMemoryStream(const void* data, std::size_t n) : Data(static_cast<const char*>(data), n) { Sync(0); }
 
     std::size_t Read(void* buffer, std::size_t n) override;
     void Write(const void* buffer, std::size_t n) override;
-    int64_t Position() const override { return static_cast<int64_t>(Pos); }
+    int64_t Position() const override { return static_cast<int64_t>(Cur()); }
     void Seek(int64_t position) override;
     int64_t Size() const override { return static_cast<int64_t>(Data.size()); }
 
     const std::string& Bytes() const { return Data; }
-    std::string TakeBytes() { Pos = 0; return std::move(Data); }
-    void Clear() { Data.clear(); Pos = 0; }
+    std::string TakeBytes()
+    {
+        std::string taken = std::move(Data);
+        Data.clear();
+        Sync(0);
+        return taken;
+    }
+    void Clear()
+    {
+        Data.clear();
+        Sync(0);
+    }
     void SetSize(std::size_t n);
     // Reads the whole file; throws EFileError when it cannot be read.
     void LoadFromFile(const std::string& path);
@@ -97,6 +140,20 @@ public:
     void SaveToFile(const std::string& path) const;
 
 private:
+    // The window covers the data from the position; a position past the
+    // end (a seek there) leaves it empty and lives in Pos.
+    std::size_t Cur() const { return WinCur ? static_cast<std::size_t>(WinCur - Data.data()) : Pos; }
+    void Sync(std::size_t position)
+    {
+        Pos = position;
+        if (position <= Data.size()) {
+            WinCur = Data.data() + position;
+            WinEnd = Data.data() + Data.size();
+        } else {
+            WinCur = WinEnd = nullptr;
+        }
+    }
+
     std::string Data;
     std::size_t Pos = 0;
 };
@@ -124,6 +181,28 @@ private:
     LastOp Last = LastOp::None;
     int64_t Pos = 0;
     int64_t CachedSize = 0;
+};
+
+// A file read through a buffer of its own and never held whole, so a large
+// file whose content ends early costs no more memory than a small one.
+// Only regular files open: a pipe or a device would block or never end.
+class TFileReader : public TStream {
+public:
+    explicit TFileReader(const std::string& path, std::size_t bufferSize = std::size_t(1) << 18);
+    ~TFileReader() override;
+
+    std::size_t Read(void* buffer, std::size_t n) override;
+    // Refused: the reader only reads.
+    void Write(const void* buffer, std::size_t n) override;
+    int64_t Position() const override { return BufStart + (WinCur - Buf.data()); }
+    void Seek(int64_t position) override;
+    int64_t Size() const override { return FileSize; }
+
+private:
+    int Fd = -1;
+    std::vector<char> Buf;
+    int64_t BufStart = 0;  // file offset of Buf[0]; the window holds what was read there
+    int64_t FileSize = 0;
 };
 
 // Opens an existing file for reading and writing, or creates it empty when it

@@ -36,6 +36,9 @@ public:
     virtual int8_t Compare(const TAbstractItem* item1, const TAbstractItem* item2) const;
     virtual int8_t CompareKey(const void* key) const;
     virtual const void* GetKey() const { return this; }
+    // True for map objects (TBaseObject): asked of every object read, where
+    // a dynamic cast costs more than the rest of the check.
+    virtual bool IsMapObject() const { return false; }
 
     // Decrements the count, frees the item at 0 or below; -1 for no item.
     static int32_t Release(TAbstractItem* item);

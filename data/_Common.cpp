@@ -40,31 +40,71 @@ std::string BackupName(const std::string& fileName)
     return fileName.substr(0, dot) + ".~" + fileName.substr(dot + 1, 2);
 }
 
-std::string MakeBackup(const std::string& fileName)
+namespace {
+
+// The backup's name when there is a file to back up; "" when there is none.
+std::string BackupTarget(const std::string& fileName)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (!fs::exists(fs::path(fileName), ec)) {
         if (ec) ThrowFileError(fileName, "cannot make a backup copy", ec.value());
-        return std::string(); // nothing to keep
+        return std::string();  // nothing to keep
     }
     std::string backup = BackupName(fileName);
     if (backup == fileName)
         throw EFileError(fileName + ": cannot make a backup copy: the backup would be the file itself");
+    return backup;
+}
+
+void CopyInto(const std::string& fileName, TSafeFileWriter& target)
+{
     try {
         TFileStream source(fileName, TFileStream::Mode::Read);
-        TSafeFileWriter target(backup);
         std::string buffer(1 << 16, '\0');
         while (std::size_t n = source.Read(buffer.data(), buffer.size())) target.Write(buffer.data(), n);
         if (source.Position() != source.Size())
-            throw EFileError(fileName + ": cannot make a backup copy: the file could not be read to its end");
+            throw EFileError(fileName + ": the file could not be read to its end");
+    } catch (ETarnError& e) {
+        // The message names the file that failed; this says what was being done.
+        e.AddContext("backup copy of " + fileName);
+        throw;
+    }
+}
+
+} // namespace
+
+std::string MakeBackup(const std::string& fileName)
+{
+    std::string backup = BackupTarget(fileName);
+    if (backup.empty()) return backup;
+    try {
+        TSafeFileWriter target(backup);
+        CopyInto(fileName, target);
         target.Commit();
     } catch (ETarnError& e) {
-        e.AddContext("backup copy " + backup);
+        if (std::string(e.what()).find("backup copy of ") == std::string::npos)
+            e.AddContext("backup copy of " + fileName);
         throw;
     }
     // Like a system file copy, the backup keeps the original's time stamp.
-    fs::last_write_time(fs::path(backup), fs::last_write_time(fs::path(fileName), ec), ec);
+    std::error_code ec;
+    std::filesystem::last_write_time(backup, std::filesystem::last_write_time(fileName, ec), ec);
+    return backup;
+}
+
+std::string AddBackup(TSafeFileBatch& batch, const std::string& fileName)
+{
+    std::string backup = BackupTarget(fileName);
+    if (backup.empty()) return backup;
+    TSafeFileWriter* target = nullptr;
+    try {
+        target = &batch.Add(backup);
+    } catch (ETarnError& e) {
+        e.AddContext("backup copy of " + fileName);
+        throw;
+    }
+    CopyInto(fileName, *target);
     return backup;
 }
 
@@ -149,6 +189,9 @@ int32_t TUniqueID::GetFileID(std::string_view fileName) { return GetUniqueID("Fi
 
 int32_t TUniqueID::GetUniqueID(const char* section, std::string_view name)
 {
+    // Another running copy may hand out identifiers at the same time: the
+    // file stays held from reading the highest to writing the new one.
+    TIniFile::THold hold = Ini->Hold();
     std::string key = KeyOf(name);
     auto readInt = [&](const std::string& k) {
         std::string text = Ini->ReadString(section, k, "-1", 100);

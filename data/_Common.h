@@ -13,6 +13,7 @@
 namespace tarn {
 
 class TIniFile;
+class TSafeFileBatch;
 
 // One saved view position: the visible world rectangle and the scale
 // (world units per pixel).
@@ -42,9 +43,12 @@ std::string BackupName(const std::string& fileName);
 
 // Copies fileName to BackupName(fileName) (replacing an older copy through a
 // temporary file) and returns the backup's name; an empty string when there
-// is no file to back up. Throws EFileError when the copy fails: the caller
-// must then leave the original alone.
+// is no file to back up. Throws EFileError, naming the backup once, when the
+// copy fails: the caller must then leave the original alone.
 std::string MakeBackup(const std::string& fileName);
+// The same copy as one file of a batch that replaces files together; it is
+// in place only when the whole batch is.
+std::string AddBackup(TSafeFileBatch& batch, const std::string& fileName);
 
 // Stable numeric identifiers of layers and map files, kept in the identifier
 // file "tsclnt31.ini" of the program's directory. Names that the ini file

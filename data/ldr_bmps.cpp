@@ -1,5 +1,6 @@
 #include "ldr_bmps.h"
 #include "Errors.h"
+#include "FileNames.h"
 
 #include <algorithm>
 #include <bit>
@@ -11,8 +12,6 @@ namespace tarn {
 namespace {
 
 constexpr uint32_t BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitFields = 3;
-// Largest image the drawing layer makes (its own limit).
-constexpr int64_t MaxImagePixels = int64_t(1) << 28;
 
 [[noreturn]] void Bad(const TStream& s, int64_t offset, const char* field, const std::string& message)
 {
@@ -218,7 +217,7 @@ void DecodeRle(const TBmpHeader& h, const std::vector<uint8_t>& in, std::vector<
 
 } // namespace
 
-TGdiRef<TBitmap> ReadBitmapFile(const std::string& name)
+TGdiRef<TBitmap> ReadBitmapFile(const std::string& name, int64_t maxImageBytes)
 {
     // A name taken from a map may point anywhere: a pipe or a device would
     // block the open or never end.
@@ -227,16 +226,19 @@ TGdiRef<TBitmap> ReadBitmapFile(const std::string& name)
     if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw EFileError(name + ": not a regular file");
     TFileStream s(name, TFileStream::Mode::Read);
-    return ReadBitmap(s);
+    return ReadBitmap(s, maxImageBytes);
 }
 
-TGdiRef<TBitmap> ReadBitmap(TStream& s)
+TGdiRef<TBitmap> ReadBitmap(TStream& s, int64_t maxImageBytes)
 {
     const std::string& name = s.Name();
     const TBmpHeader h = ReadBmpHeader(s);
-    if (int64_t(h.Width) * h.Height > MaxImagePixels)
-        ThrowFormat(name, -1, nullptr, "picture of " + std::to_string(h.Width) + " x " + std::to_string(h.Height) +
-                                           " pixels is too large to show as one image");
+    const std::string size = std::to_string(h.Width) + " x " + std::to_string(h.Height) + " pixels";
+    if (ImageBytes(h.Width, h.Height) > maxImageBytes)
+        ThrowFormat(name, 18, "width",
+                    "picture of " + size + " needs " + std::to_string(ImageBytes(h.Width, h.Height) >> 20) +
+                        " MiB as an image, more than the " +
+                        std::to_string(std::max<int64_t>(maxImageBytes, 0) >> 20) + " MiB it may take");
     std::vector<uint8_t> pixels(static_cast<size_t>(h.PixelBytes));
     s.Seek(h.PixelOffset);
     s.ReadBuffer(pixels.data(), pixels.size(), "pixel data");
@@ -281,10 +283,10 @@ TGdiRef<TBitmap> ReadBitmap(TStream& s)
     return bmp;
 }
 
-TGdiRef<TBitmap> LoadBitmapFile(const std::string& name)
+TGdiRef<TBitmap> LoadBitmapFile(const std::string& name, int64_t maxImageBytes)
 {
     try {
-        return ReadBitmapFile(name);
+        return ReadBitmapFile(name, maxImageBytes);
     } catch (const ETarnError&) {
         return {};
     } catch (const std::bad_alloc&) {
@@ -307,14 +309,16 @@ const TCachedBitmap* TBitmapCache::Find(const std::string& name) const
     return it == Names.end() ? nullptr : it->second.get();
 }
 
-const TCachedBitmap* TBitmapCache::Get(const std::string& name)
+const TCachedBitmap* TBitmapCache::Get(const std::string& name, TFolderNames* names)
 {
     if (const TCachedBitmap* found = Find(name)) return found;
     ++Loads;
-    TGdiRef<TBitmap> bmp = LoadBitmapFile(ResolveFileName(name));
+    const std::string file = names ? names->Find(name) : ResolveFileName(name);
+    TGdiRef<TBitmap> bmp = LoadBitmapFile(file, Limit - Held);
     if (!bmp) return nullptr;
     auto entry = std::make_unique<TCachedBitmap>(std::move(bmp));
     const TCachedBitmap* result = entry.get();
+    Held += ImageBytes(result->Width(), result->Height());
     Names.emplace(name, std::move(entry));
     return result;
 }
@@ -325,36 +329,12 @@ TBitmapCache& BitmapCache()
     return cache;
 }
 
-const TCachedBitmap* GetCachedBitmap(const std::string& name)
+const TCachedBitmap* GetCachedBitmap(const std::string& name, TFolderNames* names)
 {
     if (name.empty()) return nullptr;
-    return BitmapCache().Get(name);
+    return BitmapCache().Get(name, names);
 }
 
-std::string ResolveFileName(const std::string& name)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (name.empty() || fs::exists(name, ec)) return name;
-    fs::path p(name);
-    fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-    const std::string want = p.filename().string();
-    auto lower = [](std::string s) {
-        for (char& c : s)
-            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        return s;
-    };
-    const std::string key = lower(want);
-    std::string match;
-    int found = 0;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string entry = it->path().filename().string();
-        if (entry.size() == want.size() && lower(entry) == key) {
-            match = (dir / entry).string();
-            ++found;
-        }
-    }
-    return found == 1 ? match : name;
-}
+std::string ResolveFileName(const std::string& name) { return TFolderNames().Find(name); }
 
 } // namespace tarn

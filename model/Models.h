@@ -55,12 +55,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <typeindex>
 #include <vector>
 
 namespace tarn {
 
+class TFolderNames;
 class TModel;
 class TView;
 
@@ -84,6 +86,9 @@ public:
     // An OK/Cancel question; true for OK.
     virtual bool Confirm(const std::string& message) { (void)message; return false; }
     virtual void SetBusy(bool busy) { (void)busy; }
+    // A message for the user: sheets, pictures or files that could not be
+    // loaded or written, each named with the reason.
+    virtual void ShowError(const std::string& message) { (void)message; }
 };
 
 // Shows the busy cursor for its lifetime.
@@ -406,7 +411,7 @@ public:
     void UpdateLayerCodes(const TMap& viewMap);
     // mode bit 1: raster layers of source back into target's picture list;
     // bit 2: source's picture list into target's raster layer.
-    void BuildRasterLayers(int32_t mode, TMap& source, TMap& target);
+    void BuildRasterLayers(int32_t mode, TMap& source, TMap& target, TFolderNames* names = nullptr);
 
     // ---------------------------------------------------------------- state
     uint16_t ModelNo = 1;
@@ -441,6 +446,12 @@ public:
     std::string ProgramDir;
     std::string LastHookError;                 // the last exception a hook raised
     std::string LastSheetError;                // why the last sheet that could not be loaded was skipped
+    // Threads that read a level's sheets: 0 as many as the machine has
+    // cores, 1 one by one on the calling thread. The map is the same.
+    int32_t LoadThreads = 0;
+    // What a level switch could not load (each sheet or picture named with
+    // the reason); sent to UI().ShowError once per open project and cleared.
+    std::vector<std::string> LoadErrors;
 
     // The document a read builds before it replaces the model's (internal).
     struct TDocument;
@@ -452,6 +463,7 @@ private:
         std::type_index Type;
     };
     struct TSaveBatch;
+    struct TSheetLoad;
 
     // The object of a key in the view's map (see Finding in ModelsAccess).
     TCustomLayer* FindKeyLayer(TView& view, const TObjectKey& key) const;
@@ -471,8 +483,12 @@ private:
     void SaveSheetTo(TSaveBatch& batch, const std::string& path, TMap& map);
     // The view whose map holds the sheets flagged loaded: the one switched last.
     TView* SheetSourceView() const;
-    void LoadLevelSheets(TLevel& level, TMap& map, TRect& loadRect);
-    TSheetFileState LoadSheetIntoMap(const std::string& fileName, TMap& map);
+    // The sheets of a level that lie in loadRect, flagged loaded and planned.
+    void LoadLevelSheets(TLevel& level, TRect& loadRect, std::vector<TSheetLoad>& loads, TFolderNames& names);
+    void ReadSheets(std::vector<TSheetLoad>& loads);
+    // Scales a read sheet's sizes, opens its pictures and moves its objects into map.
+    void MergeSheet(TSheetLoad& load, TMap& map, TFolderNames& names);
+    void ReportLoadErrors();
     std::string UniqueIdDir() const;
     // The navigation steps on a view whose new state is known to fit.
     void FitScale(TView& view);
@@ -483,6 +499,7 @@ private:
     void AfterPaint(TView& view);
 
     std::vector<TNamed> NamedObjects;
+    std::set<std::string> ReportedLoadErrors;  // of the open project
     TView* LastSwitchedView = nullptr;
     std::shared_ptr<TModelUI> UIServices;
 };

@@ -383,7 +383,14 @@ int32_t TModel::SetObjectData(TView* view, uint16_t op, const TObjectKey& key, c
             case 12: static_cast<TSignEx*>(o)->Label = text; break;
             case 13: {
                 TBmp* p = static_cast<TBmp*>(o);
-                p->SetFileName(text.empty() ? text : ResolveInProject(text));
+                std::string file;
+                try {
+                    file = text.empty() ? text : ResolveInProject(text);
+                } catch (const ETarnError&) {
+                    result = ResultNoData;  // outside the project's folder
+                    break;
+                }
+                p->SetFileName(file);
                 p->LoadPicture();
                 break;
             }
@@ -400,6 +407,8 @@ int32_t TModel::SetObjectData(TView* view, uint16_t op, const TObjectKey& key, c
         }
         default: result = ResultOutOfRange; break;
         }
+        // Its place, outline or label may have changed: the layer's entries are made again.
+        layer->InvalidateHitIndex();
     }
     Notify(3, op, reinterpret_cast<intptr_t>(&key), reinterpret_cast<intptr_t>(buffer));
     return result;

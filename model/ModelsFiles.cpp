@@ -1,13 +1,12 @@
-// Opening and saving ".prj", ".mts" and ".map" files, sheets, the symbol
-// library of the project.
+// Opening ".prj", ".mts" and ".map" files, adding and reading sheets, the
+// symbol library of the project (saving: ModelsSave).
 #include "ModelsInternal.h"
 
+#include "data/FileNames.h"
 #include "data/LayerOps.h"
 #include "data/LayerWalk.h"
 #include "data/LoadDLL.h"
-#include "data/MapObjBmp.h"
 #include "data/Utils.h"
-#include "platform/SafeFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,13 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* NewProjectName = "Проект Tessara 4.0";
-constexpr int32_t BlockProject = 10000;
-constexpr int32_t BlockWorkMap = 10001;
-constexpr int32_t BlockCollectionA = 10002;
-constexpr int32_t BlockCompounds = 10003;
-constexpr int32_t BlockCollectionB = 10004;
-constexpr int32_t BlockSettings = 10005;
-constexpr int32_t BlockHeader = 10006;
 constexpr std::size_t SettingsSize = 110;
 
 std::string Lower(std::string s)
@@ -46,11 +38,6 @@ TSheetFileState FileState(const std::string& path)
     st.Exists = true;
     st.ReadOnly = (sb.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
     return st;
-}
-
-int32_t RoundDiv(double value, double by)
-{
-    return RoundEvenSat(static_cast<long double>(value) / by);
 }
 
 // Items of a list read from a file must be of the class their owner expects.
@@ -70,14 +57,6 @@ std::unique_ptr<TMemoryStream> BlockStream(TFlatFile& flat, int32_t handle, TFil
     ms->SetContext(context);
     ms->SetName(name + ", block " + std::to_string(handle));
     return ms;
-}
-
-void WriteBlock(TFlatFile& flat, int32_t handle, const TMemoryStream& ms)
-{
-    const std::string& b = ms.Bytes();
-    if (b.size() > size_t(INT32_MAX) - 1) throw EWriteError("block " + std::to_string(handle) + " is too large");
-    if (!flat.ObjectExists(handle)) flat.NewObject(handle);
-    flat.WriteObject(handle, b.data(), static_cast<int32_t>(b.size()));
 }
 
 // The entries of a layer tree with their classes, for comparing trees.
@@ -171,35 +150,6 @@ bool LayerIdUsable(int32_t id)
 
 int32_t LayerBlockHandle(int32_t id) { return id + 100; }
 
-void TModel::TSaveBatch::AddFile(std::string path, std::string bytes, bool backup)
-{
-    for (TFile& f : Files)
-        if (f.Path == path) {
-            f.Bytes = std::move(bytes);
-            f.Backup = f.Backup || backup;
-            return;
-        }
-    Files.push_back({std::move(path), std::move(bytes), backup});
-}
-
-TModel::TSaveBatch::TFlat& TModel::TSaveBatch::Flat(const std::string& path)
-{
-    for (TFlat& f : Flats)
-        if (f.Path == path) return f;
-    Flats.push_back({path, TFlatFile::OpenForWriting(path), false});
-    return Flats.back();
-}
-
-void TModel::TSaveBatch::Commit()
-{
-    for (const TFile& f : Files)
-        if (f.Backup) MakeBackup(f.Path);
-    for (const TFlat& f : Flats)
-        if (f.Backup) MakeBackup(f.Path);
-    for (const TFile& f : Files) WriteFileAtomically(f.Path, f.Bytes);
-    for (TFlat& f : Flats) f.File->Commit();
-}
-
 std::string TModel::ProjectDir() const
 {
     if (FileName.empty()) return std::string();
@@ -238,6 +188,7 @@ bool TModel::OpenFile(const std::string& fileName)
     }
     Commit(doc, ext == ".mts");
     FileName = fileName;
+    ReportedLoadErrors.clear();
     LoadProjectDll(LibraryName);
     if (ext == ".map") Notify(14, 0, 0, 0);
     RefreshViews();
@@ -272,9 +223,7 @@ void TModel::Commit(TDocument& doc, bool partial)
 
 void TModel::ReadPrj(const std::string& fileName, TDocument& doc)
 {
-    TMemoryStream ms;
-    ms.LoadFromFile(fileName);
-    ms.SetName(fileName);
+    TFileReader ms(fileName);
     ms.SetContext(doc.Context);
     TReader r(ms);
     doc.Project = std::make_unique<TProject>(r);
@@ -426,8 +375,8 @@ int32_t TModel::AddSheetTo(TDocument& doc, int32_t levelIndex, const std::string
 
     if (mp.Ints[2] != 0) doc.Context.ProjectScale = mp.Ints[2];
     // The level map and the working map both keep drawing sizes; saving
-    // converts them back once.
-    if (isMap) ScaleLayerStyles(*sheet, ScaleLayerValues, doc.Context.ProjectScale);
+    // converts them back once, with the sheet's own scale (0: stored as drawn).
+    if (isMap) ScaleLayerStyles(*sheet, ScaleLayerValues, mp.Ints[2]);
     MergeLayers(*sheet, level.Map, MergeSkipNamed);
     MergeLayers(*sheet, doc.WorkMap, MergeSkipNamed | MergeInfoLayers | MergeLayerIds);
     if (doc.WorkMap->Name.empty()) doc.WorkMap->Name = NewProjectName;
@@ -446,9 +395,7 @@ std::unique_ptr<TMap> TModel::ReadSheet(const std::string& path, TFileContext& c
     state = FileState(path);
     std::string ext = LowerExtension(path);
     if (ext == ".map") {
-        TMemoryStream ms;
-        ms.LoadFromFile(path);
-        ms.SetName(path);
+        TFileReader ms(path);
         if (!(context.FilerScale > 0) || !std::isfinite(context.FilerScale))
             throw ETarnError(path + ": the level's scale cannot place a sheet");
         context.OriginX = RoundDiv(context.OriginX, 1000.0);
@@ -456,7 +403,12 @@ std::unique_ptr<TMap> TModel::ReadSheet(const std::string& path, TFileContext& c
         context.YBase = RoundDiv(context.YBase / 1000.0, context.FilerScale);
         ms.SetContext(context);
         TReader r(ms);
-        return std::make_unique<TMap>(r, TLayer::FromMap16{});
+        auto map = std::make_unique<TMap>(r, TLayer::FromMap16{});
+        // Bytes after the content would be neither read nor kept by a save.
+        if (ms.Remaining() > 0)
+            ms.Fail("end of the sheet",
+                    std::to_string(ms.Remaining()) + " bytes follow the sheet's content: the file is damaged");
+        return map;
     }
     if (ext == ".mts") {
         std::unique_ptr<TFlatFile> flat = TFlatFile::OpenForReading(path);
@@ -496,57 +448,6 @@ std::unique_ptr<TMap> TModel::ReadSheet(const std::string& path, TFileContext& c
     return nullptr;
 }
 
-void TModel::SaveSheetFile(const std::string& fileName, const TMap& map)
-{
-    TSaveBatch batch;
-    std::unique_ptr<TMap> copy = CopyMapWithObjects(map);
-    SaveSheetTo(batch, ResolveInProject(fileName), *copy);
-    batch.Commit();
-}
-
-void TModel::SaveSheetTo(TSaveBatch& batch, const std::string& path, TMap& m)
-{
-    std::string ext = LowerExtension(path);
-    if (ext == ".map") {
-        int32_t w = RoundDiv(m.MapParams.Reals[2] / 1000.0, FileContext.MapScale);
-        int32_t h = RoundDiv(m.MapParams.Reals[3] / 1000.0, FileContext.MapScale);
-        CheckFilerI16(w, "sheet width in stored units");
-        CheckFilerI16(h, "sheet height in stored units");
-        m.MapParams.Ints[0] = w;
-        m.MapParams.Ints[1] = h;
-        m.MapParams.Ints[2] = FileContext.ProjectScale;
-        for (double& v : m.MapParams.Reals) v /= 1000.0;
-        TFileContext c = FileContext;
-        c.OriginX = RoundDiv(c.OriginX, 1000.0);
-        c.OriginY = RoundDiv(c.OriginY, 1000.0);
-        c.YBase = RoundDiv(c.YBase / 1000.0, c.MapScale);
-        TMemoryStream ms;
-        ms.SetName(path);
-        ms.SetContext(c);
-        TWriter wr(ms);
-        m.WriteFiler16(wr);
-        batch.AddFile(path, ms.TakeBytes(), true);
-    } else if (ext == ".mts") {
-        std::vector<TCustomLayer*> layers;
-        CollectLayers(m, true, layers);
-        for (TCustomLayer* layer : layers)
-            if (!LayerIdUsable(layer->LayerId))
-                throw EWriteError(path + ": layer \"" + layer->Name + "\" has the identifier " +
-                                  std::to_string(layer->LayerId) + ", whose block is the block file's own");
-        std::vector<TMemoryStream> blocks(layers.size());
-        for (std::size_t i = 0; i < layers.size(); ++i) {
-            blocks[i].SetContext(FileContext);
-            StoreItem(blocks[i], layers[i]);
-        }
-        TSaveBatch::TFlat& flat = batch.Flat(path);
-        flat.Backup = true;
-        for (std::size_t i = 0; i < layers.size(); ++i)
-            WriteBlock(*flat.File, LayerBlockHandle(layers[i]->LayerId), blocks[i]);
-    } else {
-        throw EModel("Тип файла " + fs::path(path).extension().string() + " не поддерживается...");
-    }
-}
-
 // ---------------------------------------------------------------- the symbol library
 
 void TModel::LoadProjectDll(const std::string& dllName)
@@ -557,175 +458,15 @@ void TModel::LoadProjectDll(const std::string& dllName)
     LibraryName = name;
     Library.Close();
     LibraryLoaded = 0;
-    if (LoadDrawDll(name.c_str(), ProjectDir(), Library)) LibraryLoaded = 1;
-}
-
-// ---------------------------------------------------------------- saving
-
-void TModel::SaveFile(const std::string& fileName, int32_t withSheets)
-{
-    std::string ext = LowerExtension(fileName);
-    bool map = ext == ".map" && OpenedFromMap;
-    if (ext != ".prj" && ext != ".mts" && !map)
-        throw EModel("Тип файла " + fs::path(fileName).extension().string() + " не поддерживается...");
-    if (!Project) throw EModel("Нет проекта для записи в " + fileName);
-    TFileContext saved = FileContext;
-    FileContext.FileVersion = 102;
-    TSaveBatch batch;
+    std::string inside;
     try {
-        if (ext == ".prj") WritePrj(fileName, withSheets, batch);
-        else if (ext == ".mts") WriteBlockFile(fileName, withSheets, batch);
-        else WriteMapProject(fileName, batch);
-        batch.Commit();
-    } catch (...) {
-        int32_t version = FileContext.FileVersion;
-        FileContext = saved;
-        FileContext.FileVersion = version;
-        throw;
+        inside = NameInFolder(name);
+    } catch (const EOutsideFolder& e) {
+        // Drawing goes on with the built-in procedures.
+        UI().ShowError("symbol library " + std::string(e.what()));
+        return;
     }
-    int32_t version = FileContext.FileVersion;
-    FileContext = saved;
-    FileContext.FileVersion = version;
-    Modified = 0;
-    FileName = fileName;
-    if (ext == ".prj") OpenedFromMap = 0;
-    if (withSheets == 1 || map) StructureChanged = 0;
-}
-
-void TModel::WritePrj(const std::string& fileName, int32_t withSheets, TSaveBatch& batch)
-{
-    TMemoryStream ms;
-    ms.SetName(fileName);
-    ms.SetContext(FileContext);
-    TWriter w(ms);
-    CollectionA->CheckWritable(TFilerForm::Project);
-    Compounds->CheckWritable(TFilerForm::Project);
-    CollectionB->CheckWritable(TFilerForm::Project);
-    Project->WriteFiler(w);
-    WorkMap->WriteFiler(w);
-    WriteLibraryName(ms, LibraryName);
-    ms.writeI32LE(StoredValue);
-    ms.writeI32LE(FileContext.ProjectScale);
-    CollectionA->WriteFiler(w);
-    Compounds->WriteFiler(w);
-    CollectionB->WriteFiler(w);
-    batch.AddFile(fileName, ms.TakeBytes(), false);
-    if (withSheets == 1) WriteSheets(batch, false, fileName);
-}
-
-void TModel::WriteBlockFile(const std::string& fileName, int32_t withSheets, TSaveBatch& batch)
-{
-    TSaveBatch::TFlat& target = batch.Flat(fileName);
-    if (withSheets == 1) {
-        std::string previous = FileName;
-        std::string pointed = StripPaths ? FileNamePart(fileName) : fileName;
-        for (int32_t li = 0; li < Project->Count; ++li) {
-            TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
-            for (int32_t si = 0; si < level.Sheets->Count; ++si) {
-                TSheet& sheet = *static_cast<TSheet*>(level.Sheets->GetItem(si));
-                std::string path = ResolveInProject(sheet.Name);
-                bool repoint = OpenedFromMap || (!previous.empty() && SameFolder(path, previous));
-                if (!repoint) continue;
-                if (EndsWithNoCase(sheet.Name, ".map")) {
-                    sheet.Name.replace(sheet.Name.size() - 4, 4, ".mts");
-                    std::unique_ptr<TMap> rebuilt;
-                    MergeLayers(*WorkMap, rebuilt, 0);
-                    level.Map = std::move(rebuilt);
-                }
-                if (sheet.Name != fileName) sheet.Name = pointed;
-            }
-        }
-        WriteSheets(batch, false, fileName);
-    }
-    auto block = [&](int32_t handle, auto&& write) {
-        TMemoryStream ms;
-        ms.SetContext(FileContext);
-        ms.SetName(fileName);
-        write(ms);
-        WriteBlock(*target.File, handle, ms);
-    };
-    block(BlockProject, [&](TStream& s) { Project->Store(s); });
-    block(BlockWorkMap, [&](TStream& s) { WorkMap->Store(s); });
-    block(BlockCollectionA, [&](TStream& s) { CollectionA->Store(s); });
-    block(BlockCompounds, [&](TStream& s) { Compounds->Store(s); });
-    block(BlockCollectionB, [&](TStream& s) { CollectionB->Store(s); });
-    block(BlockSettings, [&](TStream& s) {
-        WriteLibraryName(s, LibraryName);
-        s.writeI32LE(StoredValue);
-        s.writeI32LE(FileContext.ProjectScale);
-        s.writeU8(OpenedFromMap);
-    });
-    Header->Version = 102;
-    block(BlockHeader, [&](TStream& s) { Header->Store(s); });
-    OnSaveFlatFile(*target.File);
-}
-
-void TModel::WriteMapProject(const std::string& fileName, TSaveBatch& batch)
-{
-    std::string pointed = StripPaths ? FileNamePart(fileName) : fileName;
-    for (int32_t li = 0; li < Project->Count; ++li) {
-        TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
-        for (int32_t si = 0; si < level.Sheets->Count; ++si) {
-            TSheet& sheet = *static_cast<TSheet*>(level.Sheets->GetItem(si));
-            if (sheet.Name != fileName) sheet.Name = pointed;
-        }
-    }
-    WriteSheets(batch, true, fileName);
-}
-
-void TModel::WriteSheets(TSaveBatch& batch, bool /*forMapProject*/, const std::string& projectFile)
-{
-    TView* source = SheetSourceView();
-    // Without a view no sheet's objects are in memory: writing would empty the sheets.
-    if (!source || !source->Map) return;
-    DeleteTempObjects(*source->Map);
-    std::string dir = fs::path(projectFile).parent_path().string();
-    if (dir.empty()) dir = ".";
-    TFileContext saved = FileContext;
-    try {
-        for (int32_t li = 0; li < Project->Count; ++li) {
-            TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
-            std::unique_ptr<TMap> copy;
-            MergeLayers(*level.Map, copy, 0);
-            for (int32_t si = 0; si < level.Sheets->Count; ++si) {
-                TSheet& sheet = *static_cast<TSheet*>(level.Sheets->GetItem(si));
-                if (!(sheet.Flags & SheetFlagLoaded) || (sheet.Flags & SheetFlagReadOnly)) continue;
-                FileContext.OriginX = static_cast<int32_t>(int64_t(sheet.Left) - Project->Origin.X + level.OffsetX);
-                FileContext.OriginY = static_cast<int32_t>(int64_t(sheet.Bottom) - Project->Origin.Y + level.OffsetY);
-                FileContext.YBase = sheet.Height;
-                FileContext.CurrentSheetID = sheet.FileID;
-                FileContext.MapScale = FileContext.FilerScale = level.Scale;
-                copy->MapParams.Reals = {double(int64_t(sheet.Left) - level.OffsetX),
-                                         double(int64_t(sheet.Bottom) - level.OffsetY), double(sheet.Width),
-                                         double(sheet.Height)};
-                CopySheetObjects(*source->Map, *copy, sheet.FileID);
-                std::unique_ptr<TMap> second = CopyMapWithObjects(*copy);
-                ClearAllLayers(*copy);
-                // Pictures opened from the project's folder keep their name relative to it.
-                const std::string folder = ProjectDir() + "/";
-                std::vector<TCustomLayer*> layers;
-                CollectLayers(*second, true, layers);
-                for (TCustomLayer* layer : layers)
-                    if (IsBitmapKind(layer->Kind))
-                        for (int32_t i = 0; i < layer->Count; ++i)
-                            if (auto* b = dynamic_cast<TBmp*>(layer->Object(i));
-                                b && b->FileName().compare(0, folder.size(), folder) == 0) {
-                                const std::string name = b->FileName().substr(folder.size());
-                                b->SetFileName(std::string());
-                                b->SetFileName(name);
-                            }
-                // Raster layers stay layers: the sheet form keeps no picture list.
-                std::string path = ResolveSheetPath(dir, sheet.Name);
-                if (LowerExtension(path) == ".map")
-                    UnscaleLayerStyles(*second, ScaleLayerValues | ScaleObjectValues, FileContext.ProjectScale);
-                SaveSheetTo(batch, path, *second);
-            }
-        }
-    } catch (...) {
-        FileContext = saved;
-        throw;
-    }
-    FileContext = saved;
+    if (LoadDrawDll(inside.c_str(), ProjectDir(), Library)) LibraryLoaded = 1;
 }
 
 } // namespace tarn

@@ -1,6 +1,7 @@
 #pragma once
 // What the parts of the model share and nobody else needs.
 #include "model/Models.h"
+#include "data/Utils.h"
 
 #include <memory>
 #include <string>
@@ -49,6 +50,18 @@ struct TModel::TSaveBatch {
     // Backup copies first, then each file through a temporary file.
     void Commit();
 };
+
+// The blocks of a block-file project.
+constexpr int32_t BlockProject = 10000;
+constexpr int32_t BlockWorkMap = 10001;
+constexpr int32_t BlockCollectionA = 10002;
+constexpr int32_t BlockCompounds = 10003;
+constexpr int32_t BlockCollectionB = 10004;
+constexpr int32_t BlockSettings = 10005;
+constexpr int32_t BlockHeader = 10006;
+
+// value / by, rounded halves to even, saturated to 32 bits.
+inline int32_t RoundDiv(double value, double by) { return RoundEvenSat(static_cast<long double>(value) / by); }
 
 // The 101 bytes of a library name: at most 100 characters read up to the
 // first zero (a missing terminator is supplied), written zero-padded.

@@ -1,13 +1,24 @@
 // A view's map for its level of detail: the working map's tree filled with
 // the objects of the sheets of the levels that hold the view's scale.
+//
+// A switch reads its sheets first, each into a map of its own and with a
+// file context of its own (the model's state with the sheet's origins), on
+// as many threads as the machine has cores; then, on this thread and in
+// the levels' and sheets' order, it scales their styles, opens their
+// pictures and moves their objects into the view's map. Reading one by one
+// gives the same map.
 #include "ModelsInternal.h"
 
+#include "data/FileNames.h"
 #include "data/LayerDraw.h"
 #include "data/LayerOps.h"
 #include "data/LayerWalk.h"
 #include "data/MapObjBmp.h"
 
 #include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
 
 namespace tarn {
 
@@ -19,6 +30,16 @@ bool LevelHolds(const TLevel& level, double denominator)
 }
 
 } // namespace
+
+// One sheet of a switch: where and how it is read, and what came of it.
+struct TModel::TSheetLoad {
+    TSheet* Sheet = nullptr;
+    std::string Path;      // empty when the stored name was refused
+    TFileContext Context;  // the model's state with the sheet's origins
+    TSheetFileState State;
+    std::unique_ptr<TMap> Map;
+    std::string Error;
+};
 
 int32_t LargestCode(const TCustomLayer& layer)
 {
@@ -63,12 +84,17 @@ void TModel::LevelSwitch(TView& view)
             for (int32_t si = 0; si < level.Sheets->Count; ++si)
                 static_cast<TSheet*>(level.Sheets->GetItem(si))->Flags = 0;
         }
+        TFolderNames names;
+        std::vector<TSheetLoad> loads;
         for (int32_t li = 0; li < Project->Count; ++li) {
             TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
             if (!LevelHolds(level, d)) continue;
             CurrentLevel = li;
-            LoadLevelSheets(level, *view.Map, load);
+            LoadLevelSheets(level, load, loads, names);
         }
+        ReadSheets(loads);
+        for (TSheetLoad& l : loads) MergeSheet(l, *view.Map, names);
+        ReportLoadErrors();
     }
     LastSwitchedView = &view;
     StructureChanged = 0;
@@ -77,7 +103,7 @@ void TModel::LevelSwitch(TView& view)
     Notify(12, 0, 0, reinterpret_cast<intptr_t>(&view));
 }
 
-void TModel::LoadLevelSheets(TLevel& level, TMap& map, TRect& load)
+void TModel::LoadLevelSheets(TLevel& level, TRect& load, std::vector<TSheetLoad>& loads, TFolderNames& names)
 {
     std::vector<TSheet*> chosen;
     for (int32_t si = 0; si < level.Sheets->Count; ++si) {
@@ -95,60 +121,113 @@ void TModel::LoadLevelSheets(TLevel& level, TMap& map, TRect& load)
     }
     for (TSheet* s : chosen) {
         s->Flags |= SheetFlagLoaded;
-        FileContext.OriginX = static_cast<int32_t>(int64_t(s->Left) - Project->Origin.X + level.OffsetX);
-        FileContext.OriginY = static_cast<int32_t>(int64_t(s->Bottom) - Project->Origin.Y + level.OffsetY);
-        FileContext.YBase = s->Height;
-        FileContext.CurrentSheetID = s->FileID;
-        FileContext.FilerScale = level.Scale;
-        TSheetFileState st = LoadSheetIntoMap(s->Name, map);
-        if (st.ReadOnly) s->Flags |= SheetFlagReadOnly;
+        TSheetLoad& l = loads.emplace_back();
+        l.Sheet = s;
+        l.Context = FileContext;
+        l.Context.OriginX = static_cast<int32_t>(int64_t(s->Left) - Project->Origin.X + level.OffsetX);
+        l.Context.OriginY = static_cast<int32_t>(int64_t(s->Bottom) - Project->Origin.Y + level.OffsetY);
+        l.Context.YBase = s->Height;
+        l.Context.CurrentSheetID = s->FileID;
+        l.Context.FilerScale = level.Scale;
+        try {
+            l.Path = names.Resolve(ProjectDir().empty() ? std::string(".") : ProjectDir(), s->Name);
+        } catch (const ETarnError& e) {
+            l.Error = e.what();
+        }
     }
 }
 
-TSheetFileState TModel::LoadSheetIntoMap(const std::string& fileName, TMap& map)
+void TModel::ReadSheets(std::vector<TSheetLoad>& loads)
 {
-    std::string path = ResolveInProject(fileName);
-    TSheetFileState state;
-    std::unique_ptr<TMap> sheet;
-    TFileContext saved = FileContext;
+    auto read = [this](TSheetLoad& l) {
+        if (l.Path.empty()) return;
+        try {
+            l.Map = ReadSheet(l.Path, l.Context, l.State, true);
+            if (!l.Map) l.Error = l.Path + ": not a map sheet";
+        } catch (const std::exception& e) {
+            l.Map.reset();
+            l.Error = e.what();
+        }
+    };
+    std::size_t threads = LoadThreads > 0 ? std::size_t(LoadThreads) : std::max(1u, std::thread::hardware_concurrency());
+    threads = std::min(threads, loads.size());
+    if (threads <= 1) {
+        for (TSheetLoad& l : loads) read(l);
+        return;
+    }
+    // Sheets are independent: each worker takes the next one not yet taken.
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < loads.size();) read(loads[i]);
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(threads - 1);
     try {
-        sheet = ReadSheet(path, FileContext, state, true);
-    } catch (const std::exception& e) {
+        for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: the rest is read here.
+    }
+    work();
+    for (std::thread& t : pool) t.join();
+}
+
+void TModel::MergeSheet(TSheetLoad& l, TMap& map, TFolderNames& names)
+{
+    TSheet& s = *l.Sheet;
+    if (!l.Map) {
         // A missing or unreadable sheet is skipped and kept from being overwritten.
-        FileContext = saved;
-        LastSheetError = e.what();
-        state.ReadOnly = true;
-        return state;
+        LastSheetError = l.Error;
+        LoadErrors.push_back(s.Name + ": " + l.Error);
+        s.Flags |= SheetFlagReadOnly;
+        return;
     }
-    if (!sheet) {
-        LastSheetError = path + ": not a map sheet";
-        state.ReadOnly = true;
-        return state;
-    }
-    if (sheet->MapParams.Ints[2] != 0) FileContext.ProjectScale = sheet->MapParams.Ints[2];
-    if (LowerExtension(path) == ".map") ScaleLayerStyles(*sheet, ScaleObjectValues, FileContext.ProjectScale);
+    if (l.State.ReadOnly) s.Flags |= SheetFlagReadOnly;
+    TMap& sheet = *l.Map;
+    const int32_t projectScale = FileContext.ProjectScale;
+    FileContext = l.Context;
+    FileContext.ProjectScale = projectScale;
+    // Sizes are scaled with the sheet's own scale (0: stored as drawn), and
+    // saving converts them back with the same.
+    s.LoadScale = sheet.MapParams.Ints[2];
+    if (s.LoadScale != 0) FileContext.ProjectScale = s.LoadScale;
+    if (LowerExtension(l.Path) == ".map") ScaleLayerStyles(sheet, ScaleObjectValues, s.LoadScale);
     std::vector<TCustomLayer*> layers;
-    CollectLayers(*sheet, true, layers);
+    CollectLayers(sheet, true, layers);
     // A picture's name is relative to the project's folder, never to the
-    // process's current one; it is opened once, below.
+    // process's current one; each is opened once, here.
+    const std::string dir = ProjectDir().empty() ? std::string(".") : ProjectDir();
     for (TCustomLayer* layer : layers)
         if (IsBitmapKind(layer->Kind))
             for (int32_t i = 0; i < layer->Count; ++i)
-                if (auto* b = dynamic_cast<TBmp*>(layer->Object(i)); b && !b->FileName().empty() && b->FileName()[0] != '/') {
-                    const std::string name = ResolveInProject(b->FileName());
-                    b->SetFileName(std::string());
-                    b->SetFileName(name);
+                if (auto* b = dynamic_cast<TBmp*>(layer->Object(i)); b && !b->FileName().empty()) {
+                    try {
+                        const std::string name = names.Resolve(dir, b->FileName());
+                        b->SetFileName(std::string());
+                        b->SetFileName(name);
+                        b->LoadPicture(&names);
+                    } catch (const EOutsideFolder& e) {
+                        LoadErrors.push_back(s.Name + ": picture " + e.what());
+                    }
                 }
     for (TCustomLayer* layer : layers) {
         TCustomLayer* target = AsLayer(FindLayerByName(map, layer->Name));
         if (!target) continue;
+        target->SetCapacity(std::max(target->Capacity, target->Count + layer->Count));
         for (int32_t i = 0; i < layer->Count; ++i) target->Insert(layer->GetItem(i));
         layer->Clear();
     }
-    BuildRasterLayers(2, *sheet, map);
-    map.ExtraText1 = sheet->ExtraText1;
-    LoadLayerBitmaps(map);
-    return state;
+    BuildRasterLayers(2, sheet, map, &names);
+    map.ExtraText1 = sheet.ExtraText1;
+    l.Map.reset();
+}
+
+void TModel::ReportLoadErrors()
+{
+    std::string message;
+    for (const std::string& e : LoadErrors)
+        if (ReportedLoadErrors.insert(e).second) message += (message.empty() ? "" : "\n") + e;
+    LoadErrors.clear();
+    if (!message.empty()) UI().ShowError(message);
 }
 
 void TModel::RefreshViews()

@@ -4,6 +4,7 @@
 // folder in ExtraText1; a view's map shows them as a raster layer.
 #include "ModelsInternal.h"
 
+#include "data/FileNames.h"
 #include "data/LayerWalk.h"
 #include "data/MapObjBmp.h"
 
@@ -24,7 +25,7 @@ std::string FolderOf(const std::string& path)
 
 } // namespace
 
-void TModel::BuildRasterLayers(int32_t mode, TMap& source, TMap& target)
+void TModel::BuildRasterLayers(int32_t mode, TMap& source, TMap& target, TFolderNames* names)
 {
     if (mode & 1) {
         std::vector<TCustomLayer*> layers;
@@ -85,7 +86,18 @@ void TModel::BuildRasterLayers(int32_t mode, TMap& source, TMap& target)
         for (int32_t i = 0; i < source.Extras->Count; ++i) {
             const TBmp* picture = dynamic_cast<const TBmp*>(source.Extras->GetItem(i));
             if (!picture) continue;
-            std::string file = ResolveInProject(target.ExtraText1 + picture->FileName() + ".bmp");
+            const std::string stored = target.ExtraText1 + picture->FileName() + ".bmp";
+            std::string file;
+            bool inside = true;
+            try {
+                TFolderNames oneOff;
+                file = (names ? *names : oneOff).Resolve(ProjectDir().empty() ? "." : ProjectDir(), stored);
+            } catch (const EOutsideFolder& e) {
+                // Shown as its frame and name; never opened.
+                LoadErrors.push_back(std::string("picture ") + e.what());
+                file = stored;
+                inside = false;
+            }
             bool present = false;
             for (int32_t k = 0; k < raster->Count && !present; ++k)
                 if (const TBmp* b = dynamic_cast<const TBmp*>(raster->Object(k))) present = b->FileName() == file;
@@ -101,7 +113,7 @@ void TModel::BuildRasterLayers(int32_t mode, TMap& source, TMap& target)
             b->X = picture->Left;
             b->Y = static_cast<int32_t>(int64_t(picture->Top) - picture->Height);
             b->SetFileName(file);
-            b->LoadPicture();
+            if (inside) b->LoadPicture(names);
             raster->Add(b.get());
             b.release();
         }

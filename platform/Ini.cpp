@@ -2,6 +2,9 @@
 #include "SafeFile.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -175,6 +178,18 @@ std::shared_ptr<TIniFile> TIniFile::Open(const std::string& path)
 
 TIniFile::TIniFile(std::string path, const TOpenKey&) : Path(std::move(path)) {}
 
+namespace {
+
+void CheckIniFile(const std::string& path, const struct stat& st)
+{
+    if (!S_ISREG(st.st_mode)) throw EFileError(path + ": not a regular file: not read as settings");
+    if (int64_t(st.st_size) > TIniFile::MaxSize)
+        throw EFileError(path + ": " + std::to_string(st.st_size) + " bytes, more than a settings file may hold (" +
+                         std::to_string(TIniFile::MaxSize) + ")");
+}
+
+} // namespace
+
 void TIniFile::Refresh()
 {
     struct stat st {};
@@ -187,20 +202,39 @@ void TIniFile::Refresh()
         StampInode = 0;
         return;
     }
+    CheckIniFile(Path, st);
     int64_t time = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     if (Loaded && time == StampTime && int64_t(st.st_size) == StampSize && uint64_t(st.st_ino) == StampInode)
         return;
 
-    std::FILE* f = std::fopen(Path.c_str(), "rb");
-    if (!f) ThrowFileError(Path, "cannot open", errno);
+    // Not blocking: what replaced the file since the stat may be a pipe.
+    int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) ThrowFileError(Path, "cannot open", errno);
     std::string bytes;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    bool failed = std::ferror(f) != 0;
-    int err = errno;
-    std::fclose(f);
-    if (failed) ThrowFileError(Path, "cannot read", err);
+    int err = 0;
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+    } else {
+        try {
+            CheckIniFile(Path, st);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+        char buf[65536];
+        for (;;) {
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) err = errno;
+            if (n <= 0) break;
+            bytes.append(buf, std::size_t(n));
+            if (int64_t(bytes.size()) > MaxSize) break;  // grew while read: refused below
+        }
+    }
+    ::close(fd);
+    if (err) ThrowFileError(Path, "cannot read", err);
+    if (int64_t(bytes.size()) > MaxSize)
+        throw EFileError(Path + ": more than a settings file may hold (" + std::to_string(MaxSize) + " bytes)");
 
     std::vector<TLine> lines;
     std::size_t start = 0;
@@ -238,10 +272,52 @@ void TIniFile::Save(std::vector<TLine>& lines)
     }
 }
 
+TIniFile::THold::THold(TIniFile& ini) : Ini(ini)
+{
+    Ini.Lock.lock();
+    if (Ini.HoldDepth++ == 0) {
+        try {
+            Ini.TakeFileLock();
+        } catch (...) {
+            --Ini.HoldDepth;
+            Ini.Lock.unlock();
+            throw;
+        }
+    }
+}
+
+TIniFile::THold::~THold()
+{
+    if (--Ini.HoldDepth == 0) Ini.DropFileLock();
+    Ini.Lock.unlock();
+}
+
+void TIniFile::TakeFileLock()
+{
+    namespace fs = std::filesystem;
+    const fs::path p(Path);
+    const std::string lockName = (p.parent_path() / ("." + p.filename().string() + ".lock")).string();
+    // Without a lock file (a folder we cannot write) writes fail anyway;
+    // reads go on unlocked.
+    LockFd = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (LockFd >= 0) {
+        while (::flock(LockFd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    // Another program may have written within the same time stamp.
+    Loaded = false;
+}
+
+void TIniFile::DropFileLock()
+{
+    if (LockFd >= 0) ::close(LockFd);  // closing releases the lock
+    LockFd = -1;
+}
+
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def,
                                  std::size_t maxLength)
 {
-    std::lock_guard<std::mutex> guard(Lock);
+    std::lock_guard<std::recursive_mutex> guard(Lock);
     Refresh();
     std::string value;
     int s = FindSection(Lines, section);
@@ -264,14 +340,14 @@ int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, in
 
 bool TIniFile::SectionExists(std::string_view section)
 {
-    std::lock_guard<std::mutex> guard(Lock);
+    std::lock_guard<std::recursive_mutex> guard(Lock);
     Refresh();
     return FindSection(Lines, section) >= 0;
 }
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view key)
 {
-    std::lock_guard<std::mutex> guard(Lock);
+    std::lock_guard<std::recursive_mutex> guard(Lock);
     Refresh();
     int s = FindSection(Lines, section);
     return s >= 0 && FindKey(Lines, s, key) >= 0;
@@ -279,7 +355,7 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key)
 
 std::vector<std::string> TIniFile::ReadSections()
 {
-    std::lock_guard<std::mutex> guard(Lock);
+    std::lock_guard<std::recursive_mutex> guard(Lock);
     Refresh();
     // Only the first of equal names counts; a set keeps a file of many
     // sections linear.
@@ -299,7 +375,7 @@ std::vector<std::string> TIniFile::ReadSectionKeys(std::string_view section)
 
 std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std::string_view section)
 {
-    std::lock_guard<std::mutex> guard(Lock);
+    std::lock_guard<std::recursive_mutex> guard(Lock);
     Refresh();
     std::vector<std::pair<std::string, std::string>> values;
     int s = FindSection(Lines, section);
@@ -316,7 +392,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     CheckSection(Path, section);
     CheckKey(Path, key);
     CheckValue(Path, key, value);
-    std::lock_guard<std::mutex> guard(Lock);
+    THold hold(*this);
     Refresh();
     std::vector<TLine> lines = Lines;
     int s = FindSection(lines, section);
@@ -346,7 +422,7 @@ void TIniFile::WriteInteger(std::string_view section, std::string_view key, int3
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view key)
 {
-    std::lock_guard<std::mutex> guard(Lock);
+    THold hold(*this);
     Refresh();
     int s = FindSection(Lines, section);
     int k = s < 0 ? -1 : FindKey(Lines, s, key);
@@ -358,7 +434,7 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key)
 
 void TIniFile::EraseSection(std::string_view section)
 {
-    std::lock_guard<std::mutex> guard(Lock);
+    THold hold(*this);
     Refresh();
     int s = FindSection(Lines, section);
     if (s < 0) return;

@@ -8,6 +8,11 @@
 // Every user of one path shares one TIniFile, so writes are seen at once;
 // each write replaces the file atomically before the call returns, and a
 // file changed on disk by someone else is read again before the next access.
+// A write re-reads, changes and replaces the file under an advisory lock on
+// a lock file beside it (".name.lock"), so two running copies of the
+// program lose none of each other's keys; Hold keeps that lock across a
+// sequence of reads and writes. Only a regular file of at most MaxSize
+// bytes is read: a pipe or a device named like the file is refused.
 #include "Error.h"
 
 #include <cstddef>
@@ -31,6 +36,21 @@ public:
 class TIniFile {
 public:
     static constexpr std::size_t NoLimit = static_cast<std::size_t>(-1);
+    static constexpr int64_t MaxSize = int64_t(4) << 20;
+
+    // The file held for this process and against other programs while it
+    // lives; the file is read afresh when the outermost hold is taken.
+    class THold {
+    public:
+        explicit THold(TIniFile& ini);
+        ~THold();
+        THold(const THold&) = delete;
+        THold& operator=(const THold&) = delete;
+
+    private:
+        TIniFile& Ini;
+    };
+    THold Hold() { return THold(*this); }
 
     // The shared instance for path (made absolute). Nothing is read or
     // created until the first call.
@@ -78,9 +98,13 @@ private:
 
     void Refresh();
     void Save(std::vector<TLine>& lines);
+    void TakeFileLock();
+    void DropFileLock();
 
     std::string Path;
-    std::mutex Lock;
+    std::recursive_mutex Lock;
+    int HoldDepth = 0;
+    int LockFd = -1;
     std::vector<TLine> Lines;
     bool Loaded = false;
     // What the file looked like when last read or written, to notice changes.

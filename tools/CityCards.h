@@ -29,10 +29,11 @@ std::string IcoCard(const TCardSubject& s);
 std::string WmfCard(const TCardSubject& s);
 // Animated.
 std::string GifCard(const TCardSubject& s);
-// A site: ZipSiteMainFile, a second page under "pages/", pictures under
-// "img/", a link to a sound "sound.wav".
+// A site under "SITE/": the main page, a second page under "Pages/",
+// pictures under "Img/", a sound "Sound.wav"; the pages name them in lower
+// case, and the database names the main page in lower case with "\".
 std::string ZipSiteCard(const TCardSubject& s);
-constexpr const char* ZipSiteMainFile = "index.htm";
+constexpr const char* ZipSiteMainFile = "site\\index.htm";
 
 // Banners: the strip above the navigator.
 constexpr int32_t BannerWidth = 219;

@@ -6,6 +6,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/Handles.h"
 #include "platform/gdi/Raster.h"
+#include "platform/gdi/TextStamps.h"
 
 #include <QGlyphRun>
 #include <QImage>
@@ -91,6 +92,7 @@ struct TDeviceContext::TQt {
     bool Failed = false;
     QPainter::CompositionMode Mode = QPainter::CompositionMode_SourceOver;
     QGlyphRun Run;
+    gdi::TTextStamps Stamps;
     std::vector<QPointF> Positions;
     std::vector<quint32> Glyphs;
     std::vector<QPointF> Path;
@@ -708,6 +710,14 @@ void TDeviceContext::TextOut(int32_t x, int32_t y, std::string_view text)
     if (!turned && face.XScale == 1) {
         Qt->Painter.drawGlyphRun(QPointF(x + dx, y + base), run);
         return;
+    }
+    // Qt places underlines and strike-outs by where they lie: those are drawn each time.
+    if (!lf.Underline && !lf.StrikeOut) {
+        gdi::TStampKey key{font->FaceHandle(), std::string(text), lf.Escapement, dx, base};
+        if (const gdi::TStamp* stamp = Qt->Stamps.Get(std::move(key), run, width); stamp && stamp->Fits(x, y)) {
+            gdi::TTextStamps::Put(Px, *stamp, x, y, PixelOf(S.TextColor));
+            return;
+        }
     }
     QTransform t;
     t.translate(x, y);

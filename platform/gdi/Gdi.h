@@ -154,6 +154,7 @@ public:
     static TGdiRef<TFont> Create(const TLogFont& font);
     const TLogFont& LogFont() const { return Log; }
     const TFontFace& Face() const { return *FaceData; }
+    const std::shared_ptr<const TFontFace>& FaceHandle() const { return FaceData; }
     // Cell height (ascent + descent) and ascent in pixels.
     int32_t Height() const;
     int32_t Ascent() const;

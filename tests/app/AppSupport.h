@@ -114,6 +114,9 @@ TStarted<T> StartForm(const std::string& programDir, TAppServices& services, QSi
     SettleWindow(*s.Form);
     return s;
 }
+// A house of a detail sheet, loaded only at the city's level of detail;
+// the view is left there, at 1:2500.
+TObjectKey DetailSheetHouse(TModel& model, TView& view);
 // The map panel as the screen shows it (a grab of the window, cut to the panel).
 QImage GrabMapPanel(TMainForm& form);
 // The share of pixels that are not the map's white paper.

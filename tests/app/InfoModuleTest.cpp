@@ -96,24 +96,6 @@ TEST(InfoModule, MissingOrUnusablePlacementKeepsTheWindowsOwn)
     }
 }
 
-// A house of a detail sheet, loaded only at the city's level of detail.
-TObjectKey DetailSheetHouse(TModel& model, TView& view)
-{
-    const TRect p = model.ProjectRect();
-    EXPECT_EQ(model.ZoomAtPoint(view, {(p.Left + p.Right) / 2, (p.Top + p.Bottom) / 2}, 2500), ResultDone);
-    TLayerSelector houses;
-    MakeFieldQuery(Utf8ToCp1251("Жилые дома"), -1, houses);
-    TLayerRec layer{};
-    EXPECT_EQ(model.GetLayerInfo(houses, layer), 0);
-    for (int32_t sheet = 30; sheet < 200; ++sheet) {
-        const TObjectKey key{0, 1, layer.LayerId, sheet, 1};
-        std::vector<uint8_t> b;
-        if (model.GetObjectData(&view, 2, key, b) == ResultDone) return key;
-    }
-    ADD_FAILURE() << "no house on a detail sheet";
-    return {};
-}
-
 TEST(InfoModule, ShowObjectOnMapShowsOnlyWhatTheViewCanFind)
 {
     TCityCopy city;

@@ -1,6 +1,7 @@
 // The ".bmp" loader and the bitmap cache.
 #include "PictureSupport.h"
 #include "TestSupport.h"
+#include "support/Allocations.h"
 #include "data/Errors.h"
 #include "data/ldr_bmps.h"
 
@@ -145,6 +146,40 @@ TEST(BitmapLoader, DecodesRunLengthCodedRows)
     // A literal run that the data cuts short is refused.
     WriteFileBytes(dir.File("cut.bmp"), Rle8(Bytes({0, 9, 1, 2})));
     EXPECT_THROW(ReadBitmapFile(dir.File("cut.bmp")), EFormatError);
+}
+
+// An 8-bit run-length coded picture of any declared size whose data ends it at once.
+std::string RleBomb(int32_t width, int32_t height)
+{
+    std::string b = PatchI32(PatchI32(Rle8(Bytes({0, 1})), 18, width), 22, height);
+    return b + std::string(1024 - b.size(), '\0');  // a kilobyte, as found
+}
+
+TEST(BitmapCache, SmallCodedFilesCannotTakeMoreThanTheCachesBudget)
+{
+    TTempDir dir;
+    WriteFileBytes(dir.File("bomb.bmp"), RleBomb(16384, 16384));
+    for (int i = 0; i < 3; ++i) WriteFileBytes(dir.File("p" + std::to_string(i) + ".bmp"), RleBomb(1024, 1024));
+    TBitmapCache cache;
+    cache.SetBudget(int64_t(10) << 20);  // room for two pictures of 4 MB
+    std::size_t largest = 0;
+    {
+        TAllocationWatch watch;
+        EXPECT_EQ(cache.Get(dir.File("bomb.bmp")), nullptr);
+        largest = watch.Largest();
+    }
+    EXPECT_LT(largest, std::size_t(1) << 20) << "nothing decoded for a picture over the budget";
+    EXPECT_NE(cache.Get(dir.File("p0.bmp")), nullptr);
+    EXPECT_NE(cache.Get(dir.File("p1.bmp")), nullptr);
+    EXPECT_EQ(cache.Get(dir.File("p2.bmp")), nullptr) << "the budget is spent";
+    EXPECT_EQ(cache.Bytes(), ImageBytes(1024, 1024) * 2);
+    try {
+        ReadBitmapFile(dir.File("p2.bmp"), ImageBytes(1024, 1024) - 1);
+        ADD_FAILURE() << "read";
+    } catch (const EFormatError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(dir.File("p2.bmp") + ", offset 0x12, width: picture of 1024 x 1024", 0), 0u)
+            << e.what();
+    }
 }
 
 struct TBadCase {

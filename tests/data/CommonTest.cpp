@@ -2,6 +2,9 @@
 #include "data/_Common.h"
 
 #include <filesystem>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tarn;
 using namespace tarn::test;
@@ -51,7 +54,14 @@ TEST(Backup, CopiesOverAnOlderCopyAndReportsFailure)
     std::string prj = dir.File("a.prj");
     WriteFileBytes(prj, "project");
     std::filesystem::create_directory(dir.File("a.~pr"));
-    EXPECT_THROW(MakeBackup(prj), EFileError);
+    try {
+        MakeBackup(prj);
+        ADD_FAILURE() << "backed up";
+    } catch (const EFileError& e) {
+        // Each path named once: what was copied, and where it failed.
+        const std::string m = e.what();
+        EXPECT_EQ(m, "backup copy of " + prj + ": " + dir.File("a.~pr") + ": not a regular file: it is not replaced");
+    }
     EXPECT_EQ(ReadFileBytes(prj), "project");
 }
 
@@ -74,6 +84,38 @@ TEST(UniqueID, StableAcrossRunsAndFolders)
     EXPECT_EQ(again.GetLayerID("Houses"), 2);
     EXPECT_EQ(again.GetLayerID("Water"), 3);
     EXPECT_EQ(again.GetFileID("a.map"), 1);
+}
+
+TEST(UniqueID, TwoRunningProgramsNeverGiveOneIdentifierTwice)
+{
+    constexpr int Names = 200;
+    TTempDir dir;
+    auto give = [&](char who) {
+        pid_t pid = ::fork();
+        if (pid != 0) return pid;
+        int rc = 0;
+        try {
+            TUniqueID ids(dir.Path());
+            for (int n = 0; n < Names; ++n) ids.GetFileID(std::string(1, who) + std::to_string(n) + ".map");
+        } catch (...) {
+            rc = 1;
+        }
+        ::_exit(rc);
+    };
+    for (pid_t pid : {give('a'), give('b')}) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    TUniqueID ids(dir.Path());
+    std::set<int32_t> seen;
+    for (char who : {'a', 'b'})
+        for (int n = 0; n < Names; ++n) {
+            const std::string name = std::string(1, who) + std::to_string(n) + ".map";
+            EXPECT_TRUE(seen.insert(ids.GetFileID(name)).second) << name << " has another name's identifier";
+        }
+    EXPECT_EQ(seen.size(), std::size_t(2 * Names)) << "a name was lost and given a new identifier";
+    EXPECT_EQ(*seen.rbegin(), 2 * Names);
 }
 
 TEST(UniqueID, NamesThatWouldBreakTheFileAreEscaped)

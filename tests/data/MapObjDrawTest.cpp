@@ -2,6 +2,7 @@
 // pixel; library procedures put into the context see exactly their record.
 // World and pixel units are the same here: world (x, y) is pixel (x, 100 - y).
 #include "TestSupport.h"
+#include "support/Allocations.h"
 #include "data/DrawContext.h"
 #include "data/LoadDLL.h"
 #include "data/MapObj.h"
@@ -20,27 +21,6 @@
 
 using namespace tarn;
 using namespace tarn::test;
-
-// Counts every allocation of the test program, so a test can show that a
-// steady drawing allocates nothing.
-namespace {
-long Allocations = 0;
-}
-void* operator new(std::size_t n)
-{
-    ++Allocations;
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-// The library's temporary buffers (stable sorts) use the nothrow form.
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept
-{
-    ++Allocations;
-    return std::malloc(n ? n : 1);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -791,10 +771,10 @@ TEST(ObjectDrawing, SteadyDrawingAllocatesNothing)
     };
     pass(false);
     pass(true);  // the first passes make the pens, brushes and fonts
-    const long before = Allocations;
+    const long before = AllocationCount();
     pass(false);
     pass(true);
-    EXPECT_EQ(Allocations - before, 0);
+    EXPECT_EQ(AllocationCount() - before, 0);
 }
 
 TEST(ObjectDrawing, NothingIsDrawnWithoutAUsableScale)

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "data/FileNames.h"
 #include "data/Project.h"
 
 #include <cstring>
@@ -360,9 +361,33 @@ TEST(SheetPaths, StoredNamesBecomeRelative)
     } cases[] = {
         {"C:\\CITY\\TARN.MAP", "TARN.MAP"}, {"d:north.map", "north.map"},   {"maps\\north.map", "maps/north.map"},
         {"\\\\server\\share\\a.map", "a.map"}, {"/home/u/b.map", "b.map"}, {".\\a.map", "a.map"},
-        {"a.map", "a.map"},
+        {"a.map", "a.map"}, {"maps\\..\\a.map", "a.map"}, {"maps/./x/../b.map", "maps/b.map"},
+        {"C:\\CITY\\..\\..\\a.map", "a.map"},
     };
     for (const Case& c : cases) EXPECT_EQ(SheetFileInProject(c.Stored), c.Relative) << c.Stored;
+    // What would lead out of the folder, or name no file in it, is refused.
+    for (const char* outside : {"../a.map", "..\\a.map", "maps/../../a.map", "..", "maps/.."}) {
+        try {
+            SheetFileInProject(outside);
+            ADD_FAILURE() << outside;
+        } catch (const EOutsideFolder& e) {
+            EXPECT_EQ(std::string(e.what()).find(std::string("\"") + outside + "\""), 0u) << e.what();
+        }
+    }
+}
+
+TEST(SheetPaths, EachFolderIsListedOncePerLoad)
+{
+    TTempDir dir;
+    std::filesystem::create_directory(dir.File("Maps"));
+    for (const char* f : {"Maps/North.MAP", "Maps/south.map", "Plan.BMP"}) WriteFileBytes(dir.File(f), "x");
+    TFolderNames names;
+    EXPECT_EQ(names.Resolve(dir.Path(), "maps\\NORTH.map"), dir.File("Maps/North.MAP"));
+    EXPECT_EQ(names.Resolve(dir.Path(), "MAPS/south.map"), dir.File("Maps/south.map"));
+    EXPECT_EQ(names.Resolve(dir.Path(), "maps/gone.map"), dir.File("Maps/gone.map"));
+    EXPECT_EQ(names.Find(dir.File("plan.bmp")), dir.File("Plan.BMP"));
+    EXPECT_EQ(names.Find(dir.File("plan.tr")), dir.File("plan.tr"));
+    EXPECT_EQ(names.Listed(), 2) << "the project's folder and Maps";
 }
 
 TEST(SheetPaths, LookedUpWithoutRegardToCase)

@@ -4,6 +4,7 @@
 #include "platform/SafeFile.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <fstream>
 
 using namespace tarn;
@@ -224,4 +225,41 @@ TEST_F(FileTest, FailedAtomicWriteKeepsTheOldFile)
     EXPECT_EQ(ReadAll(path), "old content");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir), {}), 1);
     EXPECT_THROW(WriteFileAtomically((Dir / "missing" / "x.map").string(), "data"), EFileError);
+}
+
+TEST_F(FileTest, AFileReaderReadsAcrossItsBufferAndSeeksAnywhere)
+{
+    std::string bytes;
+    for (int i = 0; i < 5000; ++i) bytes += char(i * 7 + i / 256);
+    auto path = (Dir / "data.bin").string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    TFileReader r(path, 64);  // a buffer smaller than most reads below
+    std::string got;
+    // Small fields, a read of several buffers, seeks back into and out of the buffer.
+    struct TStep {
+        int64_t SeekTo;  // -1: read on
+        std::size_t Count;
+    } steps[] = {{-1, 1}, {-1, 2}, {-1, 4}, {-1, 300}, {10, 5}, {4990, 10}, {60, 10}, {-1, 70}};
+    for (const TStep& s : steps) {
+        if (s.SeekTo >= 0) r.Seek(s.SeekTo);
+        const int64_t at = r.Position();
+        std::string part(s.Count, '\0');
+        r.ReadBuffer(part.data(), part.size(), "part");
+        EXPECT_EQ(part, bytes.substr(std::size_t(at), s.Count)) << "at " << at;
+        EXPECT_EQ(r.Position(), at + int64_t(s.Count));
+    }
+    EXPECT_EQ(r.readU16LE(), uint16_t(uint8_t(bytes[140]) | uint8_t(bytes[141]) << 8));
+    r.Seek(4999);
+    EXPECT_THROW(r.readU16LE("tail field"), EFormatError);
+    EXPECT_THROW(r.Write("x", 1), EFileError);
+}
+
+TEST_F(FileTest, ReadersRefuseWhatIsNoRegularFile)
+{
+    auto fifo = (Dir / "pipe.map").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        EXPECT_THROW(TFileReader r(path), EFileError) << path;
+        EXPECT_THROW(TFileStream s(path, TFileStream::Mode::Read), EFileError) << path;
+    }
 }

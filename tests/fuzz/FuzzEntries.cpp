@@ -716,7 +716,8 @@ const std::vector<TFuzzTarget>& FuzzTargets()
     static const std::vector<TFuzzTarget> targets = {
         {"bmp", FuzzBmp}, {"tr", FuzzTr}, {"mts", FuzzMts}, {"prj", FuzzPrj}, {"mapobj", FuzzMapObj},
         {"map", FuzzMap}, {"ini", FuzzIni}, {"model_prj", FuzzModelPrj}, {"model_mts", FuzzModelMts},
-        {"model_map", FuzzModelMap}, {"tarndat", FuzzTarnDat},
+        {"model_map", FuzzModelMap}, {"tarndat", FuzzTarnDat}, {"rtf", FuzzRtf}, {"zip", FuzzZip},
+        {"wmf", FuzzWmf},
     };
     return targets;
 }

@@ -59,6 +59,13 @@ TFuzzResult FuzzIni(const uint8_t* data, std::size_t size);
 // checked, every card's data read from the open file.
 TFuzzResult FuzzTarnDat(const uint8_t* data, std::size_t size);
 
+// Information cards: rich text read into a document and laid out; a zip
+// archive unpacked into a card's folder (nothing may be written beside it,
+// no link or special file inside it); a metafile replayed onto a picture.
+TFuzzResult FuzzRtf(const uint8_t* data, std::size_t size);
+TFuzzResult FuzzZip(const uint8_t* data, std::size_t size);
+TFuzzResult FuzzWmf(const uint8_t* data, std::size_t size);
+
 // ".prj", ".mts", ".map" opened by a model that holds a demo sheet, with a
 // view: a refusal leaves the model as it was; what opens is drawn, saved
 // (projects) and opened again.

@@ -18,6 +18,7 @@
 #include "model/Models.h"
 #include "tools/City.h"
 #include "tools/CityData.h"
+#include "tools/CityCards.h"
 #include "tools/CityDatabase.h"
 
 #include <cstdio>
@@ -565,6 +566,25 @@ void DatabaseSeeds()
     Save("tarndat", "kinds.dat", w.Bytes());
 }
 
+// ---------------------------------------------------------------- cards
+
+// The demo city's rich cards, and small files of the constructs each
+// reader knows.
+void CardSeeds()
+{
+    const city::TCardSubject subject{"Имя", {"Адрес: улица", "Телефон — 1-23-45", "Слова"}, 7};
+    Save("rtf", "card.rtf", city::RtfCard(subject));
+    Save("rtf", "table.rtf", "{\\rtf1\\trowd\\cellx1\\cellx2\\pard\\intbl a\\cell b\\par c\\cell\\row\\pard d}");
+    Save("rtf", "field.rtf", "{\\rtf1{\\field{\\*\\fldinst{HYPERLINK \"http://a.example\"}}{\\fldrslt{x}}} www.b.example}");
+    Save("rtf", "codes.rtf", "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f1\\fcharset238 A;}}{\\colortbl;\\red1\\green2\\blue3;}"
+                             "\\f1\\'e8\\uc2\\u1046\\'3f\\'3f\\cf1\\b\\i\\ul\\fs40 x\\plain\\qc\\line\\tab{\\*\\x y}}");
+    Save("zip", "site.zip", city::ZipSiteCard(subject));
+    Save("zip", "small.zip", city::StoredZip({{"a/", ""}, {"a\\b.txt", "b"}, {"../c", "c"}}));
+    Save("wmf", "card.wmf", city::WmfCard(subject));
+    const std::string wmf = city::WmfCard(subject);
+    Save("wmf", "plain.wmf", wmf.substr(22));  // without the placeable header
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -582,6 +602,7 @@ int main(int argc, char** argv)
         IniSeeds();
         ModelSeeds();
         DatabaseSeeds();
+        CardSeeds();
         fs::remove_all(Out / "work");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -1,6 +1,8 @@
 // Reading, changing, creating and deleting objects by key.
 #include "ModelSupport.h"
 
+#include "data/LayerWalk.h"
+
 #include "data/MapObjBmp.h"
 
 #include <gtest/gtest.h>
@@ -183,6 +185,28 @@ INSTANTIATE_TEST_SUITE_P(
                       TKindCase{"StyledSign", StyledSignsId, 12, 8, 20, I32s({3, 10, 20, 5, 9})},
                       TKindCase{"Picture", PicturesId, 13, 32, 0, {}}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(ObjectAccess, AnObjectMovedIntoTheViewIsMarkedThere)
+{
+    // The view shows the middle of the sheet; sign 2 stands far up left.
+    TOpenCity c;
+    TModel& m = *c.Model;
+    TView& v = *c.View;
+    ASSERT_EQ(m.ZoomAtPoint(v, TPoint{500000, 500000}, 2000), 0);
+    m.MarkViewObjects(v);
+    TCustomLayer* signs = FindLayerById(*v.Map, SignsId);
+    TBaseObject* sign = signs->FindObject(SheetId, 2);
+    ASSERT_TRUE(sign);
+    EXPECT_FALSE(sign->Flags() & ObjFlagInView);
+    std::vector<uint8_t> moved = Header(500000, 490000, uint16_t(sign->Flags() & 0xFFFF));
+    int32_t size = 20;
+    ASSERT_EQ(m.SetObjectData(&v, 11, Key(SignsId, 2), moved.data(), size), 0);
+    m.MarkViewObjects(v);
+    EXPECT_TRUE(sign->Flags() & ObjFlagInView) << "marked from where it stood before";
+    m.SetObjectData(&v, 11, Key(SignsId, 2), Header(100000, 900000, uint16_t(sign->Flags() & 0xFFFF)).data(), size);
+    m.MarkViewObjects(v);
+    EXPECT_FALSE(sign->Flags() & ObjFlagInView);
+}
 
 TEST(ObjectAccess, NewObjectsTakeTheirLayersStyle)
 {

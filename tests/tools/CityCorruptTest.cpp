@@ -4,68 +4,17 @@
 // damage only drops a block or a sheet) opens with what was valid; no open
 // asks for memory out of proportion to the file.
 #include "CitySupport.h"
+#include "support/Allocations.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <filesystem>
-#include <new>
-
-namespace {
-
-// The largest single request to operator new while armed.
-std::atomic<bool> CountAllocations{false};
-std::atomic<std::size_t> LargestAllocation{0};
-
-} // namespace
-
-namespace {
-
-void* Allocate(std::size_t size) noexcept
-{
-    if (CountAllocations.load(std::memory_order_relaxed)) {
-        std::size_t seen = LargestAllocation.load(std::memory_order_relaxed);
-        while (size > seen && !LargestAllocation.compare_exchange_weak(seen, size)) {}
-    }
-    return std::malloc(size ? size : 1);
-}
-
-} // namespace
-
-// Every form but the aligned ones (those stay with the runtime, in pairs).
-void* operator new(std::size_t size)
-{
-    if (void* p = Allocate(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    if (void* p = Allocate(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace tarn::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TArmed {
-    TArmed()
-    {
-        LargestAllocation = 0;
-        CountAllocations = true;
-    }
-    ~TArmed() { CountAllocations = false; }
-};
 
 // A small city copied once, its navigation project also saved as a block
 // file, and a model (with a view) holding that project.
@@ -133,8 +82,9 @@ TOutcome OpenDamaged(const std::string& name, const std::string& bytes, const st
     WriteFileBytes(path, bytes);
     const TSnapshot before = Snap(*b.Model);
     TOutcome outcome = TOutcome::Opened;
+    std::size_t largest = 0;
     {
-        TArmed armed;
+        TAllocationWatch watch;
         try {
             b.Model->OpenFile(path);
         } catch (const EModel& e) {
@@ -148,10 +98,11 @@ TOutcome OpenDamaged(const std::string& name, const std::string& bytes, const st
             b.Model->ZoomAll(*b.View);
             b.Model->PaintView(*b.View);
         }
+        largest = watch.Largest();
     }
     // Memory in proportion to the file (and the sheets it loads), not to a
     // count or length read from it.
-    EXPECT_LE(LargestAllocation.load(), std::size_t(16) << 20) << what;
+    EXPECT_LE(largest, std::size_t(16) << 20) << what;
     if (outcome == TOutcome::Refused) EXPECT_TRUE(Snap(*b.Model) == before) << what << ": a refused open changed the model";
     else b.OpenBase();
     return outcome;

@@ -121,7 +121,7 @@ TEST(MkCityDatabase, CardsOfEveryKindCarryContentsTheViewersRead)
         if (type == "ZIP") {
             EXPECT_EQ(r.Card.Archive, 1) << what;
             EXPECT_EQ(r.Card.MainFile, city::ZipSiteMainFile);
-            for (const char* entry : {"index.htm", "pages/more.htm", "img/front.jpg", "sound.wav"})
+            for (const char* entry : {"SITE/INDEX.HTM", "SITE/Pages/More.htm", "SITE\\Img\\Front.jpg", "SITE/Sound.wav"})
                 EXPECT_NE(data.find(entry), std::string::npos) << what << " holds " << entry;
             EXPECT_EQ(data.substr(data.size() - 22, 4), "PK\x05\x06") << what;
         }

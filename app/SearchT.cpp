@@ -1,0 +1,123 @@
+// The list itself: adding, updates, child lists and removal by key.
+#include "SearchT.h"
+
+#include "platform/Cp1251.h"
+
+namespace tarn {
+
+TSearch::TSearch(TInfoModule* info, TModel* model, TView* view, bool sorted)
+    : Name(Utf8ToCp1251("Основной список")), Items(sorted), Info(info), Model(model), View(view)
+{
+}
+
+// Payloads go with the last list that holds them.
+TSearch::~TSearch() = default;
+
+int32_t TSearch::AddItem(TModel*, TView*, std::string name, TDataPtr data, bool alsoIndex)
+{
+    try {
+        if (UseOnItem && OnItem) OnItem(name, data);
+        if (alsoIndex) SubLists.push_back({name, data});
+        Items.Add(std::move(name), std::move(data));
+        return 1;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+int32_t TSearch::AddItem(std::string name, TDataPtr data)
+{
+    const int32_t result = AddItem(Model, View, std::move(name), std::move(data), true);
+    ShowIfAdded(result);
+    return result;
+}
+
+void TSearch::BeginUpdate()
+{
+    Updating = true;
+    Items.Defer(true);
+    for (const auto& child : Children) child->BeginUpdate();
+}
+
+void TSearch::EndUpdate()
+{
+    for (const auto& child : Children) child->EndUpdate();
+    Items.Defer(false);
+    Updating = false;
+    ShowItems();
+}
+
+TSearchText* TSearch::FindChild(const std::string& name) const
+{
+    const auto it = ChildIndex.find(name);
+    return it == ChildIndex.end() ? nullptr : it->second.get();
+}
+
+std::shared_ptr<TSearchText> TSearch::ChildList(const std::string& name, bool& created)
+{
+    created = false;
+    if (const auto it = ChildIndex.find(name); it != ChildIndex.end()) return it->second;
+    auto child = std::make_shared<TSearchText>(Info, Model, View);
+    child->Name = name;
+    if (Updating) child->BeginUpdate();
+    Children.push_back(child);
+    ChildIndex.emplace(name, child);
+    created = true;
+    AddItem(Model, View, name, MakeData(TSubListRec{Model, View, child}), true);
+    return child;
+}
+
+int32_t TSearch::AddToSubList(const std::string& subName, const std::string& itemName, bool alsoMain, TDataPtr data)
+{
+    int32_t result = -1;
+    try {
+        bool created = false;
+        const std::shared_ptr<TSearchText> child = ChildList(subName, created);
+        result = child->AddItem(itemName, data);
+        if (alsoMain) AddItem(Model, View, itemName, std::move(data), true);
+    } catch (const std::exception&) {
+        result = -1;
+    }
+    ShowIfAdded(result);
+    return result;
+}
+
+int32_t TSearch::AddToSubGroup(const std::string& groupName, const std::string& subgroupName,
+                               const std::string& itemName, bool alsoMain, TDataPtr data)
+{
+    int32_t result = -1;
+    try {
+        bool created = false;
+        const std::shared_ptr<TSearchText> group = ChildList(groupName, created);
+        result = group->AddToSubList(subgroupName, itemName, created && alsoMain, data);
+        if (alsoMain) AddItem(Model, View, itemName, std::move(data), true);
+    } catch (const std::exception&) {
+        result = -1;
+    }
+    ShowIfAdded(result);
+    return result;
+}
+
+int32_t TSearch::RemoveItemsByKey(const TObjectKey& key)
+{
+    int32_t removed = 0;
+    for (std::size_t i = 0; i < SubLists.size();) {
+        const TData& d = *SubLists[i].Data;
+        if (const TSubListRec* sub = d.As<TSubListRec>())
+            if (const auto child = sub->Child.lock()) removed += child->RemoveItemsByKey(key);
+        if (d.Matches(key)) SubLists.erase(SubLists.begin() + std::ptrdiff_t(i));
+        else ++i;
+    }
+    for (int32_t i = 0; i < Items.Count();) {
+        if (Items.Data(i)->Matches(key)) {
+            Items.Delete(i);
+            ++removed;
+        } else {
+            ++i;
+        }
+    }
+    if (removed > 0 && !Updating) ShowItems();
+    return removed;
+}
+
+} // namespace tarn

@@ -1,0 +1,33 @@
+#pragma once
+// The demo city of 200 000 objects as mkcity writes it, made once per run
+// in a temporary folder, and a model showing it in a 1920 x 1080 view.
+#include "model/Models.h"
+#include "tools/City.h"
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace tarn {
+
+const std::string& DemoCityDir();
+
+// The project opened into a model with one view (0.25 mm per pixel) at
+// scale 0: the first fit loads a level. TARN_LOAD_THREADS sets the threads
+// that read sheets.
+struct TDemoView {
+    TWindowSurface Surface{1920, 1080};
+    std::unique_ptr<TModel> Model = std::make_unique<TModel>();
+    std::unique_ptr<TView> View;
+    TDemoView()
+    {
+        Surface.SetMmPerPixel(0.25);
+        Model->ProgramDir = DemoCityDir();
+        if (const char* t = std::getenv("TARN_LOAD_THREADS")) Model->LoadThreads = std::atoi(t);
+        View = std::make_unique<TView>(&Surface);
+        Model->AttachView(*View);
+        Model->OpenFile(DemoCityDir() + "/" + city::ProjectFile);
+    }
+};
+
+} // namespace tarn

@@ -1,0 +1,208 @@
+// Files under the faults of a real machine: two running copies writing one
+// settings file (the identifier file: CommonTest), read-only targets, a pipe or a device where a settings
+// file should be, a full disk in the middle of a batch, and the leftovers
+// of a save that was killed.
+#include "platform/Ini.h"
+#include "platform/SafeFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tarn;
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileFaults : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "tarn-faults-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        Dir = pattern;
+    }
+    void TearDown() override
+    {
+        SetWriteFaultHook(nullptr);
+        fs::remove_all(Dir);
+    }
+    std::string File(const std::string& name) const { return Dir + "/" + name; }
+    static std::string Bytes(const std::string& path)
+    {
+        std::ifstream f(path, std::ios::binary);
+        std::stringstream ss;
+        ss << f.rdbuf();
+        return ss.str();
+    }
+    static void Put(const std::string& path, const std::string& bytes)
+    {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    std::set<std::string> Entries() const
+    {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(Dir)) names.insert(e.path().filename().string());
+        return names;
+    }
+    // Runs each body in a process of its own, all at once; true when every one ended with 0.
+    static bool InProcesses(const std::vector<std::function<int()>>& bodies)
+    {
+        std::vector<pid_t> children;
+        for (const auto& body : bodies) {
+            pid_t pid = ::fork();
+            if (pid == 0) {
+                int rc = 1;
+                try {
+                    rc = body();
+                } catch (...) {
+                }
+                ::_exit(rc);
+            }
+            children.push_back(pid);
+        }
+        bool ok = true;
+        for (pid_t pid : children) {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+        return ok;
+    }
+
+    std::string Dir;
+};
+
+TEST_F(FileFaults, TwoProcessesWritingOneIniFileLoseNoKey)
+{
+    constexpr int Keys = 300;
+    const std::string path = File("tarn.ini");
+    auto writer = [&](char who) {
+        return [=]() {
+            auto ini = TIniFile::Open(path);
+            for (int k = 0; k < Keys; ++k) ini->WriteInteger("Keys", std::string(1, who) + std::to_string(k), k);
+            return 0;
+        };
+    };
+    ASSERT_TRUE(InProcesses({writer('a'), writer('b')}));
+    auto ini = TIniFile::Open(path);
+    EXPECT_EQ(ini->ReadSectionKeys("Keys").size(), std::size_t(2 * Keys));
+    EXPECT_EQ(ini->ReadInteger("Keys", "a299", -1), 299);
+    EXPECT_EQ(ini->ReadInteger("Keys", "b0", -1), 0);
+}
+
+TEST_F(FileFaults, ReadOnlyFilesAreRefusedWithTheirName)
+{
+    const std::string ini = File("tarn.ini"), prj = File("tarn.prj");
+    Put(ini, "[S]\r\nk=1\r\n");
+    Put(prj, "project");
+    for (const std::string& path : {ini, prj}) ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    struct TCase {
+        std::string Path;
+        std::function<void()> Write;
+    } cases[] = {
+        {ini, [&] { TIniFile::Open(ini)->WriteInteger("S", "k", 2); }},
+        {prj, [&] { WriteFileAtomically(prj, "new project"); }},
+    };
+    for (const TCase& c : cases) {
+        struct stat before {};
+        ::stat(c.Path.c_str(), &before);
+        try {
+            c.Write();
+            ADD_FAILURE() << c.Path << " was replaced";
+        } catch (const EFileError& e) {
+            EXPECT_EQ(std::string(e.what()), c.Path + ": the file is read-only: it is not replaced");
+        }
+        struct stat after {};
+        ::stat(c.Path.c_str(), &after);
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.Path;
+    }
+    EXPECT_EQ(TIniFile::Open(ini)->ReadInteger("S", "k", 0), 1);
+    EXPECT_EQ(Entries(), (std::set<std::string>{"tarn.ini", "tarn.prj", ".tarn.ini.lock"})) << "no temporary left";
+}
+
+TEST_F(FileFaults, AnIniFileThatIsNoRegularFileOrTooLargeIsRefused)
+{
+    struct TCase {
+        const char* What;
+        std::function<void(const std::string&)> Make;
+    } cases[] = {
+        {"pipe", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }},
+        {"link to /dev/zero", [](const std::string& p) { fs::create_symlink("/dev/zero", p); }},
+        {"folder", [](const std::string& p) { fs::create_directory(p); }},
+        {"too large",
+         [](const std::string& p) {
+             Put(p, "");
+             fs::resize_file(p, TIniFile::MaxSize + 1);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        const std::string path = File(std::string("s-") + std::to_string(&c - cases) + ".ini");
+        c.Make(path);
+        const std::string named = fs::weakly_canonical(path).string();  // what the link leads to
+        auto ini = TIniFile::Open(path);
+        try {
+            ini->ReadString("S", "k", "");
+            ADD_FAILURE() << "read";
+        } catch (const EFileError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(named + ": ", 0), 0u) << e.what();
+        }
+    }
+}
+
+TEST_F(FileFaults, ABatchFailingAtAnyFileChangesNoOldFile)
+{
+    const std::vector<std::string> names = {"tarn.~ma", "tarn.prj", "tarn.map", "new.map"};
+    for (TWriteStep step : {TWriteStep::Write, TWriteStep::Replace})
+        for (int failAt = 1; failAt <= int(names.size()); ++failAt) {
+            SCOPED_TRACE((step == TWriteStep::Write ? "write " : "rename ") + std::to_string(failAt));
+            for (std::size_t i = 0; i + 1 < names.size(); ++i) Put(File(names[i]), "old " + names[i]);
+            const std::set<std::string> before = Entries();
+            int seen = 0;
+            SetWriteFaultHook([&](const std::string&, TWriteStep s) { return s == step && ++seen == failAt ? ENOSPC : 0; });
+            try {
+                TSafeFileBatch batch;
+                for (const std::string& n : names) batch.Add(File(n), "new " + n);
+                batch.Commit();
+                ADD_FAILURE() << "committed";
+            } catch (const EFileError& e) {
+                EXPECT_NE(std::string(e.what()).find(strerror(ENOSPC)), std::string::npos) << e.what();
+            }
+            SetWriteFaultHook(nullptr);
+            EXPECT_EQ(Entries(), before) << "a temporary or a new file left";
+            for (std::size_t i = 0; i + 1 < names.size(); ++i) EXPECT_EQ(Bytes(File(names[i])), "old " + names[i]);
+        }
+    // And without a fault, all of them.
+    TSafeFileBatch batch;
+    for (const std::string& n : names) batch.Add(File(n), "new " + n);
+    batch.Commit();
+    for (const std::string& n : names) EXPECT_EQ(Bytes(File(n)), "new " + n);
+}
+
+TEST_F(FileFaults, LeftoversOfAKilledSaveGoButNotThoseOfARunningOne)
+{
+    Put(File(".tarn.prj.Ab12Cd"), "killed");
+    Put(File(".tarn.map.zzzzzz"), "killed");
+    Put(File(".profile"), "the user's");
+    Put(File(".tarn.ini.lock"), "");
+    TSafeFileWriter running(File("tarn.map"));  // holds its temporary
+    running.Write("half", 4);
+    EXPECT_EQ(RemoveLeftoverTemporaries(Dir), 2);
+    EXPECT_EQ(Entries(), (std::set<std::string>{".profile", ".tarn.ini.lock",
+                                                fs::path(running.TempPath()).filename().string()}));
+    running.Commit();
+    EXPECT_EQ(Bytes(File("tarn.map")), "half");
+}
+
+} // namespace

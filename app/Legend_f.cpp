@@ -1,5 +1,6 @@
 #include "Legend_f.h"
 
+#include "app/DialogButtons.h"
 #include "app/FormPlacement.h"
 #include "app/Info_mdl.h"
 #include "app/MainForm.h"
@@ -8,7 +9,6 @@
 #include "data/LoadDLL.h"
 #include "platform/Cp1251Qt.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -66,23 +66,12 @@ TLegendForm::TLegendForm(TInfoModule& info) : Info(info)
     Rows->setAutoFillBackground(true);
     ScrollBox1->setWidget(Rows);
     column->addWidget(ScrollBox1, 1);
-    Panel1 = new QWidget;
-    Panel1->setObjectName("Panel1");
+    const TButtonRow row = MakeButtonRow(*this, QString(), QString::fromUtf8("Закрыть"));
+    Panel1 = row.Panel1;
     Panel1->setFixedHeight(ButtonPanelHeight);
-    auto* bottom = new QHBoxLayout(Panel1);
-    bottom->setContentsMargins(0, 0, 0, 0);
-    bottom->addStretch(1);
-    Panel2 = new QWidget;
-    Panel2->setObjectName("Panel2");
-    auto* buttons = new QHBoxLayout(Panel2);
-    buttons->setContentsMargins(8, 6, 8, 6);
-    BitBtn1 = new QPushButton(QString::fromUtf8("Закрыть"));
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setAutoDefault(false);
-    buttons->addWidget(BitBtn1);
-    bottom->addWidget(Panel2);
+    Panel2 = row.Panel2;
+    BitBtn1 = row.Cancel;
     column->addWidget(Panel1);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
 
     FormPlacement1 = new TFormPlacement(*this, info, "LegendForm");
     TModel* model = info.MainForm ? info.MainForm->Model() : nullptr;

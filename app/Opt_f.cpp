@@ -1,11 +1,11 @@
 #include "Opt_f.h"
 
+#include "app/DialogButtons.h"
 #include "platform/Cp1251.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -57,18 +57,10 @@ TOptionsForm::TOptionsForm(TInfoModule& info) : Info(info)
     column->addWidget(Label1);
     column->addWidget(FontComboBox1);
     column->addStretch(1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    BitBtn1 = new QPushButton(QStringLiteral("OK"));
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QString::fromUtf8("Отменить"));
-    BitBtn2->setObjectName("BitBtn2");
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    column->addLayout(buttons);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    const TButtonRow row = MakeButtonRow(*this, QStringLiteral("OK"), QString::fromUtf8("Отменить"));
+    BitBtn1 = row.Ok;
+    BitBtn2 = row.Cancel;
+    column->addWidget(row.Panel1);
     resize(320, 170);
 }
 

@@ -1,6 +1,7 @@
 #include "SelSgn_f.h"
 
 #include "app/ControlHooks.h"
+#include "app/DialogButtons.h"
 #include "app/Info_mdl.h"
 #include "app/Legend_f.h"
 #include "app/MainForm.h"
@@ -235,26 +236,12 @@ TSelectSignForm::TSelectSignForm(TInfoModule& info) : Info(info)
     right->addWidget(Edit1);
     right->addWidget(PaintBox1, 1);
 
-    Panel1 = new QWidget;
-    Panel1->setObjectName("Panel1");
-    auto* bottom = new QHBoxLayout(Panel1);
-    bottom->setContentsMargins(0, 0, 0, 0);
-    bottom->addStretch(1);
-    Panel2 = new QWidget;
-    Panel2->setObjectName("Panel2");
-    auto* buttons = new QHBoxLayout(Panel2);
-    buttons->setContentsMargins(6, 6, 6, 6);
-    BitBtn1 = new QPushButton(QString::fromUtf8("Продолжить"));
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QString::fromUtf8("Отменить"));
-    BitBtn2->setObjectName("BitBtn2");
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    bottom->addWidget(Panel2);
+    const TButtonRow row = MakeButtonRow(*this, QString::fromUtf8("Продолжить"), QString::fromUtf8("Отменить"));
+    Panel1 = row.Panel1;
+    Panel2 = row.Panel2;
+    BitBtn1 = row.Ok;
+    BitBtn2 = row.Cancel;
     column->addWidget(Panel1);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     Size = 50;
     Edit1->setValue(50);

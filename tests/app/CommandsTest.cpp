@@ -2,14 +2,18 @@
 // Tab, full screen, the zoom limits, the mode buttons and the sign menu,
 // the information tab's labels and the Shift-click's numbers.
 #include "CommandsSupport.h"
+#include "SearchSupport.h"
 
 #include "app/BtnBox.h"
 #include "app/Cursors.h"
+#include "app/Cust_f.h"
+#include "app/Info_mdl.h"
 #include "app/SecretPanel.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -47,6 +51,85 @@ TEST(Commands, CtrlAndAltHoldTheMagnifierAndPanUntilAKeyIsLetUp)
         EXPECT_EQ(form->View()->ViewMode, ModeNormal) << c.Key;
         EXPECT_EQ(form->MapPanel->Surface().Cursor(), CursorDefault) << c.Key;
     }
+}
+
+// Each key to the control that has the keyboard when it is pressed.
+void TypeAtFocus(TMainForm& form, const char* utf8)
+{
+    for (QChar c : QString::fromUtf8(utf8)) {
+        QWidget* focus = form.focusWidget() ? form.focusWidget() : form.MapPanel->SurfaceWidget();
+        Press(focus, c.toUpper().unicode(), QString(c));
+    }
+}
+
+// A letter typed while the map has the keyboard hands it to the lists: the
+// edit that gets the letter starts afresh from it.
+TEST(Commands, TypingOnTheMapGoesToTheLists)
+{
+    TCityCopy city;
+    TStubServices services;
+    auto form = StartForm(city.ProgramDir(), services);
+    const struct {
+        QWidget* Tab;
+        const char* Typed;
+        QLineEdit* Edit;
+        const char* Shown;
+    } cases[] = {
+        {form->TabSheet1, "лес", form->StreetE, "ЛЕСНАЯ, УЛ."},
+        {form->TabSheet3, "культура", form->ObjE, "КУЛЬТУРА И ОТДЫХ"},
+        {form->TabSheet2, "лес", form->StreetE, "ЛЕСНАЯ, УЛ."},
+    };
+    for (const auto& c : cases) {
+        form->SetMapFocused(true);
+        form->StreetE->setText("ПРОСПЕКТ");
+        form->ObjE->setText("ГОСТИНИЦА");
+        form->PageControl1->setCurrentWidget(c.Tab);
+        ASSERT_TRUE(form->MapFocused);
+        // Typed on the map, the letters change nothing there.
+        const TRect before = form->View()->WorldRect;
+        TypeAtFocus(*form, c.Typed);
+        EXPECT_FALSE(form->MapFocused) << c.Typed;
+        EXPECT_FALSE(form->ButtonBox->Enabled);
+        EXPECT_EQ(form->PageControl1->currentWidget(), c.Tab == form->TabSheet2 ? form->TabSheet1 : c.Tab);
+        EXPECT_EQ(c.Edit->text().toUpper().toStdString().rfind(c.Shown, 0), 0u)
+            << c.Typed << " gave " << c.Edit->text().toStdString();
+        EXPECT_EQ(form->View()->WorldRect, before);
+        // The other tab's edit keeps what it held.
+        QLineEdit* other = c.Edit == form->ObjE ? form->StreetE : form->ObjE;
+        EXPECT_EQ(other->text().toStdString(), other == form->StreetE ? "ПРОСПЕКТ" : "ГОСТИНИЦА") << c.Typed;
+    }
+    // Tab takes the keys back to the map; the next letter goes to the lists again.
+    Press(form->StreetE, Qt::Key_Tab);
+    EXPECT_TRUE(form->MapFocused);
+    EXPECT_EQ(form->StreetE->text().toStdString(), "ЛЕСНАЯ, УЛ.") << "a key on the map types nothing";
+    Press(form->StreetE, Qt::Key_Right);
+    EXPECT_EQ(form->StreetE->text().toStdString(), "ЛЕСНАЯ, УЛ.");
+    TypeAtFocus(*form, "ф");
+    EXPECT_FALSE(form->MapFocused);
+    EXPECT_EQ(form->StreetE->text().left(1).toStdString(), "Ф");
+}
+
+// F1 and the credits run the actions of their fixed objects: cards here.
+TEST(Commands, F1AndTheCreditsOpenTheirCards)
+{
+    TCityCopy city;
+    TStubServices services;
+    auto form = StartForm(city.ProgramDir(), services);
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    const struct {
+        QWidget* Control;  // null: F1 on the map
+        int32_t Code;
+    } cases[] = {{nullptr, -2}, {form->Image1, -3}, {form->Label3, -4}, {form->Image5, -5}, {form->Label1, -3}};
+    for (const auto& c : cases) {
+        if (c.Control) QTest::mouseClick(c.Control, Qt::LeftButton);
+        else Press(form->MapPanel->SurfaceWidget(), Qt::Key_F1);
+        TInfoModule& info = form->Info();
+        ASSERT_NE(info.CardForm, nullptr) << c.Code;
+        ASSERT_TRUE(info.CardForm->CardRec()) << c.Code;
+        EXPECT_EQ(info.CardForm->CardRec()->Key.Code, c.Code);
+        EXPECT_EQ(info.CardForm->CardRec()->Key.LayerID, 67);
+    }
+    EXPECT_TRUE(services.Errors.empty());
 }
 
 TEST(Commands, TabHandsTheKeyboardBetweenTheMapAndTheLists)
@@ -217,6 +300,18 @@ TEST(Commands, SmallerHandlers)
     form->Panel2Resize();
     const QRect bar = form->StatusBar1->geometry(), ticker = form->SecretPanel1->geometry();
     EXPECT_EQ(ticker, QRect(bar.left() + 4, bar.top() + 5, bar.width() - 8, bar.height() - 6));
+    // A list's hint is the row under the mouse.
+    form->StreetList->resize(200, 300);
+    const QRect row = form->StreetList->visualItemRect(form->StreetList->item(0));
+    form->StreetListMouseMove(form->StreetList, 0, row.center().x(), row.center().y());
+    EXPECT_EQ(form->StreetList->toolTip(), form->StreetList->item(0)->text());
+    form->StreetListMouseMove(form->StreetList, 0, row.center().x(), -5);
+    EXPECT_TRUE(form->StreetList->toolTip().isEmpty());
+    // Each tab with an edit gives it the keyboard.
+    for (QWidget* tab : {form->TabSheet3, form->TabSheet1}) {
+        form->PageControl1->setCurrentWidget(tab);
+        EXPECT_EQ(form->focusWidget(), tab == form->TabSheet1 ? form->StreetE : form->ObjE);
+    }
     // The web site goes to the shell.
     QTest::mouseClick(form->InetLabel, Qt::LeftButton);
     ASSERT_EQ(services.Addresses.size(), 1u);

@@ -185,6 +185,17 @@ TPlaced PlacedSign(TMainForm& form, const TObjectKey& key)
     return p;
 }
 
+// The chooser's answer: the sample clicked, the size, "Продолжить".
+std::function<void(QWidget&, int)> ChooseSign(int sample, int size)
+{
+    return [sample, size](QWidget& w, int) {
+        auto& chooser = static_cast<TSelectSignForm&>(w);
+        QTest::mouseClick(chooser.SignPanel->Boxes[sample]->SurfaceWidget(), Qt::LeftButton, {}, QPoint(10, 10));
+        chooser.Edit1->setValue(size);
+        chooser.BitBtn1->click();
+    };
+}
+
 void ZoomToMiddle(TMainForm& form)
 {
     const TRect r = form.Model()->ProjectRect();
@@ -219,12 +230,7 @@ TEST(UserSigns, TheChosenSignAndSizeReachTheMapAndItsSheet)
 
     // Chosen: sign 41 at 75, its size in map units.
     {
-        TModalDriver choose([](QWidget& w, int) {
-            auto& chooser = static_cast<TSelectSignForm&>(w);
-            QTest::mouseClick(chooser.SignPanel->Boxes[4]->SurfaceWidget(), Qt::LeftButton, {}, QPoint(10, 10));
-            chooser.Edit1->setValue(75);
-            chooser.BitBtn1->click();
-        });
+        TModalDriver choose(ChooseSign(4, 75));
         form.N1Click();
         QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(200, 150));
         EXPECT_EQ(choose.Seen, 1);
@@ -259,11 +265,7 @@ TEST(UserSigns, DeletingAsksFirstAndMovingSaves)
     QWidget* map = form.MapPanel->SurfaceWidget();
     const TObjectKey key{1, 1, 307, 23, form.WorkSign->NextFreeCode()};
     {
-        TModalDriver choose([](QWidget& w, int) {
-            auto& chooser = static_cast<TSelectSignForm&>(w);
-            QTest::mouseClick(chooser.SignPanel->Boxes[1]->SurfaceWidget(), Qt::LeftButton, {}, QPoint(10, 10));
-            chooser.BitBtn1->click();
-        });
+        TModalDriver choose(ChooseSign(1, 50));
         form.N1Click();
         QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(200, 150));
     }

@@ -81,7 +81,7 @@ TEST(MainWindowTools, SignsGoIntoTheSignSheetAndComeBackOnTheNextStart)
         EXPECT_EQ(int32_t(signs.SignLayer.LayerID), 307);  // a packed field: read, not bound
         EXPECT_EQ(signs.SignSheetID, 23);
         EXPECT_FALSE(signs.OnBeforeMove);
-        // What the window's own sign events will do comes with its commands.
+        // The tool alone: the window's own events (the chooser) step aside.
         signs.OnBeforeAdd = nullptr;
         signs.OnAfterAdd = [&](const TObjectKey& k, const TPoint& p, bool) {
             added = k;

@@ -8,7 +8,6 @@
 #include "app/Cursors.h"
 #include "app/Cust_f.h"
 #include "app/Info_mdl.h"
-#include "app/SecretPanel.h"
 
 #include <QAction>
 #include <QLabel>
@@ -285,7 +284,7 @@ TEST(Commands, InformationLabelsShowTheirObjectsAndShiftClickNamesThem)
     }
 }
 
-TEST(Commands, SmallerHandlers)
+TEST(Commands, EnterListHintsAndTheWebSite)
 {
     TCityCopy city;
     TStubServices services;
@@ -296,10 +295,6 @@ TEST(Commands, SmallerHandlers)
     form->StreetEKeyPress(letter);
     EXPECT_TRUE(enter.isNull());
     EXPECT_EQ(letter, QChar('A'));
-    // The ticker lies just inside the status bar.
-    form->Panel2Resize();
-    const QRect bar = form->StatusBar1->geometry(), ticker = form->SecretPanel1->geometry();
-    EXPECT_EQ(ticker, QRect(bar.left() + 4, bar.top() + 5, bar.width() - 8, bar.height() - 6));
     // A list's hint is the row under the mouse.
     form->StreetList->resize(200, 300);
     const QRect row = form->StreetList->visualItemRect(form->StreetList->item(0));
@@ -307,11 +302,6 @@ TEST(Commands, SmallerHandlers)
     EXPECT_EQ(form->StreetList->toolTip(), form->StreetList->item(0)->text());
     form->StreetListMouseMove(form->StreetList, 0, row.center().x(), -5);
     EXPECT_TRUE(form->StreetList->toolTip().isEmpty());
-    // Each tab with an edit gives it the keyboard.
-    for (QWidget* tab : {form->TabSheet3, form->TabSheet1}) {
-        form->PageControl1->setCurrentWidget(tab);
-        EXPECT_EQ(form->focusWidget(), tab == form->TabSheet1 ? form->StreetE : form->ObjE);
-    }
     // The web site goes to the shell.
     QTest::mouseClick(form->InetLabel, Qt::LeftButton);
     ASSERT_EQ(services.Addresses.size(), 1u);

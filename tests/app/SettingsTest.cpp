@@ -6,6 +6,7 @@
 #include "app/Legend_f.h"
 #include "app/Opt_f.h"
 #include "data/FillRec.h"
+#include "data/LayerWalk.h"
 #include "platform/Cp1251Qt.h"
 
 #include <QAction>
@@ -121,6 +122,10 @@ TEST(Options, ALabelFontReachesEveryTextLayerAndSurvivesARestart)
         const std::vector<std::string> fonts = LabelFonts(*form->Model());
         ASSERT_GE(fonts.size(), 7u);
         EXPECT_EQ(fonts, std::vector<std::string>(fonts.size(), QStringToCp1251(font)));
+        // The map on the screen draws its labels in it.
+        const TCustomLayer* streets = FindLayerById(*form->View()->Map, 127);
+        ASSERT_NE(streets, nullptr);
+        EXPECT_EQ(std::string(streets->TextFont.FaceName), QStringToCp1251(font));
     }
     EXPECT_EQ(TIniFile::Open(city.File("tarn.ini"))->ReadString("OPTIONS", "FONTNAME", ""), QStringToCp1251(font));
     auto again = StartForm(city.ProgramDir(), services);

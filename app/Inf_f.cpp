@@ -1,11 +1,11 @@
 #include "Inf_f.h"
 
+#include "app/FormPlacement.h"
 #include "app/Info_mdl.h"
 #include "app/MainForm.h"
 #include "model/ViewWork.h"
 #include "platform/RichText.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QShowEvent>
@@ -24,8 +24,7 @@ constexpr int Panel1Height = 41;
 } // namespace
 
 TInformationForm::TInformationForm(TInfoModule& info)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), Info(info), ProgramDir(info.ProgramDir()),
-      IniFile(info.IniFile)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), Info(info), ProgramDir(info.ProgramDir())
 {
     setObjectName("InformationForm");
     // Left open, it does not keep the program running once the main window closed.
@@ -56,33 +55,15 @@ TInformationForm::TInformationForm(TInfoModule& info)
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(RichEdit1, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { RichEdit1URLClick(url); });
-    RestoreWindowPlacement(*this, *IniFile, PlacementSection);
+    FormPlacement1 = new TFormPlacement(*this, info, "InformationForm");
 }
 
-TInformationForm::~TInformationForm()
-{
-    if (!isVisible()) return;
-    try {
-        SaveWindowPlacement(*this, *IniFile, PlacementSection);
-    } catch (...) {
-        // Nobody is left to tell; the place stays as it was.
-    }
-}
+TInformationForm::~TInformationForm() = default;
 
 void TInformationForm::showEvent(QShowEvent* e)
 {
     Panel1->setVisible(HasObject);
     QWidget::showEvent(e);
-}
-
-void TInformationForm::closeEvent(QCloseEvent* e)
-{
-    try {
-        SaveWindowPlacement(*this, *IniFile, PlacementSection);
-    } catch (const std::exception& error) {
-        Info.Services.ShowError(error.what());
-    }
-    e->accept();
 }
 
 void TInformationForm::LoadRichText(std::string_view rtf, const std::string& source)

@@ -8,7 +8,6 @@
 
 #include <QWidget>
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,7 +17,7 @@ class QUrl;
 
 namespace tarn {
 
-class TIniFile;
+class TFormPlacement;
 class TInfoModule;
 
 class TInformationForm : public QWidget {
@@ -46,14 +45,10 @@ public:
     // an address; nothing else is opened.
     void RichEdit1URLClick(const QUrl& url);
 
-    static constexpr const char* PlacementSection = "TInformationForm";
+    TFormPlacement* FormPlacement1;  // the window's place in "tarn.ini"
 
 protected:
     void showEvent(QShowEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-
-private:
-    std::shared_ptr<TIniFile> IniFile;
 };
 
 } // namespace tarn

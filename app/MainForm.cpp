@@ -220,7 +220,6 @@ void TMainForm::BuildLayout()
             Hint(w, "Открыть сайт системы");
             w->setCursor(Qt::PointingHandCursor);
         }
-        InetPanel->setEnabled(false);  // the address comes with the commands
     }
     tools->addWidget(InetPanel);
 
@@ -266,8 +265,8 @@ void TMainForm::BuildInformationTab()
         grid->addWidget(label, row, 1);
         ++row;
     }
-    Label5 = Named(new QLabel(QString::fromUtf8("Справочное бюро")), "Label5");
-    Label6 = Named(new QLabel(QString::fromUtf8("Информационный центр")), "Label6");
+    Label5 = Named(new QLabel(QString::fromUtf8("Городская справочная")), "Label5");
+    Label6 = Named(new QLabel(QString::fromUtf8("Туристическое бюро")), "Label6");
     for (QLabel* w : {Label5, Label6}) {
         w->setCursor(Qt::PointingHandCursor);
         Hint(w, "Показать на карте");
@@ -275,8 +274,6 @@ void TMainForm::BuildInformationTab()
     }
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(1, 1);
-    // The credits' actions and the two objects come with the commands.
-    for (QWidget* w : {Image1, Label1, Image2, Label3, Image5, Label7, Label5, Label6}) w->setEnabled(false);
 }
 
 void TMainForm::BuildToolButtons()
@@ -322,7 +319,8 @@ void TMainForm::BuildToolButtons()
     // The magnifier and pan buttons stay down while their mode lasts; a
     // second click lets them up.
     for (QToolButton* b : {LupaBtn, MoveBtn, WayBtn}) b->setCheckable(true);
-    for (QToolButton* b : {LupaBtn, MoveBtn, SpeedButton10}) b->setEnabled(true);
+    for (QToolButton* b : {LupaBtn, MoveBtn, WayBtn, SpeedButton10, SpeedButton1, SpeedButton9, UpdateBtn})
+        b->setEnabled(true);
 }
 
 void TMainForm::BuildMenus()

@@ -137,6 +137,8 @@ public:
     void ZoomOutBtnClick();
     // The information tab: a picture or label runs the action of its tag.
     void Image1Click(QObject* sender);
+    // The action of the fixed object (1, 67, 24, code), with the busy cursor.
+    void RunObjectAction(int32_t code);
     void Label5Click();
     void Label6Click();
     void GifAnimator1Click();
@@ -155,6 +157,14 @@ public:
     void SetMapFocused(bool value);
     void ClearMapSelection();
     void ToggleFullScreen(bool toFull);
+    // The window's place, its panels' sizes and the navigator's state in
+    // "tarn.ini" (section "MainForm"), with the places of the program's
+    // windows still open.
+    void RestoreFormStorage();
+    void SaveFormStorage();
+    // Every text layer's labels in the font, the project saved without
+    // its sheets, then FONTNAME written; throws what the save throws.
+    void ApplyLabelFont(const std::string& fontName);
 
     // ---------------------------------------------------------------- user signs
     // The sign menu: add, delete, move.
@@ -265,6 +275,7 @@ public:
     int32_t BannerIndex = 1;  // the banner shown, from 1
     int32_t ObjectCount = 0;
     QRect SavedBounds;  // the window before full screen
+    std::vector<int> SavedPanelSizes;  // the map's and the tools' widths before full screen
     std::vector<TTickerLine> TickerLines;
     int32_t TickerIndex = 0;  // the next ticker line
     TGroupTable GroupTable;  // of the data file read last
@@ -316,6 +327,8 @@ private:
     template <class F>
     void OptionalPart(F&& part);
     void ApplyStartRect();
+    // Lets up the mode buttons but one (WayPanel goes with WayBtn).
+    void ReleaseModeButtons(QToolButton* except);
 
     TInfoModule& InfoModule;
     TAppServices& Services;

@@ -7,7 +7,6 @@
 #include "app/UnCont.h"
 #include "platform/Cp1251Qt.h"
 
-#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -152,7 +151,6 @@ void TMainForm::Timer2Timer()
     SecretPanel1->ClearLines();
     SecretPanel1->AddLine(QString::fromStdString(line.Text));
     SecretPanel1->SetFontColor(TColorRef(line.Object ? line.Object->Colour : 0));
-    SecretPanel1->Cover(StatusBar1);
     SecretPanel1->show();
     SecretPanel1->raise();
     SecretPanel1->Play();

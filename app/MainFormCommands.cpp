@@ -1,26 +1,65 @@
 // The running window's commands: the map panel's events, the keyboard mode,
-// the tool modes, full screen, the navigator toggle, splitters, options,
-// legend, update and the information tab.
+// the tool modes, the zoom limits, the legend, update and the information
+// tab. Settings, full screen, splitters, the navigator toggle and the
+// options are in MainFormSettings.cpp.
 #include "MainForm.h"
 
+#include "app/BtnBox.h"
 #include "app/Cursors.h"
+#include "app/Inf_f.h"
+#include "app/Info_mdl.h"
+#include "app/Legend_f.h"
+#include "app/Program.h"
+#include "app/SearchObj.h"
+#include "app/SearchT.h"
 #include "app/SecretPanel.h"
+#include "app/Update_f.h"
+#include "platform/Keys.h"
 
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QToolButton>
 
 namespace tarn {
 
 namespace {
 
-// Only one of the mode buttons is down at a time; a button let up leaves
-// the plain mode.
-void ModeButtonClick(TMainForm& form, QToolButton* button, int32_t mode)
+// The zoom buttons' limits (scale denominators).
+constexpr double FinestDenominator = 1000;
+constexpr double CoarsestDenominator = 100000;
+// The fixed objects of the information tab's labels (layer 11, sheet 5).
+constexpr int32_t InfoObjectLayer = 11;
+constexpr int32_t InfoObjectSheet = 5;
+constexpr int32_t Label5Code = 4698;
+constexpr int32_t Label6Code = 4680;
+// The frame of the tools' column, blue while the lists have the keyboard.
+constexpr int FocusFrame = 3;
+const char* const ProductSite = "https://tarn.example.org/";
+// The fixed objects whose actions F1 and the credits run (layer 67, sheet
+// 24); F1's is the help card.
+constexpr int32_t ActionLayer = 67;
+constexpr int32_t ActionSheet = 24;
+constexpr int32_t HelpAction = -2;
+
+double Denominator(const TView& v) { return v.Scale / v.MmPerPixel; }
+
+// The side that has the keyboard shows blue: the tools' column as a frame
+// around it, the map's side in its status bar (the map keeps its size).
+void Mark(QWidget* panel, QWidget* inside, bool on)
 {
-    if (!form.Model()) return;
-    form.Model()->GetViewState(*form.View());
-    for (QToolButton* other : {form.LupaBtn, form.MoveBtn, form.WayBtn})
-        if (other != button) other->setChecked(false);
-    form.SetMapMode(button->isChecked() ? mode : ModeNormal);
+    // What lies inside keeps its own colours.
+    if (inside && !inside->testAttribute(Qt::WA_SetPalette)) inside->setPalette(inside->palette());
+    QPalette p = panel->parentWidget()->palette();
+    if (on) {
+        p.setColor(QPalette::Window, QColor(0, 0, 255));
+        p.setColor(QPalette::WindowText, QColor(255, 255, 255));
+    }
+    panel->setAutoFillBackground(on);
+    panel->setPalette(p);
 }
 
 } // namespace
@@ -47,11 +86,42 @@ void TMainForm::SetMapMode(int32_t mode)
     MapPanel->SetMapCursor(CursorOfMode(mode));
 }
 
-void TMainForm::LupaBtnClick() { ModeButtonClick(*this, LupaBtn, ModeMagnifier); }
+void TMainForm::ReleaseModeButtons(QToolButton* except)
+{
+    for (QToolButton* b : {LupaBtn, MoveBtn, WayBtn})
+        if (b != except) b->setChecked(false);
+    // The measured length shows only while measuring.
+    if (WayPanel->isHidden() == WayBtn->isChecked()) {
+        WayPanel->clear();
+        WayPanel->setVisible(WayBtn->isChecked());
+    }
+}
 
-void TMainForm::MoveBtnClick() { ModeButtonClick(*this, MoveBtn, ModePan); }
+void TMainForm::LupaBtnClick()
+{
+    if (!ModelPtr) return;
+    ModelPtr->GetViewState(*ViewPtr);
+    ReleaseModeButtons(LupaBtn);
+    SetMapMode(LupaBtn->isChecked() ? ModeMagnifier : ModeNormal);
+}
 
-void TMainForm::WayBtnClick() {}
+void TMainForm::MoveBtnClick()
+{
+    if (!ModelPtr) return;
+    ModelPtr->GetViewState(*ViewPtr);
+    ReleaseModeButtons(MoveBtn);
+    SetMapMode(MoveBtn->isChecked() ? ModePan : ModeNormal);
+}
+
+void TMainForm::WayBtnClick()
+{
+    if (!ModelPtr) return;
+    ModelPtr->GetViewState(*ViewPtr);
+    ReleaseModeButtons(WayBtn);
+    WayPanel->clear();
+    SetMapMode(WayBtn->isChecked() ? ModeMeasure : ModeNormal);
+    ModelPtr->SetViewState(*ViewPtr);
+}
 
 // ---------------------------------------------------------------- map panel events
 
@@ -93,7 +163,31 @@ void TMainForm::MapPanelMouseDown(TMouseButton button, uint32_t shift, int32_t x
     ModelPtr->GetViewState(*ViewPtr);
     if (button == TMouseButton::Right) ModelPtr->RightMouseDown(*ViewPtr, shift, x, y);
     else if (button == TMouseButton::Left) ModelPtr->LeftMouseDown(*ViewPtr, shift, x, y);
-    // The object numbers under a Shift-click (NumPanel) come with the commands.
+
+    // A Shift-click names the object under the mouse: its layer and code.
+    if (ViewPtr->ViewMode != ModeNormal && ViewPtr->ViewMode != ModeHover) return;
+    TKeyList found;
+    if (shift & ShiftKey) {
+        TPoint w;
+        ModelPtr->ScreenToWorld(*ViewPtr, x, y, w.X, w.Y);
+        ModelPtr->ObjectsAtPoint(ViewPtr.get(), 3, found, w);
+    }
+    if (found.empty()) {
+        NumPanel->clear();
+        NumPanel->hide();
+        return;
+    }
+    TObjectKey key = found.front();
+
+    // With the right button, the information layer's object under the others.
+    if (shift == (ShiftKey | ShiftRight))
+        for (auto it = found.rbegin(); it != found.rend(); ++it)
+            if (it->LayerID == InfoObjectLayer) {
+                key = *it;
+                break;
+            }
+    NumPanel->setText(QString::number(key.LayerID) + QStringLiteral("; ") + QString::number(key.Code));
+    NumPanel->show();
 }
 
 void TMainForm::MapPanelMouseMove(uint32_t shift, int32_t x, int32_t y)
@@ -119,69 +213,175 @@ void TMainForm::MapPanelMouseUp(TMouseButton button, uint32_t shift, int32_t x, 
     MouseDownOnMap = false;
 }
 
-void TMainForm::MapPanelClick() {}
+void TMainForm::MapPanelClick() { SetMapFocused(true); }
 
 // ---------------------------------------------------------------- keyboard mode
 
-void TMainForm::SetMapFocused(bool) {}
+void TMainForm::SetMapFocused(bool value)
+{
+    // In full screen the lists are out of sight: the map keeps the keyboard.
+    if (!value && LeftPanel->isHidden()) return;
+    MapFocused = value;
+    LeftPanel->layout()->setContentsMargins(FocusFrame, FocusFrame, FocusFrame, FocusFrame);
+    Mark(RightPanel, Panel2, value);
+    Mark(LeftPanel, PanelPanel, !value);
+    if (value && PageControl1->currentWidget() == TabSheet2) PageControl1->setCurrentWidget(TabSheet1);
+    // Qt's focus stays in the tab's edit; the key preview routes the keys.
+    if (PageControl1->currentWidget() == TabSheet1) StreetE->setFocus();
+    else if (PageControl1->currentWidget() == TabSheet3) ObjE->setFocus();
+    // Keys typed go to the lists only while the lists have the keyboard.
+    for (TSearchText* list : {StreetSearch.get(), ObjectSearch.get()})
+        if (list) list->SetAutoSearch(!value);
+    if (ButtonBox) ButtonBox->Enabled = value;
+}
 
-void TMainForm::StreetListEnter() {}
+void TMainForm::StreetListEnter() { SetMapFocused(false); }
 
-void TMainForm::SetFalseMapFocused() {}
+void TMainForm::SetFalseMapFocused() { SetMapFocused(false); }
 
-void TMainForm::FormKeyDown(TKeyArgs&) {}
+void TMainForm::FormKeyDown(TKeyArgs& key)
+{
+    const uint32_t mods = key.Shift & (ShiftKey | ShiftAlt | ShiftCtrl);
+    if (key.Key == VkF1 + 3 && mods == ShiftAlt) {
+        close();
+        return;
+    }
+    if (key.Key == VkF1 + 4 && mods == 0) ToggleFullScreen(!LeftPanel->isHidden());
+    if (key.Key == VkF1 && mods == 0) RunObjectAction(HelpAction);
+    // The button box zoomed in by a key: the keys stop where the buttons do.
+    if (key.Key == 0 && ModelPtr && ViewPtr->Scale < ViewPtr->PrevScale) ZoomInBtnClick();
+    if (!MapFocused || key.Key == VkTab) return;  // Tab is the short cut's
+    if (IsLetterOrDigitKey(key.Key, key.Text) && !(key.Shift & (ShiftCtrl | ShiftAlt))) {
+        // The character goes on to the edit that now has the keyboard,
+        // and starts its search afresh.
+        if (PageControl1->currentWidget() == TabSheet2) PageControl1->setCurrentWidget(TabSheet1);
+        (PageControl1->currentWidget() == TabSheet3 ? ObjE : StreetE)->clear();
+        SetMapFocused(false);
+    }
+    if (ModelPtr && (key.Shift & ShiftCtrl)) {
+        ModelPtr->GetViewState(*ViewPtr);
+        SetMapMode(ModeMagnifier);
+    }
+    if (ModelPtr && (key.Shift & ShiftAlt)) {
+        ModelPtr->GetViewState(*ViewPtr);
+        SetMapMode(ModePan);
+    }
+    key.Key = 0;
+}
 
-void TMainForm::FormKeyUp(TKeyArgs&) {}
+void TMainForm::FormKeyUp(TKeyArgs&)
+{
+    if (!ModelPtr) return;
+    ModelPtr->GetViewState(*ViewPtr);
+    SetMapMode(ModeNormal);
+}
 
-void TMainForm::AppEvents1ShortCut(TKeyArgs&) {}
+void TMainForm::AppEvents1ShortCut(TKeyArgs& key)
+{
+    if (key.Key != VkTab || (key.Shift & (ShiftCtrl | ShiftAlt))) return;
+    SetMapFocused(!MapFocused);
+    key.Key = 0;
+}
 
-void TMainForm::StreetEKeyPress(QChar&) {}
+void TMainForm::StreetEKeyPress(QChar& key)
+{
+    if (key == QLatin1Char('\r') || key == QLatin1Char('\n')) key = QChar();
+}
 
-void TMainForm::StreetListMouseMove(QListWidget*, uint32_t, int32_t, int32_t) {}
+void TMainForm::StreetListMouseMove(QListWidget* sender, uint32_t, int32_t x, int32_t y)
+{
+    const QListWidgetItem* item = sender->itemAt(x, y);
+    sender->setToolTip(item ? item->text() : QString());
+}
 
-void TMainForm::PageControl1Change() {}
+void TMainForm::PageControl1Change()
+{
+    if (PageControl1->currentWidget() == TabSheet1) StreetE->setFocus();
+    else if (PageControl1->currentWidget() == TabSheet3) ObjE->setFocus();
+}
+
+// ---------------------------------------------------------------- zoom limits
+
+void TMainForm::ZoomInBtnClick()
+{
+    if (!ModelPtr) return;
+    ModelPtr->GetViewState(*ViewPtr);
+    if (Denominator(*ViewPtr) / 2 < FinestDenominator) ModelPtr->SetScaleDenominator(*ViewPtr, FinestDenominator);
+}
+
+void TMainForm::ZoomOutBtnClick()
+{
+    if (!ModelPtr) return;
+    ModelPtr->GetViewState(*ViewPtr);
+    // Toward the limit only from a larger scale than the press left: the
+    // whole city may be shown smaller than the limit.
+    const double before = ViewPtr->PrevScale / ViewPtr->MmPerPixel;
+    if (Denominator(*ViewPtr) * 2 > CoarsestDenominator && before < CoarsestDenominator)
+        ModelPtr->SetScaleDenominator(*ViewPtr, CoarsestDenominator);
+}
 
 // ---------------------------------------------------------------- commands
 
-void TMainForm::SpeedButton1Click() {}
+void TMainForm::SpeedButton9Click()
+{
+    if (InfoModule.Windows && InfoModule.Windows->LegendForm) InfoModule.Windows->LegendForm->exec();
+}
 
-void TMainForm::SpeedButton9Click() {}
-
-void TMainForm::UpdateBtnClick() {}
+void TMainForm::UpdateBtnClick()
+{
+    if (!InfoModule.Windows || !InfoModule.Windows->UpdateForm) return;
+    TUpdateForm& f = *InfoModule.Windows->UpdateForm;
+    f.show();
+    f.raise();
+    f.activateWindow();
+}
 
 void TMainForm::SpeedButton10Click()
 {
     if (ModelPtr) ModelPtr->ZoomAll(*ViewPtr);
 }
 
-void TMainForm::ZoomInBtnClick() {}
+void TMainForm::Image1Click(QObject* sender)
+{
+    if (const int32_t tag = TagOf(sender)) RunObjectAction(tag);
+}
 
-void TMainForm::ZoomOutBtnClick() {}
+void TMainForm::RunObjectAction(int32_t code)
+{
+    if (!SearchObject) return;
+    struct TBusy {
+        TAppServices& Services;
+        explicit TBusy(TAppServices& s) : Services(s) { Services.SetBusy(true); }
+        ~TBusy() { Services.SetBusy(false); }
+    } busy(Services);
+    try {
+        SearchObject->ExecuteObjectAction({0, 1, ActionLayer, ActionSheet, code});
+    } catch (const std::exception& e) {
+        Services.ShowError(e.what());
+    }
+}
 
-void TMainForm::Image1Click(QObject*) {}
+void TMainForm::Label5Click() { InfoModule.ShowObjectOnMap({0, 1, InfoObjectLayer, InfoObjectSheet, Label5Code}); }
 
-void TMainForm::Label5Click() {}
+void TMainForm::Label6Click() { InfoModule.ShowObjectOnMap({0, 1, InfoObjectLayer, InfoObjectSheet, Label6Code}); }
 
-void TMainForm::Label6Click() {}
+void TMainForm::GifAnimator1Click() { Services.OpenAddress(ProductSite); }
 
-void TMainForm::GifAnimator1Click() {}
+void TMainForm::Panel2Resize()
+{
+    // The ticker lies over the status bar, just inside it.
+    const QRect p = Panel2->geometry();
+    SecretPanel1->setGeometry(p.left() + 4, p.bottom() + 1 + 5, p.width() - 8, StatusBar1->height() - 6);
+}
 
-void TMainForm::ToggleFullScreen(bool) {}
-
-void TMainForm::miNavClick(bool) {}
-
-// ---------------------------------------------------------------- splitters and panels
-
-void TMainForm::Splitter1Moved() {}
-
-void TMainForm::Splitter2Moved() {}
-
-bool TMainForm::Splitter1CanResize(int32_t) { return true; }
-
-bool TMainForm::Splitter2CanResize(int32_t) { return true; }
-
-void TMainForm::Panel2Resize() {}
-
-void TMainForm::FormClose() { SecretPanel1->Stop(); }
+void TMainForm::FormClose()
+{
+    SecretPanel1->Stop();
+    // The program ends with its main window: its other windows go too.
+    if (InfoModule.Windows) {
+        if (InfoModule.Windows->UpdateForm) InfoModule.Windows->UpdateForm->hide();
+        if (InfoModule.Windows->InformationForm) InfoModule.Windows->InformationForm->hide();
+    }
+}
 
 } // namespace tarn

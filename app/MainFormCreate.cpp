@@ -101,6 +101,7 @@ void TMainForm::FormCreate()
     IniFile = InfoModule.IniFile;
     TickerIndex = IniFile->ReadInteger(FormSection, "Current_Pos", 0);
     BannerIndex = IniFile->ReadInteger(FormSection, "Current_PosImage", 1);
+    RestoreFormStorage();
 
     for (const char* name : RequiredFiles)
         if (!std::filesystem::exists(std::filesystem::path(ProgramDirName + name)))
@@ -238,6 +239,7 @@ void TMainForm::FormDestroy()
     }
     IniFile->WriteInteger(FormSection, "Current_Pos", TickerIndex);
     IniFile->WriteInteger(FormSection, "Current_PosImage", BannerIndex);
+    SaveFormStorage();
 }
 
 TMainForm::~TMainForm()

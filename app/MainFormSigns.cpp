@@ -1,7 +1,12 @@
 // User signs: the sign tool, its menu and its events.
 #include "MainForm.h"
 
+#include "app/Info_mdl.h"
+#include "app/Program.h"
+#include "app/SelSgn_f.h"
 #include "model/WorkSign.h"
+
+#include <QToolButton>
 
 namespace tarn {
 
@@ -9,6 +14,8 @@ namespace {
 
 constexpr int32_t SignLayerId = 307;
 constexpr int32_t SignSheetId = 23;
+constexpr uint16_t FlagSizeInMapUnits = 8;
+constexpr int32_t SignRecordSize = 20;
 
 } // namespace
 
@@ -24,22 +31,107 @@ void TMainForm::CreateWorkSign()
     WorkSign->OnBeforeDelete = [this](const TObjectKey& k, bool c, bool s) { return SignBeforeDelete(k, c, s); };
     WorkSign->OnAfterDelete = [this](const TObjectKey& k, bool c, bool s) { SignAfterDelete(k, c, s); };
     WorkSign->OnAfterMove = [this](const TObjectKey& k, const TPoint& p, bool s) { SignAfterMove(k, p, s); };
+    // Nobody is asked for a sign the sheet cannot take: the user is told why.
+    WorkSign->OnAddRefused = [this](const TObjectKey&, const std::string& why) {
+        SetMapMode(ModeNormal);
+        Services.ShowError(why);
+    };
+    UserSignBtn->setEnabled(true);
 }
 
-void TMainForm::N1Click() {}
+// The menu's modes let the other mode buttons up: a button left down would
+// take its mode back at the next mouse move.
+void TMainForm::N1Click()
+{
+    if (!ModelPtr) return;
+    ReleaseModeButtons(nullptr);
+    SetMapMode(ModeAddSign);
+}
 
-void TMainForm::N_2Click() {}
+void TMainForm::N_2Click()
+{
+    if (!ModelPtr) return;
+    ReleaseModeButtons(nullptr);
+    SetMapMode(ModeDeleteSign);
+}
 
-void TMainForm::N2Click() {}
+void TMainForm::N2Click()
+{
+    if (!ModelPtr) return;
+    ReleaseModeButtons(nullptr);
+    SetMapMode(ModeMoveSign);
+}
 
-int32_t TMainForm::SignBeforeAdd(const TObjectKey&, const TPoint&, bool) { return -1; }
+int32_t TMainForm::SignBeforeAdd(const TObjectKey&, const TPoint&, bool)
+{
+    TSelectSignForm* chooser = InfoModule.Windows ? InfoModule.Windows->SelectSignForm.get() : nullptr;
+    if (chooser && chooser->exec() == QDialog::Accepted) return 0;
+    SetMapMode(ModeNormal);
+    return -1;
+}
 
-void TMainForm::SignAfterAdd(const TObjectKey&, const TPoint&, bool) {}
+void TMainForm::SignAfterAdd(const TObjectKey& key, const TPoint&, bool)
+{
+    const TSelectSignForm* chooser = InfoModule.Windows ? InfoModule.Windows->SelectSignForm.get() : nullptr;
+    std::string error;
+    bool placed = false;
+    try {
+        std::vector<uint8_t> header;
+        if (chooser && chooser->SignPanel->Selected >= 0 &&
+            ModelPtr->GetObjectData(ViewPtr.get(), 1, key, header) == ResultDone && header.size() >= ObjectHeaderSize) {
+            // The size is the map's, not the screen's.
+            TObjectHeader h = DecodeObjectHeader(header.data());
+            h.Flags |= FlagSizeInMapUnits;
+            EncodeObjectHeader(h, header.data());
+            int32_t size = int32_t(ObjectHeaderSize);
+            uint8_t sign[SignRecordSize] = {};
+            PutI32(sign + 12, chooser->SignPanel->Selected);
+            PutI32(sign + 16, chooser->Size * 100);
+            int32_t signSize = SignRecordSize;
+            if (ModelPtr->SetObjectData(ViewPtr.get(), 11, key, header.data(), size) == ResultDone &&
+                ModelPtr->SetObjectData(ViewPtr.get(), 14, key, sign, signSize) == ResultDone) {
+                WorkSign->SaveModel();
+                placed = true;
+            }
+        }
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    if (placed) {
+        ModelPtr->InvalidateView(*ViewPtr);
+    } else {
+        // A sign that cannot be kept does not stay on the map.
+        WorkSign->RemoveSign(key);
+        if (!error.empty()) Services.ShowError(error);
+    }
+    SetMapMode(ModeNormal);
+}
 
-int32_t TMainForm::SignBeforeDelete(const TObjectKey&, bool, bool) { return -1; }
+int32_t TMainForm::SignBeforeDelete(const TObjectKey&, bool, bool)
+{
+    const bool go = Services.Confirm("Отменить удаление будет невозможно! Продолжить?");
+    MapPanel->SurfaceWidget()->update();
+    return go ? 0 : -1;
+}
 
-void TMainForm::SignAfterDelete(const TObjectKey&, bool, bool) {}
+void TMainForm::SignAfterDelete(const TObjectKey&, bool, bool)
+{
+    try {
+        WorkSign->SaveModel();
+    } catch (const std::exception& e) {
+        Services.ShowError(e.what());
+    }
+    ModelPtr->InvalidateView(*ViewPtr);
+}
 
-void TMainForm::SignAfterMove(const TObjectKey&, const TPoint&, bool) {}
+void TMainForm::SignAfterMove(const TObjectKey&, const TPoint&, bool)
+{
+    try {
+        WorkSign->SaveModel();
+    } catch (const std::exception& e) {
+        Services.ShowError(e.what());
+    }
+    ModelPtr->InvalidateView(*ViewPtr);
+}
 
 } // namespace tarn

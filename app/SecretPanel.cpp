@@ -1,6 +1,5 @@
 #include "SecretPanel.h"
 
-#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTimer>
@@ -45,23 +44,6 @@ void TSecretPanel::ScrollStep()
     if (Left + TextWidth() > 0) return;
     Timer->stop();
     if (OnStopPlay) OnStopPlay();
-}
-
-void TSecretPanel::Cover(QWidget* target)
-{
-    if (Covered == target) return;
-    if (Covered) Covered->removeEventFilter(this);
-    Covered = target;
-    if (!target) return;
-    target->installEventFilter(this);
-    setGeometry(target->geometry());
-}
-
-bool TSecretPanel::eventFilter(QObject* watched, QEvent* e)
-{
-    if (watched == Covered && (e->type() == QEvent::Move || e->type() == QEvent::Resize))
-        setGeometry(Covered->geometry());
-    return QWidget::eventFilter(watched, e);
 }
 
 void TSecretPanel::paintEvent(QPaintEvent*)

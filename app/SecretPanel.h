@@ -4,7 +4,6 @@
 // end of the scroll.
 #include "platform/gdi/Gdi.h"
 
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -39,17 +38,12 @@ public:
     // Where the text's left edge is now, in the panel's pixels.
     int32_t TextLeft() const { return Left; }
 
-    // Lies over a sibling widget (the status bar) and follows it while it
-    // moves or changes size; null lets it go.
-    void Cover(QWidget* target);
-
     int32_t Step = 2;          // pixels a tick
     std::function<void()> OnStopPlay;
     void SetInterval(int32_t ms);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     QString Text() const { return Lines.join(QStringLiteral("   ")); }
@@ -59,7 +53,6 @@ private:
     TColorRef Color = 0;
     int32_t Left = 0;
     QTimer* Timer;
-    QPointer<QWidget> Covered;
 };
 
 } // namespace tarn

@@ -1,11 +1,11 @@
 #include "Update_f.h"
 
 #include "app/ControlHooks.h"
+#include "app/FormPlacement.h"
 #include "app/Info_mdl.h"
 #include "app/MainForm.h"
 #include "app/SearchObj.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
@@ -82,7 +82,7 @@ private:
 } // namespace
 
 TUpdateForm::TUpdateForm(TInfoModule& info)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), Info(info), IniFile(info.IniFile)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), Info(info)
 {
     setObjectName("UpdateForm");
     // Left open, it does not keep the program running once the main window closed.
@@ -153,28 +153,10 @@ TUpdateForm::TUpdateForm(TInfoModule& info)
         Label10Click(Label10);
         next();
     }));
-    RestoreWindowPlacement(*this, *IniFile, PlacementSection);
+    FormPlacement1 = new TFormPlacement(*this, info, "UpdateForm");
 }
 
-TUpdateForm::~TUpdateForm()
-{
-    if (!isVisible()) return;
-    try {
-        SaveWindowPlacement(*this, *IniFile, PlacementSection);
-    } catch (...) {
-        // Nobody is left to tell; the place stays as it was.
-    }
-}
-
-void TUpdateForm::closeEvent(QCloseEvent* e)
-{
-    try {
-        SaveWindowPlacement(*this, *IniFile, PlacementSection);
-    } catch (const std::exception& error) {
-        Info.Services.ShowError(error.what());
-    }
-    e->accept();
-}
+TUpdateForm::~TUpdateForm() = default;
 
 void TUpdateForm::Label12Click(QObject* sender)
 {

@@ -8,7 +8,6 @@
 
 #include <QWidget>
 
-#include <memory>
 #include <vector>
 
 class QLabel;
@@ -16,7 +15,7 @@ class QScrollArea;
 
 namespace tarn {
 
-class TIniFile;
+class TFormPlacement;
 class TInfoModule;
 
 class TUpdateForm : public QWidget {
@@ -51,13 +50,9 @@ public:
     // The label's text goes to the shell as a web address.
     void Label10Click(QObject* sender);
 
-    static constexpr const char* PlacementSection = "TUpdateForm";
-
-protected:
-    void closeEvent(QCloseEvent* e) override;
+    TFormPlacement* FormPlacement1;  // the window's place in "tarn.ini"
 
 private:
-    std::shared_ptr<TIniFile> IniFile;
     std::vector<THookToken> Hooks;
 };
 

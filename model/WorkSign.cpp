@@ -149,7 +149,10 @@ int32_t TWorkSign::AddSign(TObjectKey key, const TPoint& p, bool save)
     // Refused ahead of the before-event: nobody is asked for a sign that
     // cannot be placed, and no save would later fail on it.
     Refusal = AddRefusal(key);
-    if (!Refusal.empty()) return 0;
+    if (!Refusal.empty()) {
+        if (OnAddRefused) OnAddRefused(key, Refusal);
+        return 0;
+    }
     if (OnBeforeAdd && OnBeforeAdd(key, p, save) != 0) return 0;
     TObjectHeader h;
     h.Compound = 1;

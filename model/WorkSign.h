@@ -21,6 +21,7 @@ public:
     using TAfterChange = std::function<void(const TObjectKey& key, const TPoint& p, bool save)>;
     using TBeforeDelete = std::function<int32_t(const TObjectKey& key, bool confirm, bool save)>;
     using TAfterDelete = std::function<void(const TObjectKey& key, bool confirm, bool save)>;
+    using TRefused = std::function<void(const TObjectKey& key, const std::string& why)>;
 
     // With a model, installs the handlers on its OnMouseDown and OnMouseUp.
     TWorkSign(TModel* model, TView* view);
@@ -57,6 +58,9 @@ public:
     TAfterDelete OnAfterDelete;
     TBeforeChange OnBeforeMove;
     TAfterChange OnAfterMove;
+    // An add refused before its before-event (Refusal says why), so the
+    // owner can tell the user and leave the adding mode.
+    TRefused OnAddRefused;
     TModel* const Model;
     TView* const View;
     TLayerSelector SignLayer;  // its LayerID names the sign layer

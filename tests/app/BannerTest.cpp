@@ -254,7 +254,7 @@ TEST(Ticker, EachLineScrollsOnceInItsColourThenTheNextAfterTheWait)
         form->Timer2Timer();
         EXPECT_FALSE(form->Timer2->isActive()) << turn << ": no tick while a line scrolls";
         EXPECT_TRUE(panel.isVisible()) << turn;
-        EXPECT_EQ(panel.geometry(), form->StatusBar1->geometry()) << turn << ": over the status bar";
+        EXPECT_TRUE(form->StatusBar1->geometry().contains(panel.geometry())) << turn << ": over the status bar";
         ASSERT_EQ(panel.GetLines().size(), 1) << turn;
         EXPECT_EQ(panel.GetLines()[0].toStdString(), line.Text) << turn;
         EXPECT_EQ(panel.FontColor(), line.Colour) << turn;

@@ -41,10 +41,11 @@ TEST(MainWindowTools, ButtonsKeysAndMeasuringWorkOnTheWindowsControls)
     QTest::mouseClick(form->SpeedButton4, Qt::LeftButton);  // right
     EXPECT_EQ(v.WorldRect.Left - r.Left, (int64_t(r.Right) - r.Left) / 10);
     QWidget* map = form->MapPanel->SurfaceWidget();
+    form->SetMapFocused(false);
     r = v.WorldRect;
     QTest::keyClick(map, Qt::Key_Left);
     EXPECT_EQ(v.WorldRect, r) << "the box waits for the map to take the keyboard";
-    form->ButtonBox->Enabled = true;
+    form->SetMapFocused(true);
     QTest::keyClick(map, Qt::Key_Left);
     EXPECT_EQ(r.Left - v.WorldRect.Left, (int64_t(r.Right) - r.Left) / 10);
 
@@ -80,7 +81,7 @@ TEST(MainWindowTools, SignsGoIntoTheSignSheetAndComeBackOnTheNextStart)
         EXPECT_EQ(int32_t(signs.SignLayer.LayerID), 307);  // a packed field: read, not bound
         EXPECT_EQ(signs.SignSheetID, 23);
         EXPECT_FALSE(signs.OnBeforeMove);
-        // What the window's own sign events will do comes with its commands.
+        // The tool alone: the window's own events (the chooser) step aside.
         signs.OnBeforeAdd = nullptr;
         signs.OnAfterAdd = [&](const TObjectKey& k, const TPoint& p, bool) {
             added = k;

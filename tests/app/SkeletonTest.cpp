@@ -31,7 +31,7 @@
 namespace tarn::test {
 namespace {
 
-TEST(Skeleton, ControlsStillToBeFilledAreLaidOutDisabled)
+TEST(Skeleton, InformationTabMenusAndPanelsAreLaidOut)
 {
     TCityCopy city;
     TStubServices services;
@@ -50,25 +50,25 @@ TEST(Skeleton, ControlsStillToBeFilledAreLaidOutDisabled)
         EXPECT_EQ(form->findChild<QLabel*>(c.Name), c.Control) << c.Name;
         EXPECT_EQ(c.Control->parentWidget(), form->TabSheet2) << c.Name;
         EXPECT_EQ(TagOf(c.Control), c.Tag) << c.Name;
-        EXPECT_FALSE(c.Control->isEnabled()) << c.Name;
+        EXPECT_TRUE(c.Control->isEnabled()) << c.Name;
     }
     for (const char* name : {"Image1", "Image2", "Image5"})
         EXPECT_FALSE(form->findChild<QLabel*>(name)->pixmap().isNull()) << name;
 
     // The menus: the navigator's, and the user signs' on their button.
     EXPECT_EQ(form->miNav->text().toStdString(), "Скрыть навигатор");
-    EXPECT_FALSE(form->miNav->isEnabled());
+    EXPECT_TRUE(form->miNav->isEnabled());
     EXPECT_EQ(form->PopupMenu1->actions(), QList<QAction*>{form->miNav});
     EXPECT_EQ(form->UserSignBtn->menu(), form->PopupMenu2);
     EXPECT_EQ(form->PopupMenu2->actions(), (QList<QAction*>{form->N1, form->N_2, form->N2, form->N3}));
     EXPECT_TRUE(form->N3->isSeparator());
-    EXPECT_FALSE(form->UserSignBtn->isEnabled());
+    EXPECT_TRUE(form->UserSignBtn->isEnabled());
 
     EXPECT_FALSE(form->NumPanel->isVisible());
     EXPECT_FALSE(form->SecretPanel1->isVisible());
     EXPECT_EQ(form->SecretPanel1->parentWidget(), form->RightPanel);
     EXPECT_EQ(form->GifAnimator1->parentWidget(), form->InetPanel);
-    EXPECT_FALSE(form->InetPanel->isEnabled());
+    EXPECT_TRUE(form->InetPanel->isEnabled());
     // The timers run from the end of the creation step.
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_TRUE(form->Timer2->isActive());

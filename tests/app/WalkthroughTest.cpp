@@ -5,7 +5,7 @@
 // and deleted, the legend, the labels' font, full screen; then a second
 // start that finds the signs, the font, the window's place and the last
 // view kept. Each step grabs its window under the build folder
-// (walkthrough_NN_*.png); the README shows a few of them.
+// (walkthrough_NN_*.png, 256 colours); the README shows a few of them.
 #include "AppSupport.h"
 #include "CommandsSupport.h"
 #include "SearchSupport.h"
@@ -24,6 +24,7 @@
 #include "platform/Cp1251Qt.h"
 
 #include <QAction>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,6 +36,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +45,24 @@ namespace tarn::test {
 namespace {
 
 using TClock = std::chrono::steady_clock;
+
+// The picture in its 256 commonest colours, each other pixel the nearest
+// of them: small enough for the README, and the map's colours stay.
+QImage WithPalette(const QImage& image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) ++counts[line[x]];
+    }
+    std::vector<std::pair<int, QRgb>> byCount;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) byCount.push_back({it.value(), it.key()});
+    std::sort(byCount.begin(), byCount.end(), std::greater<>());
+    QList<QRgb> palette;
+    for (std::size_t i = 0; i < byCount.size() && i < 256; ++i) palette.push_back(byCount[i].second);
+    return rgb.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither | Qt::AvoidDither);
+}
 
 // The pictures of the walk, numbered in order, and the time each step took.
 class TShots {
@@ -54,7 +74,7 @@ public:
         std::snprintf(prefix, sizeof prefix, "walkthrough_%02d_", ++Count);
         const QImage image = window.grab().toImage();
         EXPECT_FALSE(image.isNull()) << name;
-        SaveAppImage(image, prefix + name);
+        SaveAppImage(WithPalette(image), prefix + name);
         const auto now = TClock::now();
         Steps.push_back({name, std::chrono::duration<double>(now - Last).count()});
         Last = now;
@@ -151,6 +171,10 @@ void FirstVisit(TMainForm& form, TWalkServices& services, TShots& shots, TKept& 
     form.resize(1000, 700);
     SettleWindow(form);
     EXPECT_NE(form.BannerViewer->ViewerKind(), TUniversalContainer::KindNone) << "a banner at once";
+    // The ticker's wait is over: its first line on its way across.
+    form.Timer2Timer();
+    for (int i = 0; i < 180; ++i) form.SecretPanel1->ScrollStep();
+    EXPECT_TRUE(form.SecretPanel1->isVisible());
     shots.Take(form, "main_window");
 
     // A street: a click in the street edit, part of its name, Enter.

@@ -25,7 +25,7 @@ constexpr TObjectKey InfoCentreKey{0, 1, 11, 5, 811};
 // The note on updates: an object action of the places' layer.
 constexpr int32_t UpdateNoteCode = -1;
 
-constexpr const char* WebAddress = "http://tarn.example.org/";
+constexpr const char* WebAddress = "https://tarn.example.org/";
 
 // The window's own data: who hands out new versions, in the order shown.
 struct TPlace {

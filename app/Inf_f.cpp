@@ -1,12 +1,12 @@
 #include "Inf_f.h"
 
 #include "app/FormPlacement.h"
+#include "app/Info_f.h"
 #include "app/Info_mdl.h"
 #include "app/MainForm.h"
 #include "model/ViewWork.h"
 #include "platform/RichText.h"
 
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTextBrowser>
@@ -19,7 +19,6 @@ namespace {
 
 constexpr int FormWidth = 436;
 constexpr int FormHeight = 372;
-constexpr int Panel1Height = 41;
 
 } // namespace
 
@@ -32,26 +31,16 @@ TInformationForm::TInformationForm(TInfoModule& info)
     setWindowTitle(QString::fromUtf8("Информация"));
     resize(FormWidth, FormHeight);
 
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setFixedHeight(Panel1Height);
-    auto* row = new QHBoxLayout(Panel1);
-    row->setContentsMargins(6, 6, 6, 6);
-    BitBtn1 = new QPushButton(QString::fromUtf8("Показать на карте"), Panel1);
-    BitBtn1->setObjectName("BitBtn1");
-    row->addWidget(BitBtn1);
-    row->addStretch(1);
-    column->addWidget(Panel1);
+    const TShowPanel top = MakeShowPanel(*this);
+    Panel1 = top.Panel1;
+    BitBtn1 = top.BitBtn1;
 
     RichEdit1 = new QTextBrowser(this);
     RichEdit1->setObjectName("RichEdit1");
     RichEdit1->setFrameShape(QFrame::NoFrame);
     RichEdit1->setOpenLinks(false);
     RichEdit1->setOpenExternalLinks(false);
-    column->addWidget(RichEdit1, 1);
+    top.Column->addWidget(RichEdit1, 1);
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(RichEdit1, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { RichEdit1URLClick(url); });

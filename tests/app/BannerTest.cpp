@@ -1,11 +1,10 @@
 // Banners and the ticker line in the main window on the demo city: the
-// banner turn and its wrap, the banner click, a missing, damaged or empty
-// banner file, the ticker lines' colours, the scroll and the next line.
+// banner turn and its wrap (the walkthrough clicks a banner), a missing,
+// damaged or empty banner file, the ticker lines' colours, the scroll and
+// the next line.
 // Timers are driven by direct calls, never by waiting.
 #include "AppSupport.h"
 
-#include "app/Cust_f.h"
-#include "app/SearchTData.h"
 #include "app/SecretPanel.h"
 #include "app/UnCont.h"
 #include "app/UnContViews.h"
@@ -99,29 +98,6 @@ TEST(Banners, TurnEveryTickAndWrapFromAnyStoredIndex)
 
     form->FormDestroy();
     EXPECT_EQ(TIniFile::Open(city.File("tarn.ini"))->ReadInteger("TMainForm", "Current_PosImage", 0), 2);
-    EXPECT_TRUE(services.Errors.empty());
-}
-
-TEST(Banners, ClickRunsTheActionOfTheBannersObject)
-{
-    TCityCopy city;
-    TStubServices services;
-    auto form = StartForm(city.ProgramDir(), services);
-    for (int32_t n : {2, 3, 1}) {
-        form->BannerIndex = n - 1;
-        form->Timer1Timer();
-        form.Info->CardForm.reset();
-        QWidget* viewer = Banners[n - 1].Kind == TUniversalContainer::KindGif
-                              ? static_cast<QWidget*>(form->BannerViewer->Animator())
-                              : form->BannerViewer->Picture();
-        QTest::mouseClick(viewer, Qt::LeftButton, {}, QPoint(20, 20));
-        ASSERT_NE(form.Info->CardForm, nullptr) << Banners[n - 1].Name;
-        EXPECT_TRUE(form.Info->CardForm->isVisible());
-        const TObjectKey& banner = form->BannerList.Records[std::size_t(n - 1)].Key;
-        const TObjectKey& card = form.Info->CardForm->CardRec()->Key;
-        EXPECT_EQ(TObjectId(card), TObjectId(TObjectKey{0, 1, banner.LayerID, 24, banner.Code})) << Banners[n - 1].Name;
-    }
-    EXPECT_EQ(form.Info->CardForm->CardRec()->FileType, "JPG") << "the hotel's picture";
     EXPECT_TRUE(services.Errors.empty());
 }
 
@@ -296,7 +272,8 @@ TEST(Ticker, StoredIndexPastTheLinesStartsAgainAndNoLinesShowNothing)
     EXPECT_EQ(form->TickerIndex, 6);
     form->Timer2Timer();
     ASSERT_EQ(form->SecretPanel1->GetLines().size(), 1);
-    EXPECT_EQ(form->SecretPanel1->GetLines()[0].toStdString(), "Добро пожаловать в информационно-справочную систему «TARN»!");
+    EXPECT_EQ(form->SecretPanel1->GetLines()[0].toStdString(),
+              "Добро пожаловать в информационно-справочную систему «TARN»!");
     ScrollThrough(*form->SecretPanel1);
     EXPECT_EQ(form->TickerIndex, 1);
 

@@ -233,6 +233,9 @@ void FirstVisit(TMainForm& form, TWalkServices& services, TShots& shots, TKept& 
     EXPECT_EQ(theatreCard.Container->ViewerKind(), TUniversalContainer::KindGif);
     shots.Take(theatreCard, "card_picture");
     const TObjectKey theatre = theatreCard.CardRec()->Key;
+    const TObjectKey& banner = form.BannerList.Records[std::size_t(form.BannerIndex - 1)].Key;
+    EXPECT_EQ(TObjectId(theatre), TObjectId(TObjectKey{0, 1, banner.LayerID, 24, banner.Code}))
+        << "the banner's object";
     QTest::mouseClick(theatreCard.ShowBtn, Qt::LeftButton);
     ExpectShown(form, theatre, "the theatre from its card");
     theatreCard.close();

@@ -87,8 +87,12 @@ void SaveWindowPlacement(const QWidget& window, TIniFile& ini, const std::string
 bool ShowObjectOnMap(TModel& model, TView& view, const TObjectKey& key)
 {
     model.GetViewState(view);
-    if (!ZoomToObject(model, view, key)) return false;
-    model.SetScaleDenominator(view, ShowScale);
+    TRect r{};
+    if (!ObjectViewRect(model, view, key, r) || model.SetViewRect(view, r) != ResultDone) return false;
+    // The fitted rectangle grows from its left and top, so its centre is not
+    // the object's: a long street would leave the view at the scale below.
+    const TPoint centre{int32_t((int64_t(r.Left) + r.Right) / 2), int32_t((int64_t(r.Top) + r.Bottom) / 2)};
+    model.ZoomAtPoint(view, centre, ShowScale);
     TKeyList shown;
     model.HighlightObjects(&view, 0, shown);
     if (!shown.empty()) model.HighlightObjects(&view, 2, shown);

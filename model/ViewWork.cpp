@@ -369,16 +369,21 @@ void PointObjectExtent(TModel& model, TView& view, const TObjectKey& key, TRect&
 
 bool ZoomToObject(TModel& model, TView& view, const TObjectKey& key)
 {
+    TRect r{};
+    return ObjectViewRect(model, view, key, r) && model.SetViewRect(view, r) == ResultDone;
+}
+
+bool ObjectViewRect(TModel& model, TView& view, const TObjectKey& key, TRect& r)
+{
     std::vector<uint8_t> b;
     if (model.GetObjectData(&view, 2, key, b) != ResultDone) return false;
     const std::size_t n = std::min<std::size_t>(b.size() / 8, INT32_MAX);
     if (n == 0) return false;  // nothing to show
     std::vector<TPoint> points(n);
     for (std::size_t i = 0; i < n; ++i) points[i] = TPoint{GetI32(b.data() + 8 * i), GetI32(b.data() + 8 * i + 4)};
-    TRect r{};
     ObjectExtent(static_cast<int32_t>(n), points.data(), r);
     if (n < 2) PointObjectExtent(model, view, key, r);
-    return model.SetViewRect(view, r) == ResultDone;
+    return true;
 }
 
 } // namespace tarn

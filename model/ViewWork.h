@@ -83,6 +83,9 @@ TViewWork& RegisterViewWork(TModel& model, std::unique_ptr<TViewWork> tool);
 // detail included), or an object without points, leaves the view as it
 // was and answers false; callers then skip what they meant to do there.
 bool ZoomToObject(TModel& model, TView& view, const TObjectKey& key);
+// The rectangle ZoomToObject shows for the object; false when the view
+// cannot find it or it has no points.
+bool ObjectViewRect(TModel& model, TView& view, const TObjectKey& key, TRect& r);
 
 // The points' bounding box grown by 1.3 times its width and height on each
 // side, in world orientation (Top above Bottom); fewer than two points: a

@@ -124,9 +124,9 @@ bool TWorkSign::MouseUp(TView& sender, TMouseButton /*button*/, uint32_t /*shift
 std::string TWorkSign::AddRefusal(const TObjectKey& key)
 {
     const TSheetState sheet = SheetState(Model->Project.get(), key.SheetID);
-    const std::string name = sheet.Record ? sheet.Record->Name : "number " + std::to_string(key.SheetID);
-    if (!sheet.Loaded) return "the sign sheet " + name + " is not loaded";
-    if (!sheet.Writable) return "the sign sheet " + name + " is read-only";
+    const std::string name = sheet.Record ? sheet.Record->Name : "номер " + std::to_string(key.SheetID);
+    if (!sheet.Loaded) return "Лист пользовательских знаков " + name + " не загружен";
+    if (!sheet.Writable) return "Лист пользовательских знаков " + name + " доступен только для чтения";
     if (LowerExtension(name) != ".map") return std::string();
     // The code the model will give: the key's, or the layer's largest + 1
     // when the key's is taken.
@@ -138,7 +138,7 @@ std::string TWorkSign::AddRefusal(const TObjectKey& key)
     }
     if (taken) code = largest + 1;
     if (code > SheetCodeMax || code < -SheetCodeMax - 1)
-        return "sign code " + std::to_string(code) + " does not fit the 16-bit codes of the sheet " + name;
+        return "Код знака " + std::to_string(code) + " не помещается в 16-разрядные коды листа " + name;
     return std::string();
 }
 

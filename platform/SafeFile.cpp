@@ -79,9 +79,9 @@ void CheckReplaceable(const std::string& path)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return;  // a new file, or reported when it is written
-    if (!S_ISREG(st.st_mode)) throw EFileError(path + ": not a regular file: it is not replaced");
+    if (!S_ISREG(st.st_mode)) throw EFileError(path + ": не обычный файл, он не будет заменён");
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        throw EFileError(path + ": the file is read-only: it is not replaced");
+        throw EFileError(path + ": файл только для чтения, он не будет заменён");
 }
 
 TSafeFileWriter::TSafeFileWriter(std::string targetPath) : Target(std::move(targetPath))

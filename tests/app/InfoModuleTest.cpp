@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <set>
 
 namespace tarn::test {
@@ -142,6 +144,43 @@ TEST(InfoModule, ShowObjectOnMapShowsOnlyWhatTheViewCanFind)
         }
         model.HighlightObjects(&view, 2, lit);
     }
+}
+
+// A long avenue's fitted rectangle grows from its left and top; the shown
+// view is centred on the avenue, not on that rectangle.
+TEST(InfoModule, ShowObjectOnMapCentresALongObject)
+{
+    TCityCopy city;
+    TStubServices services;
+    auto started = StartForm(city.ProgramDir(), services);
+    TModel& model = *started->Model();
+    TView& view = *started->View();
+    TLayerSelector avenues;
+    MakeFieldQuery(Utf8ToCp1251("Проспекты"), -1, avenues);
+    TLayerRec layer{};
+    ASSERT_EQ(model.GetLayerInfo(avenues, layer), 0);
+    std::vector<uint8_t> b;
+    TObjectKey key{};
+    for (int32_t sheet = 1; sheet < 200 && b.size() < 16; ++sheet)
+        for (int32_t code = 1; code < 40 && b.size() < 16; ++code) {
+            key = {0, 1, layer.LayerId, sheet, code};
+            if (model.GetObjectData(&view, 2, key, b) != ResultDone) b.clear();
+        }
+    ASSERT_GE(b.size(), 16u) << "an avenue";
+    int64_t left = INT64_MAX, right = INT64_MIN, top = INT64_MIN, bottom = INT64_MAX;
+    for (std::size_t i = 0; i + 8 <= b.size(); i += 8) {
+        const int32_t x = GetI32(b.data() + i), y = GetI32(b.data() + i + 4);
+        left = std::min<int64_t>(left, x), right = std::max<int64_t>(right, x);
+        top = std::max<int64_t>(top, y), bottom = std::min<int64_t>(bottom, y);
+    }
+    ASSERT_NE(right - left, top - bottom) << "an avenue that is not square";
+    ASSERT_EQ(model.ZoomAll(view), ResultDone);
+    ASSERT_TRUE(started.Info->ShowObjectOnMap(key));
+    const TRect r = view.WorldRect;
+    const double pixel = view.Scale;
+    EXPECT_NEAR(view.Scale / view.MmPerPixel, 2500, 1);
+    EXPECT_NEAR((double(r.Left) + r.Right) / 2, (left + right) / 2, 2 * pixel);
+    EXPECT_NEAR((double(r.Top) + r.Bottom) / 2, (top + bottom) / 2, 2 * pixel);
 }
 
 } // namespace

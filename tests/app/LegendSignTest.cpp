@@ -306,7 +306,7 @@ TEST(UserSigns, ARefusedAddIsShownAndLeavesTheAddingMode)
     QTest::mouseClick(form.MapPanel->SurfaceWidget(), Qt::LeftButton, {}, QPoint(200, 150));
     EXPECT_EQ(none.Seen, 0) << "no sign is chosen for a sheet that cannot keep it";
     ASSERT_EQ(services.Errors.size(), 1u);
-    EXPECT_NE(services.Errors[0].find("read-only"), std::string::npos) << services.Errors[0];
+    EXPECT_NE(services.Errors[0].find("только для чтения"), std::string::npos) << services.Errors[0];
     EXPECT_EQ(form.View()->ViewMode, ModeNormal);
     EXPECT_EQ(form.MapPanel->Surface().Cursor(), CursorDefault);
 }

@@ -91,7 +91,7 @@ TEST(SaveFaults, AReadOnlyProjectIsNotReplaced)
         c.Model->SaveFile(c.City.Prj, 1);
         ADD_FAILURE() << "saved";
     } catch (const EFileError& e) {
-        EXPECT_EQ(std::string(e.what()), c.City.Prj + ": the file is read-only: it is not replaced");
+        EXPECT_EQ(std::string(e.what()), c.City.Prj + ": файл только для чтения, он не будет заменён");
     }
     EXPECT_TRUE(SameFiles(Folder(c.City.Dir.Path()), before)) << "nor the sheet, nor its backup";
 }

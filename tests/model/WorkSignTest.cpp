@@ -181,10 +181,10 @@ TEST(WorkSign, AddIsRefusedWhereTheSheetCouldNotKeepTheSign)
         const char* Refusal;
     } cases[] = {
         {32767, 0, false, 20000, ""},
-        {32768, 0, false, 20000, "sign code 32768 does not fit the 16-bit codes"},
-        {2, 32767, false, 20000, "sign code 32768"},  // taken: the model would give the largest + 1
-        {9, 0, true, 20000, "city.map is read-only"},
-        {9, 0, false, 200000, "city.map is not loaded"},
+        {32768, 0, false, 20000, "Код знака 32768 не помещается в 16-разрядные коды"},
+        {2, 32767, false, 20000, "Код знака 32768"},  // taken: the model would give the largest + 1
+        {9, 0, true, 20000, "city.map доступен только для чтения"},
+        {9, 0, false, 200000, "city.map не загружен"},
     };
     for (const auto& t : cases) {
         TSignCity c;

@@ -121,7 +121,7 @@ TEST_F(FileFaults, ReadOnlyFilesAreRefusedWithTheirName)
             c.Write();
             ADD_FAILURE() << c.Path << " was replaced";
         } catch (const EFileError& e) {
-            EXPECT_EQ(std::string(e.what()), c.Path + ": the file is read-only: it is not replaced");
+            EXPECT_EQ(std::string(e.what()), c.Path + ": файл только для чтения, он не будет заменён");
         }
         struct stat after {};
         ::stat(c.Path.c_str(), &after);

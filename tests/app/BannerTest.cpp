@@ -101,6 +101,26 @@ TEST(Banners, TurnEveryTickAndWrapFromAnyStoredIndex)
     EXPECT_TRUE(services.Errors.empty());
 }
 
+TEST(Banners, AFileCutWhileRunningLosesItsLastBannerOnce)
+{
+    TCityCopy city;
+    TStubServices services;
+    auto form = StartForm(city.ProgramDir(), services);
+    const TTarnData last = form->BannerList.Records.back();
+    std::filesystem::resize_file(city.File("banners.dat"), std::uintmax_t(last.DataOffset + 10));
+    form->BannerIndex = 2;
+    form->Timer1Timer();
+    ASSERT_EQ(services.Errors.size(), 1u);
+    EXPECT_NE(services.Errors[0].find("banners.dat"), std::string::npos) << services.Errors[0];
+    EXPECT_EQ(form->BannerList.Records.size(), 2u);
+    EXPECT_EQ(form->BannerViewer->ViewerKind(), TUniversalContainer::KindGif) << "the banner shown stays";
+    for (int32_t n : {1, 2, 1}) {
+        form->Timer1Timer();
+        ExpectBanner(*form, n, "after the cut");
+    }
+    EXPECT_EQ(services.Errors.size(), 1u) << "said once";
+}
+
 TEST(Banners, ShownFromMemoryWithNothingInTheTemporaryFolder)
 {
     TCityCopy city;

@@ -283,5 +283,20 @@ BENCHMARK(BM_DemoCityRedrawWhole)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
 void BM_DemoCityRedraw2500(benchmark::State& state) { DemoRedraw(state, 2500); }
 BENCHMARK(BM_DemoCityRedraw2500)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
+// Zooming across a boundary of the levels of detail: the view's map is
+// rebuilt from the sheets of the new level (arg: the scale zoomed to from
+// 1:2500 and back, so each iteration switches twice).
+void BM_DemoCityLevelSwitch(benchmark::State& state)
+{
+    static TDemoView v;
+    v.Model->ZoomAll(*v.View);
+    v.Model->SetScaleDenominator(*v.View, 2500);
+    for (auto _ : state) {
+        v.Model->SetScaleDenominator(*v.View, double(state.range(0)));
+        v.Model->SetScaleDenominator(*v.View, 2500);
+    }
+}
+BENCHMARK(BM_DemoCityLevelSwitch)->Arg(40000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 } // namespace tarn

@@ -5,6 +5,7 @@
 #include "CityPlan.h"
 
 #include "CityGeometry.h"
+#include "CityLabels.h"
 #include "CityNames.h"
 #include "CityStyle.h"
 
@@ -35,8 +36,8 @@ constexpr double AvenueHalf = 11 + 6;
 constexpr double StreetHalf = 5.5 + 4.5;
 constexpr double LaneHalf = 3.5 + 3;
 
-// Every label is centred on its point; heights of capitals per em.
-constexpr double CapPerEm = 0.73;
+// The city's name on the map.
+constexpr const char* CityLabel = "ЛИСТОГРАД";
 
 struct TRiver {
     double Y0 = 6200, A1 = 350, L1 = 11000, P1 = 0.8, A2 = 100, L2 = 4300, P2 = 2.0;
@@ -207,8 +208,10 @@ struct TStreet {
     int Link = 0;
     bool Row = true;      // numbered along u (rows) or v (columns)
     const TGrid* Grid = nullptr;
-    int Line0 = 0;        // the row or column index
-    std::vector<std::pair<TPt, TPt>> Labels;  // centre and direction
+    int Line0 = 0;        // the row or column index; -1 lanes, -2 squares
+    int From = 0;         // the first crossing along it (the column or row index)
+    TPath Square;         // a square's outline, labelled inside
+    TPt SquareDir{1, 0};
 };
 
 struct TBuilding {
@@ -366,32 +369,6 @@ private:
         f.Points = std::move(line);
         f.Link = link;
     }
-    // A label centred on c along dir, in a text layer's own font.
-    TFeature& Text(L layer, TSheetKind sheet, const std::string& text, TPt c, TPt dir, int link = 0)
-    {
-        const TLayerStyle& st = StyleOf(layer);
-        const double em = st.FontHeight / 10.0 * (st.FontWeight >= 700 ? 1.08 : 1.0);
-        const int32_t tenths = ReadableTenths(dir);
-        TFeature& f = Add(layer, sheet);
-        f.Text = text;
-        f.Angle = tenths;
-        f.At = CentredAnchor(c, tenths / 10.0, TextEms(text) * em, em * CapPerEm);
-        f.Link = link;
-        return f;
-    }
-    // A styled label (TTextEx) of `size` (tenths of a metre of cell height).
-    TFeature& BigText(const std::string& text, TPt c, TPt dir, int32_t size, uint32_t colour)
-    {
-        const double em = size / 10.0 / 1.164 * 1.08;
-        const int32_t tenths = ReadableTenths(dir);
-        TFeature& f = Add(L::BigLabels, TSheetKind::Overview);
-        f.Text = text;
-        f.Angle = tenths;
-        f.At = CentredAnchor(c, tenths / 10.0, TextEms(text) * em, em * CapPerEm);
-        f.Size = size;
-        f.Colour = colour;
-        return f;
-    }
     TFeature& Sign(L layer, TSheetKind sheet, TPt at, int32_t sign, int32_t size = PoiSignSize)
     {
         // The object database points at the places of interest at every
@@ -423,7 +400,7 @@ private:
     bool Excluded(const TBlock& b, TPt c, const TPath& ring, double s0, double t0, double s1) const;
     void NumberHouses();
     void MakePlaces();
-    void MakeStreetLabels();
+    void CollectLabels();
     void MakeTransport();
     void MakeWaterAndNames();
     void MakeSpecialPlaces();
@@ -434,6 +411,7 @@ private:
 
     TRng R;
     uint32_t Seed;
+    TLabelInput Labels;   // what the labels are placed on, gathered on the way
     double Budget;
     TPlan Out;
     TCityGrid City;
@@ -448,7 +426,6 @@ private:
     int AvenueCol = 0;         // the column through the centre
     int ColBound[3] = {0, 0, 0};
     int RowBound = 0;          // first row of the far north districts
-    std::vector<int> TramLinks;
     int SquareCount = 0;
     int ParkNo = 0;
     std::map<const TPoiKind*, int> Numbers;
@@ -654,11 +631,12 @@ void TBuilder::MakeCityStreets()
     R.Shuffle(lanes);
     R.Shuffle(ends);
     int ns = 0, na = 0;
-    auto newStreet = [&](TClass cls, bool row, int line, TPath path) -> int {
+    auto newStreet = [&](TClass cls, bool row, int line, int from, TPath path) -> int {
         TStreet s;
         s.Class = cls;
         s.Row = row;
         s.Line0 = line;
+        s.From = from;
         s.Grid = &g;
         s.Line = std::move(path);
         s.Link = int(Streets.size()) + 1;
@@ -690,7 +668,7 @@ void TBuilder::MakeCityStreets()
         else parts = {{i0, ColBound[1]}, {ColBound[1], i1}};
         for (const auto& [a, b] : parts) {
             const TClass cls = embankment ? TClass::Embankment : avenue ? TClass::Avenue : TClass::Street;
-            const int s = newStreet(cls, true, j, g.RowPath(j, a, b));
+            const int s = newStreet(cls, true, j, a, g.RowPath(j, a, b));
             for (int i = a; i < b; ++i) g.RowPiece(i, j) = s;
         }
     }
@@ -714,7 +692,7 @@ void TBuilder::MakeCityStreets()
             if (!avenue && a < RowBound - 3 && b > RowBound + 3) parts = {{a, RowBound}, {RowBound, b}};
             else parts.push_back({a, b});
             for (const auto& [p, q] : parts) {
-                const int s = newStreet(avenue ? TClass::Avenue : TClass::Street, false, i, g.ColPath(i, p, q));
+                const int s = newStreet(avenue ? TClass::Avenue : TClass::Street, false, i, p, g.ColPath(i, p, q));
                 for (int j = p; j < q; ++j) g.ColPiece(i, j) = s;
             }
         }
@@ -937,8 +915,7 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                     Sign(L::Culture, TSheetKind::Detail, c, 24);
                 }
                 const std::string name = ParkNames()[std::size_t(ParkNo++ % int(ParkNames().size()))];
-                const double dh = h * 0.5 - 28;
-                Text(L::ParkNames, TSheetKind::Base, name, cell.World(w / 2, h / 2 + dh), g.DirU(i + 0.5, j + 0.5));
+                Labels.Parks.push_back({name, ring, g.DirU(i + 0.5, j + 0.5)});
                 break;
             }
             case TUse::Square: {
@@ -949,8 +926,9 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                 s.Town = town;
                 s.Name = name;
                 s.Link = int(Streets.size()) + 1;
-                s.Line0 = -2;  // labelled in the middle, not drawn
-                s.Labels.push_back({c, g.DirU(i + 0.5, j + 0.5)});
+                s.Line0 = -2;  // labelled inside, not drawn
+                s.Square = ring;
+                s.SquareDir = g.DirU(i + 0.5, j + 0.5);
                 Streets.push_back(s);
                 Sign(L::Culture, TSheetKind::Detail, c + g.DirV(i + 0.5, j + 0.5) * (-35), town ? 29 : 25);
                 if (town) {
@@ -987,13 +965,11 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
     const int last = town ? int(Districts.size()) : int(Districts.size()) - 1;
     for (int d = first; d < last; ++d) {
         std::vector<uint8_t> set(g.Use.size(), 0);
-        TPt sum;
         int n = 0;
         for (int j = 0; j < g.Rows - 1; ++j)
             for (int i = 0; i < g.Cols - 1; ++i)
                 if (g.District[g.Cell(i, j)] == d && g.Use[g.Cell(i, j)] != TUse::None) {
                     set[g.Cell(i, j)] = 1;
-                    sum = sum + g.At(i + 0.5, j + 0.5);
                     ++n;
                 }
         if (n == 0) continue;
@@ -1001,23 +977,9 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
         area.Points = g.Outline(set);
         area.Style = 101 + Districts[std::size_t(d)].Tint;
         area.Text = Districts[std::size_t(d)].Name;
-        // The label on the block nearest the middle of the district.
-        const TPt mid = sum * (1.0 / n);
-        TPt at = mid, dir{1, 0};
-        double best = 1e300;
-        for (int j = 0; j < g.Rows - 1; ++j)
-            for (int i = 0; i < g.Cols - 1; ++i)
-                if (set[g.Cell(i, j)] && g.Use[g.Cell(i, j)] == TUse::Block) {
-                    const TPt c = g.At(i + 0.5, j + 0.5);
-                    if (Dist(c, mid) < best) {
-                        best = Dist(c, mid);
-                        at = c;
-                        dir = g.DirU(i + 0.5, j + 0.5);
-                    }
-                }
-        Text(L::DistrictNames, TSheetKind::Base, Districts[std::size_t(d)].Name, at, dir);
-        BigText(Districts[std::size_t(d)].Name, mid, {1, 0}, town ? TownLabelSize : DistrictLabelSize,
-                town ? Rgb(60, 40, 40) : Rgb(105, 60, 125));
+        // The second town is named like the city, over its whole area.
+        if (town) Labels.Town = {Districts[std::size_t(d)].Name, area.Points, {1, 0}};
+        else Labels.Districts.push_back({Districts[std::size_t(d)].Name, area.Points, {1, 0}});
         TFeature& nav = AddNav(NL::Districts);
         nav.Points = area.Points;
         nav.Style = area.Style;
@@ -1026,6 +988,7 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
     std::vector<uint8_t> all(g.Use.size(), 0);
     for (std::size_t c = 0; c < g.Use.size(); ++c) all[c] = g.Use[c] != TUse::None;
     TPath border = g.Outline(all);
+    if (!town) Labels.City = {CityLabel, border, {1, 0}};
     if (!border.empty()) border.push_back(border.front());
     Line(L::CityBorder, TSheetKind::Base, border);
 }
@@ -1239,9 +1202,7 @@ void TBuilder::NumberHouses()
             if (hash % 23 == 0) text += "А";
             else if (hash % 31 == 0) text += "/1";
             n += 2;
-            const TSheetKind sheet = TSheetKind::Detail;
-            Text(L::HouseNumbers, sheet, text, h.Centre, h.Dir, st.Link);
-            ++Governed;
+            Labels.Houses.push_back({text, h.Ring, st.Link});
         }
     }
 }
@@ -1370,31 +1331,40 @@ void TBuilder::MakePlaces()
     }
 }
 
-void TBuilder::MakeStreetLabels()
+// What the labels are placed on: the streets and squares, the lines their
+// names keep off, and the labels that objects draw themselves.
+void TBuilder::CollectLabels()
 {
-    for (TStreet& s : Streets) {
-        if (s.Line0 == -2) continue;  // squares: labelled where they were made
-        const double len = PathLength(s.Line);
-        if (s.Class == TClass::Lane || s.Class == TClass::DeadEnd) {
-            const auto [p, d] = PointAlong(s.Line, len / 2);
-            s.Labels.push_back({p, d});
-            continue;
+    for (const TStreet& s : Streets) {
+        TLabelStreet l;
+        l.Name = s.Name;
+        l.Town = s.Town;
+        l.Link = s.Link;
+        l.Main = s.Class == TClass::Avenue || s.Class == TClass::Embankment;
+        if (s.Line0 == -2) {
+            l.Square = s.Square;
+            l.SquareDir = s.SquareDir;
+        } else {
+            l.Line = s.Line;
+            // Half the drawn width: the roadways, and the avenues' casing.
+            const bool narrow = s.Class == TClass::Lane || s.Class == TClass::DeadEnd;
+            const bool avenue = s.Class == TClass::Avenue;
+            Labels.Crossings.push_back({s.Line, avenue ? 11.0 : narrow ? 3.5 : 5.5, avenue ? 2.0 : 1.0, s.Link});
+            if (avenue) Labels.Barriers.push_back({s.Line, 11, 2, s.Link});
         }
-        // Labels half way between crossings, about one every 800 m.
-        const int pieces = int(s.Line.size() - 1) / 4;
-        const int n = std::max(1, int(std::lround(len / 800)));
-        std::set<int> used;
-        for (int k = 0; k < n; ++k) {
-            int piece = std::clamp(int((k + 0.5) * pieces / n), 0, std::max(0, pieces - 1));
-            if (!used.insert(piece).second) continue;
-            const std::size_t a = std::size_t(piece * 4 + 1), b = std::size_t(piece * 4 + 3);
-            const TPt p = Lerp(s.Line[std::min(a, s.Line.size() - 1)], s.Line[std::min(b, s.Line.size() - 1)], 0.5);
-            s.Labels.push_back({p, Unit(s.Line[std::min(b, s.Line.size() - 1)] - s.Line[std::min(a, s.Line.size() - 1)])});
-        }
+        Labels.Streets.push_back(std::move(l));
     }
-    for (const TStreet& s : Streets)
-        for (const auto& [p, d] : s.Labels)
-            Text(s.Town ? L::TownStreetNames : L::StreetNames, TSheetKind::Base, s.Name, p, d, s.Link);
+    Labels.Barriers.push_back({Railway, 1.75, 2.5, 0});
+    // Labels of buildings, stations and roads, drawn from their points in
+    // their layers' label fonts.
+    for (const TFeature& f : Out.Features) {
+        if (f.Text.empty() || !(f.Flags & 0x40)) continue;
+        const TLayerStyle& st = StyleOf(L(f.Layer));
+        const double height = st.FontHeight / 10.0;
+        const bool bold = st.FontWeight >= 700;
+        if (!f.Points.empty()) Labels.Fixed.push_back({f.Points.front(), f.Text, height, bold});
+        else Labels.Fixed.push_back({f.At + TPt{14, -4}, f.Text, height, bold});
+    }
 }
 
 void TBuilder::MakeTransport()
@@ -1434,7 +1404,8 @@ void TBuilder::MakeTransport()
         s.Name = "ПЛ. ВОКЗАЛЬНАЯ";
         s.Link = int(Streets.size()) + 1;
         s.Line0 = -2;
-        s.Labels.push_back({sq, StationDir});
+        s.Square = ring;
+        s.SquareDir = StationDir;
         Streets.push_back(s);
         ++SquareCount;
         Sign(L::Stops, TSheetKind::Detail, sq + StationDir * 80, 12);
@@ -1451,20 +1422,42 @@ void TBuilder::MakeTransport()
         Sign(L::Stations, TSheetKind::Base, City.At(ColBound[2] + 1.5, jr + 1) + TPt{0, -40}, 36, StationSignSize).Text =
             "РЕЧНОЙ ВОКЗАЛ";
     }
-    // Tram lines along two avenue columns and one avenue row, with stops.
+    // A tram route up the central avenue from the south, along the avenue
+    // row north of the river to the east and up the eastern avenue: every
+    // avenue keeps stretches without rails, where its name can lie.
+    const int turnRow = City.RiverRow + 4;
+    auto avenue = [&](bool row, int line, int cross) -> const TStreet* {
+        for (const TStreet& s : Streets) {
+            const int last = s.From + int(s.Line.size() - 1) / 4;
+            if (!s.Town && s.Class == TClass::Avenue && s.Row == row && s.Line0 == line && s.From <= cross &&
+                cross <= last)
+                return &s;
+        }
+        return nullptr;
+    };
+    // The part of a grid street between two of its crossings.
+    auto part = [](const TStreet& s, int from, int to) {
+        const std::size_t n = s.Line.size();
+        const std::size_t a = std::min(n - 1, std::size_t(std::max(0, (from - s.From) * 4)));
+        const std::size_t b = std::min(n - 1, std::size_t(std::max(0, (to - s.From) * 4)));
+        return TPath(s.Line.begin() + std::ptrdiff_t(a), s.Line.begin() + std::ptrdiff_t(b) + 1);
+    };
+    std::vector<std::pair<const TStreet*, TPath>> route;
+    const TStreet* south = avenue(false, AvenueCol, turnRow);
+    const TStreet* across = avenue(true, turnRow, AvenueCol);
+    const TStreet* north = avenue(false, AvenueCol + 8, turnRow);
+    if (south) route.push_back({south, part(*south, south->From, turnRow)});
+    if (across) route.push_back({across, part(*across, AvenueCol, north ? AvenueCol + 8 : 1 << 20)});
+    if (north) route.push_back({north, part(*north, turnRow, 1 << 20)});
     std::vector<int> tram;
-    for (std::size_t k = 0; k < Streets.size(); ++k) {
-        const TStreet& s = Streets[k];
-        if (s.Town || s.Class != TClass::Avenue) continue;
-        if (!s.Row && (s.Line0 == AvenueCol || s.Line0 == AvenueCol + 8)) tram.push_back(int(k));
-        if (s.Row && s.Line0 == City.RiverRow + 4) tram.push_back(int(k));
-    }
-    for (int k : tram) {
-        const TStreet& s = Streets[std::size_t(k)];
-        Line(L::Tram, TSheetKind::Base, s.Line, s.Link);
-        const double len = PathLength(s.Line);
+    for (const auto& [s, piece] : route) {
+        if (piece.size() < 2) continue;
+        tram.push_back(s->Link - 1);
+        Line(L::Tram, TSheetKind::Base, piece, s->Link);
+        Labels.Barriers.push_back({piece, 1.25, 3, 0});
+        const double len = PathLength(piece);
         for (double at = 250; at < len - 100; at += 520) {
-            const auto [p, d] = PointAlong(s.Line, at);
+            const auto [p, d] = PointAlong(piece, at);
             Sign(L::Stops, TSheetKind::Detail, p + Perp(d) * 20, 13);
         }
     }
@@ -1502,6 +1495,7 @@ void TBuilder::MakeTransport()
             f.Values.push_back(int32_t(std::lround(km)));
         }
         AddNav(NL::Roads).Points = f.Points;
+        Labels.Barriers.push_back({f.Points, 7, 1, 0});
     };
     if (i1 >= 0) {
         const TPt e = City.At(i1, eastRow), w = City.At(i0, eastRow);
@@ -1563,23 +1557,11 @@ void TBuilder::MakeWaterAndNames()
             if (p.X >= x0 && p.X <= x1) wall.push_back(p);
         Line(L::Embankments, TSheetKind::Base, wall);
     }
-    for (double x = 2100; x < WorldW - 800; x += 2600) {
-        const TPt p{x, rv.Y(x)};
-        const TPt d = Unit(TPt{x + 50, rv.Y(x + 50)} - TPt{x - 50, rv.Y(x - 50)});
-        Text(L::WaterNames, TSheetKind::Base, RiverName, p, d);
-    }
-    for (double x : {3300.0, 15800.0}) {
-        const TPt p{x, rv.Y(x)};
-        const TPt d = Unit(TPt{x + 50, rv.Y(x + 50)} - TPt{x - 50, rv.Y(x - 50)});
-        BigText(RiverName, p, d, RiverLabelSize, Rgb(30, 85, 170));
-    }
+    Labels.Courses.push_back({RiverName, centre, BandCount - 1});
     // The creek from the north down to the river, east of the city.
     TPath creek = Smooth({{15900, 13000}, {15500, 11600}, {15950, 10200}, {15400, 8400}, {15250, rv.Y(15250)}}, 40);
     Line(L::Streams, TSheetKind::Base, creek);
-    {
-        const auto [p, d] = PointAlong(creek, PathLength(creek) * 0.62);
-        Text(L::WaterNames, TSheetKind::Base, CreekName, p + Perp(d) * 30, d);
-    }
+    Labels.Courses.push_back({CreekName, creek, 5});
     // The lake south-west of the city, outside its outline.
     TPt lake{1700, 1900};
     for (int k = 0; k < 20; ++k) {
@@ -1597,7 +1579,7 @@ void TBuilder::MakeWaterAndNames()
     }
     Area(L::Water, TSheetKind::Base, lakeRing);
     AddNav(NL::Water).Points = lakeRing;
-    Text(L::WaterNames, TSheetKind::Base, LakeName, lake, {1, 0});
+    Labels.Lakes.push_back({LakeName, lakeRing, {1, 0}});
     Sign(L::Culture, TSheetKind::Detail, lake + TPt{0, 380}, 58);
     // Woods round the city.
     const struct {
@@ -1617,8 +1599,8 @@ void TBuilder::MakeWaterAndNames()
             const double rr = w.R * (1 + 0.16 * std::sin(3 * a + p1) + 0.08 * std::sin(7 * a + p2));
             ring.push_back({w.C.X + rr * 1.25 * std::cos(a), w.C.Y + rr * std::sin(a)});
         }
+        Labels.Woods.push_back({w.Name, ring, {1, 0}});
         Area(L::Parks, TSheetKind::Base, ring);
-        Text(L::ParkNames, TSheetKind::Base, w.Name, w.C, {1, 0});
     }
 }
 
@@ -1672,7 +1654,6 @@ TPlan TBuilder::Run()
     LayOutBuildings();
     MakeWaterAndNames();
     MakeTransport();
-    MakeStreetLabels();
     MakePlaces();
     // Ordinary buildings (public ones are objects of their own).
     for (const TBlock& b : Blocks)
@@ -1685,6 +1666,8 @@ TPlan TBuilder::Run()
     NumberHouses();
     MakeScan();
     MakeNav();
+    CollectLabels();
+    Governed += PlaceLabels(Labels, Out.Features);
     int town = 0, city = 0;
     for (const TStreet& s : Streets) (s.Town ? town : city)++;
     Out.StreetCount = city;

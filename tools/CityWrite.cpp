@@ -43,6 +43,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int32_t FirstDetailSheetId = 30;
+constexpr int32_t FirstLabelSheetId = 500;  // 50 a band
 constexpr int32_t MaxCodesPerLayer = 32000;  // codes are 16-bit in a sheet
 
 std::string Cp(const std::string& utf8) { return Utf8ToCp1251(utf8); }
@@ -93,15 +94,47 @@ void Style(TCustomLayer& l, const TLayerStyle& s)
     if (IsTextKind(s.Kind)) l.TextFont = LabelFont(s.FontHeight, s.FontWeight, s.Italic);
 }
 
-// The whole layer tree of the main map (every sheet carries all of it, so
-// the sheets agree with each other and with the project), and its layers
-// by L.
-std::vector<TCustomLayer*> MainTree(TMap& map)
+// The layers of a map: by L (or NL), and the label kinds' by band.
+struct TLayerTable {
+    std::vector<TCustomLayer*> Plain;
+    std::map<std::pair<int, int>, TCustomLayer*> Banded;
+    TCustomLayer* Of(const TFeature& f) const
+    {
+        if (f.Band >= 0 && LabelKindOf(L(f.Layer))) return Banded.at({f.Layer, f.Band});
+        return Plain[std::size_t(f.Layer)];
+    }
+};
+
+const TLayerStyle& StyleFor(const TFeature& f, bool nav)
 {
-    std::vector<TCustomLayer*> layers(std::size_t(L::Count), nullptr);
-    std::map<std::string, TGapLayer*> groups;
+    if (nav) return NavStyleOf(NL(f.Layer));
+    return f.Band >= 0 && LabelKindOf(L(f.Layer)) ? StyleOf(L(f.Layer), f.Band) : StyleOf(L(f.Layer));
+}
+
+// Every layer style of the main map in tree order: a label kind gives one
+// layer per band.
+std::vector<const TLayerStyle*> MainStyles()
+{
+    std::vector<const TLayerStyle*> styles;
     for (int i = 0; i < int(L::Count); ++i) {
-        const TLayerStyle& s = StyleOf(L(i));
+        if (!LabelKindOf(L(i))) {
+            styles.push_back(&StyleOf(L(i)));
+            continue;
+        }
+        for (int b = 0; b < BandCount; ++b)
+            if (InBand(L(i), b)) styles.push_back(&StyleOf(L(i), b));
+    }
+    return styles;
+}
+
+// The whole layer tree of the main map (every sheet carries all of it, so
+// the sheets agree with each other and with the project).
+TLayerTable MainTree(TMap& map)
+{
+    TLayerTable table;
+    table.Plain.assign(std::size_t(L::Count), nullptr);
+    std::map<std::string, TGapLayer*> groups;
+    auto add = [&](const TLayerStyle& s) -> TCustomLayer* {
         TCollection* parent = &map;
         if (s.Group) {
             std::string path;
@@ -123,22 +156,31 @@ std::vector<TCustomLayer*> MainTree(TMap& map)
         }
         auto layer = std::make_unique<TLayer>();
         Style(*layer, s);
-        layers[std::size_t(i)] = layer.get();
+        TCustomLayer* made = layer.get();
         parent->Add(layer.release());
+        return made;
+    };
+    for (int i = 0; i < int(L::Count); ++i) {
+        if (!LabelKindOf(L(i))) {
+            table.Plain[std::size_t(i)] = add(StyleOf(L(i)));
+            continue;
+        }
+        for (int b = 0; b < BandCount; ++b)
+            if (InBand(L(i), b)) table.Banded[{i, b}] = add(StyleOf(L(i), b));
     }
-    return layers;
+    return table;
 }
 
-std::vector<TCustomLayer*> NavTree(TMap& map)
+TLayerTable NavTree(TMap& map)
 {
-    std::vector<TCustomLayer*> layers(std::size_t(NL::Count), nullptr);
+    TLayerTable table;
     for (int i = 0; i < int(NL::Count); ++i) {
         auto layer = std::make_unique<TLayer>();
         Style(*layer, NavStyleOf(NL(i)));
-        layers[std::size_t(i)] = layer.get();
+        table.Plain.push_back(layer.get());
         map.Add(layer.release());
     }
-    return layers;
+    return table;
 }
 
 // ---------------------------------------------------------------- objects
@@ -291,17 +333,18 @@ void WriteSheet(const std::string& dir, const TSheetOut& sheet, const std::vecto
     TMap map;
     map.Name = Cp(CityName);
     map.ShortName = "tarn.dll";
-    std::vector<TCustomLayer*> layers = sheet.Nav ? NavTree(map) : MainTree(map);
-    std::vector<int32_t> next(layers.size(), 1);
+    const TLayerTable layers = sheet.Nav ? NavTree(map) : MainTree(map);
+    std::map<TCustomLayer*, int32_t> next;
     for (std::size_t k : sheet.Features) {
         const TFeature& f = features[k];
-        const TLayerStyle& s = sheet.Nav ? NavStyleOf(NL(f.Layer)) : StyleOf(L(f.Layer));
+        const TLayerStyle& s = StyleFor(f, sheet.Nav);
+        TCustomLayer* layer = layers.Of(f);
         std::unique_ptr<TBaseObject> o = MakeObject(f, s);
-        o->Code = f.Code ? f.Code : next[std::size_t(f.Layer)]++;
+        o->Code = f.Code ? f.Code : ++next[layer];
         if (o->Code > MaxCodesPerLayer)
             throw ETarnError("the sheet " + sheet.Name + " holds too many objects in the layer " + s.Name);
         keys[k] = {sheet.Id, o->Code};
-        layers[std::size_t(f.Layer)]->Add(o.release());
+        layer->Add(o.release());
         ++objects;
     }
     WriteFileAtomically(dir + "/" + sheet.Name, SheetBytes(map, sheet.Rect, sheet.Id));
@@ -355,6 +398,42 @@ std::vector<TSheetOut> DetailSheets(const TPlan& plan, const std::vector<std::si
     throw ETarnError("the city has too many objects for its detail sheets");
 }
 
+// The sheets of a band's labels: the world cut into the fewest tiles that
+// keep each layer within the codes of a sheet.
+std::vector<TSheetOut> LabelSheets(const TPlan& plan, int band, const std::vector<std::size_t>& labels)
+{
+    static const int grids[][2] = {{1, 1}, {2, 1}, {2, 2}, {3, 2}, {4, 3}, {4, 4}, {6, 4}, {6, 5}, {8, 6}, {8, 8}};
+    for (const auto& g : grids) {
+        const int nx = g[0], ny = g[1];
+        std::vector<TSheetOut> tiles(std::size_t(nx * ny));
+        std::vector<std::map<int, int>> counts(tiles.size());
+        bool fits = true;
+        for (std::size_t k : labels) {
+            const TPt p = plan.Features[k].At;
+            const int tx = std::clamp(int(p.X / plan.WorldW * nx), 0, nx - 1);
+            const int ty = std::clamp(int(p.Y / plan.WorldH * ny), 0, ny - 1);
+            const std::size_t t = std::size_t(ty * nx + tx);
+            tiles[t].Features.push_back(k);
+            if (++counts[t][plan.Features[k].Layer] > MaxCodesPerLayer) fits = false;
+        }
+        if (!fits) continue;
+        for (int t = 0; t < nx * ny; ++t) {
+            TSheetOut& s = tiles[std::size_t(t)];
+            const int tx = t % nx, ty = t / nx;
+            const int32_t x0 = Metres(plan.WorldW * tx / nx), x1 = Metres(plan.WorldW * (tx + 1) / nx);
+            const int32_t y0 = Metres(plan.WorldH * ty / ny), y1 = Metres(plan.WorldH * (ty + 1) / ny);
+            s.Rect = {x0, y0, x1 - x0, y1 - y0};
+            char name[32];
+            if (nx * ny == 1) std::snprintf(name, sizeof name, "nadp%d.map", band + 1);
+            else std::snprintf(name, sizeof name, "nadp%d_%02d.map", band + 1, t + 1);
+            s.Name = name;
+            s.Id = FirstLabelSheetId + 100 * band + t;
+        }
+        return tiles;
+    }
+    throw ETarnError("the city has too many labels for its label sheets");
+}
+
 // ---------------------------------------------------------------- the folder
 
 // A private folder beside the output, removed unless everything was moved.
@@ -385,12 +464,12 @@ void SeedIdentifiers(const std::string& dir, const std::vector<TSheetOut>& sheet
     std::shared_ptr<TIniFile> ini = TIniFile::Open(dir + "/" + IdentifierFile);
     int32_t maxFile = 0, maxLayer = 0;
     for (const TSheetOut& s : sheets) maxFile = std::max(maxFile, s.Id);
-    for (int i = 0; i < int(L::Count); ++i) maxLayer = std::max(maxLayer, StyleOf(L(i)).LayerId);
+    const std::vector<const TLayerStyle*> styles = MainStyles();
+    for (const TLayerStyle* s : styles) maxLayer = std::max(maxLayer, s->LayerId);
     ini->WriteInteger("Files", "Maxs", maxFile);
     for (const TSheetOut& s : sheets) ini->WriteInteger("Files", TUniqueID::KeyOf(s.Name), s.Id);
     ini->WriteInteger("Layers", "Maxs", maxLayer);
-    for (int i = 0; i < int(L::Count); ++i)
-        ini->WriteInteger("Layers", TUniqueID::KeyOf(Cp(StyleOf(L(i)).Name)), StyleOf(L(i)).LayerId);
+    for (const TLayerStyle* s : styles) ini->WriteInteger("Layers", TUniqueID::KeyOf(Cp(s->Name)), s->LayerId);
 }
 
 void Check(int32_t result, const std::string& sheet)
@@ -401,10 +480,12 @@ void Check(int32_t result, const std::string& sheet)
 
 // The project through the model: levels, sheets added as the model adds
 // them, label fonts that the sheet form cannot carry, the station as a
-// compound object; then the model's own ".prj" sequence.
+// compound object; then the model's own ".prj" sequence. Besides the
+// city's level and the overview, each band of labels has a level of its
+// own that loads only its sheets over the others.
 void WriteProject(const std::string& dir, const TSheetOut& base,
                   const TSheetOut& overview, const std::vector<TSheetOut>& cityOnly, const std::vector<TSheetOut>& both,
-                  const std::vector<TObjectKey>& station)
+                  const std::vector<std::vector<TSheetOut>>& bands, const std::vector<TObjectKey>& station)
 {
     TModel m;
     m.ProgramDir = dir;
@@ -418,6 +499,12 @@ void WriteProject(const std::string& dir, const TSheetOut& base,
     view->MaxScale = 20000000;
     m.Project->Add(city.release());
     m.Project->Add(view.release());
+    for (int b = 0; b < int(bands.size()); ++b) {
+        auto labels = std::make_unique<TLevel>(Cp("Надписи " + BandName(b)), 0);
+        labels->MinScale = BandBottom(b);
+        labels->MaxScale = BandTop(b);
+        m.Project->Add(labels.release());
+    }
     m.WorkMap = std::make_unique<TMap>();
     m.FileContext.ProjectScale = CityProjectScale;
     m.LibraryName = "tarn.dll";
@@ -427,6 +514,8 @@ void WriteProject(const std::string& dir, const TSheetOut& base,
     Check(m.AddSheet(1, base.Name), base.Name);
     Check(m.AddSheet(1, overview.Name), overview.Name);
     for (const TSheetOut& s : both) Check(m.AddSheet(1, s.Name), s.Name);
+    for (int b = 0; b < int(bands.size()); ++b)
+        for (const TSheetOut& s : bands[std::size_t(b)]) Check(m.AddSheet(2 + b, s.Name), s.Name);
     // Label fonts of the styled layers live in the project only.
     for (int i = 0; i < int(L::Count); ++i) {
         const TLayerStyle& s = StyleOf(L(i));
@@ -521,6 +610,7 @@ TCityReport MakeCity(const TCityOptions& o)
     TSheetOut places{PlacesSheet, PlacesSheetId, world, false, {}};
     TSheetOut signs{UserSignSheet, UserSignSheetId, world, false, {}};
     std::vector<std::size_t> detail;
+    std::vector<std::vector<std::size_t>> labels(BandCount);
     for (std::size_t k = 0; k < plan.Features.size(); ++k) {
         switch (plan.Features[k].Sheet) {
         case TSheetKind::Base: base.Features.push_back(k); break;
@@ -529,14 +619,19 @@ TCityReport MakeCity(const TCityOptions& o)
         case TSheetKind::Places: places.Features.push_back(k); break;
         case TSheetKind::UserSigns: signs.Features.push_back(k); break;
         case TSheetKind::Plan: picture.Features.push_back(k); break;
+        case TSheetKind::Labels: labels[std::size_t(plan.Features[k].Band)].push_back(k); break;
         }
     }
     for (std::size_t k = 0; k < plan.Nav.size(); ++k) nav.Features.push_back(k);
     std::vector<TSheetOut> tiles = DetailSheets(plan, detail, town);
     report.DetailSheets = int32_t(tiles.size());
 
+    std::vector<std::vector<TSheetOut>> bands;
+    for (int b = 0; b < BandCount; ++b) bands.push_back(LabelSheets(plan, b, labels[std::size_t(b)]));
+
     std::vector<TSheetOut> all = {base, overview, town, picture, places, signs};
     all.insert(all.end(), tiles.begin(), tiles.end());
+    for (const std::vector<TSheetOut>& band : bands) all.insert(all.end(), band.begin(), band.end());
     std::vector<TSheetOut> withNav = all;
     withNav.push_back(nav);
     SeedIdentifiers(work.Path, withNav);
@@ -569,7 +664,7 @@ TCityReport MakeCity(const TCityOptions& o)
     std::vector<TSheetOut> cityOnly = tiles;
     cityOnly.push_back(town);
     cityOnly.push_back(picture);
-    WriteProject(work.Path, base, overview, cityOnly, {places, signs}, station);
+    WriteProject(work.Path, base, overview, cityOnly, {places, signs}, bands, station);
     WriteNavProject(work.Path, nav);
 
     WriteFileAtomically(work.File("tarn.dll"), library);

@@ -4,6 +4,7 @@
 // damage only drops a block or a sheet) opens with what was valid; no open
 // asks for memory out of proportion to the file.
 #include "CitySupport.h"
+#include "tools/CityPlan.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ struct TArmed {
 // A small city copied once, its navigation project also saved as a block
 // file, and a model (with a view) holding that project.
 struct TDamageBench {
-    TCityFolder City{5000, 3};
+    TCityFolder City{city::MinObjects, 3};
     TTempDir Work;
     TWindowSurface Surface{64, 48};
     std::unique_ptr<TModel> Model;

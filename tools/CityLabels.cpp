@@ -1,8 +1,8 @@
 // The demo city's labels, placed band by band, the most important first:
-// the labels objects draw themselves, the city's and the town's names,
-// districts, waters, the first name of every street on its longest
-// straight stretch, squares, parks and woods, the names repeated along
-// long streets, house numbers. A label is taken where its box, grown by
+// the city's and the town's names, districts, stations, waters and roads,
+// the first name of every street on its longest straight stretch, squares,
+// parks and woods, the names repeated along long streets, public
+// buildings, house numbers. A label is taken where its box, grown by
 // what rounding may add on the screen, meets no box taken before in its
 // band and, for names along lines, none of the lines that cross them.
 #include "CityLabels.h"
@@ -134,14 +134,16 @@ private:
     bool Allowed(const TShape& s, TPt c, TPt dir, const TRules& rules, TPt& anchor, int32_t& tenths) const;
 
     // Labels along a line: the first on the middle of its longest straight
-    // stretch, then repeated every `spacing` metres (0: none).
+    // stretch, then repeated every `spacing` metres (0: none); they carry
+    // the link of the street they name.
     std::vector<TSpot> Along(L kind, const TShape& s, const TPath& line, const TRules& rules, double spacing,
-                             std::vector<double>* taken);
+                             std::vector<double>* taken, int link);
     // A label inside an area, as near its middle as it fits.
     bool InArea(L kind, const TShape& s, const TPath& ring, TPt dir, TRules rules, TPt* at = nullptr);
 
-    void Fixed();
     void BigNames();
+    void Places();
+    void Buildings();
     void Districts();
     void Streets(bool repeats);
     void Areas();
@@ -215,7 +217,7 @@ bool TPlacer::Take(L kind, const TShape& s, TPt c, TPt dir, const TRules& rules,
 }
 
 std::vector<TSpot> TPlacer::Along(L kind, const TShape& s, const TPath& line, const TRules& rules, double spacing,
-                                  std::vector<double>* taken)
+                                  std::vector<double>* taken, int link)
 {
     std::vector<TSpot> placed;
     const std::vector<TSpot> spots = Spots(line, s.W(), 0.25 * s.H);
@@ -223,7 +225,7 @@ std::vector<TSpot> TPlacer::Along(L kind, const TShape& s, const TPath& line, co
     auto tryAt = [&](const TSpot& p) {
         for (double t : *taken)
             if (std::fabs(t - p.T) < 0.6 * spacing) return false;
-        if (!p.Straight || !Take(kind, s, p.C, p.U, rules, rules.Link)) return false;
+        if (!p.Straight || !Take(kind, s, p.C, p.U, rules, link)) return false;
         taken->push_back(p.T);
         placed.push_back(p);
         return true;
@@ -279,20 +281,33 @@ bool TPlacer::InArea(L kind, const TShape& s, const TPath& ring, TPt dir, TRules
     return false;
 }
 
-void TPlacer::Fixed()
+void TPlacer::Places()
 {
-    for (const TFixedLabel& f : In.Fixed) {
-        // Drawn while its size rounds above 4 pixels: at 0.25 mm a pixel,
-        // up to the denominator where it is 4.5.
-        const double until = f.Height * 1000 / 0.25 / 4.5;
-        const double bottom = std::max<double>(BandBottom(Band), NearestScale);
-        if (bottom >= until) continue;
-        const TShape s{f.Text, f.Height, LabelEms(f.Text, f.Bold)};
-        // Hanging below its point or standing on it: the alignment is the
-        // one the last text layer left.
-        TBox b = Kept(f.At, {1, 0}, s);
-        b.B0 -= (LabelAscent + LabelDescent) * s.H;
-        Boxes->Add(b);
+    // Beside the sign, whose size is fixed in pixels: right of it, left,
+    // below or above.
+    const double gap = 13 * Mpp;
+    for (const TLabelPlace& p : In.Places) {
+        if (Band > p.LastBand) continue;
+        const TShape s = Shape(p.Name, L::BuildingLabels);
+        const double w = s.W() / 2 + gap, h = gap + 0.6 * s.H;
+        for (TPt off : {TPt{w, 0}, TPt{-w, 0}, TPt{0, -h}, TPt{0, h}})
+            if (Take(L::BuildingLabels, s, p.At + off, {1, 0}, {})) break;
+    }
+}
+
+void TPlacer::Buildings()
+{
+    if (Band > 1) return;
+    for (const TLabelArea& b : In.Buildings) {
+        if (b.Ring.size() < 3) continue;
+        const TShape s = Shape(b.Name, L::BuildingLabels);
+        // Its sign stands in the middle: the name goes below it, or above,
+        // inside the building where it fits, else over it.
+        const TPt c = Centroid(b.Ring), below{0, -(12 * Mpp + 0.6 * s.H)};
+        const TRules inside{&b.Ring};
+        if (!Take(L::BuildingLabels, s, c + below, {1, 0}, inside) &&
+            !Take(L::BuildingLabels, s, c - below, {1, 0}, inside))
+            Take(L::BuildingLabels, s, c + below, {1, 0}, {});
     }
 }
 
@@ -366,7 +381,7 @@ void TPlacer::Streets(bool repeats)
         // out, where names are longer than the blocks, off the main lines.
         const TRules rules{nullptr, true, Band <= 2, st.Link};
         const std::vector<TSpot> placed =
-            Along(L::StreetLabels, s, st.Line, rules, repeats ? spacing : 0, &StreetTaken[k]);
+            Along(L::StreetLabels, s, st.Line, rules, repeats ? spacing : 0, &StreetTaken[k], st.Link);
         if (!repeats && !placed.empty() && Band == StreetIndexBand) StreetSpot[k] = placed.front();
     }
 }
@@ -377,10 +392,10 @@ void TPlacer::Areas()
     for (const TLabelCourse& c : In.Courses) {
         if (Band > c.LastBand) continue;
         std::vector<double> taken;
-        const TShape s = Shape(c.Name, L::WaterNames);
-        const TRules rules{nullptr, true, false, 0};
-        Along(L::WaterNames, s, c.Line, rules, 0, &taken);
-        Along(L::WaterNames, s, c.Line, rules, 900 * middle * 0.25 / 1000, &taken);
+        const TShape s = Shape(c.Name, c.Kind);
+        const TRules rules{nullptr, true, false, c.Link};
+        Along(c.Kind, s, c.Line, rules, 0, &taken, 0);
+        Along(c.Kind, s, c.Line, rules, 900 * middle * 0.25 / 1000, &taken, 0);
     }
     if (Band <= 5)
         for (const TLabelArea& a : In.Lakes) InArea(L::WaterNames, Shape(a.Name, L::WaterNames), a.Ring, a.Dir, {&a.Ring});
@@ -455,12 +470,13 @@ int64_t TPlacer::Run()
         Mpp = BandTop(Band) * MmPerPixel96 / 1000;
         Boxes.emplace(std::max(20.0, LabelHeight(L::StreetLabels, Band) / 10.0 * 4));
         StreetTaken.assign(In.Streets.size(), {});
-        Fixed();
         BigNames();
         Districts();
+        Places();
         Streets(false);
         Areas();
         Streets(true);
+        Buildings();
         Houses();
     }
     Index();

@@ -29,10 +29,19 @@ struct TLabelArea {
     TPt Dir{1, 0};       // the direction its labels prefer
 };
 
-// A named watercourse, labelled along its centre line up to a band.
+// A name along a line up to a band: watercourses, road numbers.
 struct TLabelCourse {
     std::string Name;
     TPath Line;
+    int LastBand = 0;
+    L Kind = L::WaterNames;
+    int Link = 0;        // its own line among the barriers, which it may lie on
+};
+
+// A name beside a sign (stations, information centres), up to a band.
+struct TLabelPlace {
+    std::string Name;
+    TPt At;
     int LastBand = 0;
 };
 
@@ -51,16 +60,6 @@ struct TLabelLine {
     int Link = 0;        // its street: that street's own labels may lie on it
 };
 
-// A label that an object draws itself (public buildings, stations, roads),
-// left-aligned at At in an upright font of Height metres, drawn while its
-// height rounds to more than 4 pixels.
-struct TFixedLabel {
-    TPt At;
-    std::string Text;
-    double Height = 0;
-    bool Bold = false;
-};
-
 struct TLabelInput {
     std::vector<TLabelStreet> Streets;
     std::vector<TLabelArea> Districts;
@@ -68,10 +67,11 @@ struct TLabelInput {
     std::vector<TLabelArea> Woods;   // woods round the city
     std::vector<TLabelArea> Lakes;
     std::vector<TLabelCourse> Courses;
+    std::vector<TLabelArea> Buildings;  // public buildings
+    std::vector<TLabelPlace> Places;
     std::vector<TLabelHouse> Houses;
     std::vector<TLabelLine> Barriers;   // avenues, roads, railway, tram lines
     std::vector<TLabelLine> Crossings;  // every street: close up, labels keep between them
-    std::vector<TFixedLabel> Fixed;
     TLabelArea City, Town;              // the big names, over the city and the town
 };
 

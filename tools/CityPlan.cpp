@@ -38,6 +38,8 @@ constexpr double LaneHalf = 3.5 + 3;
 
 // The city's name on the map.
 constexpr const char* CityLabel = "ЛИСТОГРАД";
+// Roads' own lines among the lines labels keep off, above the streets'.
+constexpr int RoadLinks = 1000000;
 
 struct TRiver {
     double Y0 = 6200, A1 = 350, L1 = 11000, P1 = 0.8, A2 = 100, L2 = 4300, P2 = 2.0;
@@ -939,7 +941,6 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                     f.Colour2 = Rgb(150, 120, 90);
                     f.Style = -1;
                     f.Text = Market.Building;
-                    f.Flags = 0x40;
                     Sign(L::Trade, TSheetKind::Detail, Centroid(f.Points), Market.Sign);
                 }
                 break;
@@ -952,7 +953,6 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                 f.Colour2 = Rgb(80, 130, 80);
                 f.Style = -1;
                 f.Text = "СТАДИОН «ЛИСТВА»";
-                f.Flags = 0x40;
                 f.At = c;
                 Sign(L::Culture, TSheetKind::Detail, c, Stadium.Sign);
                 break;
@@ -1220,7 +1220,6 @@ void TBuilder::MakePlaces()
         f.Colour2 = Rgb(120, 100, 110);
         f.Style = -1;
         f.Text = name;
-        f.Flags = 0x40;
         Sign(k.Layer, TSheetKind::Detail, h.Centre, k.Sign).Name = name;
     };
     // The biggest free building, one standing in the courtyard first.
@@ -1311,7 +1310,6 @@ void TBuilder::MakePlaces()
                 f.Code = infoCentres[info].Code;
                 f.Text = infoCentres[info].Label;
                 f.Name = f.Text;
-                f.Flags = 0x40;
                 ++info;
             } else {
                 TFeature& f = Add(L::Places, TSheetKind::Places);
@@ -1332,7 +1330,7 @@ void TBuilder::MakePlaces()
 }
 
 // What the labels are placed on: the streets and squares, the lines their
-// names keep off, and the labels that objects draw themselves.
+// names keep off, the named buildings and places.
 void TBuilder::CollectLabels()
 {
     for (const TStreet& s : Streets) {
@@ -1355,15 +1353,16 @@ void TBuilder::CollectLabels()
         Labels.Streets.push_back(std::move(l));
     }
     Labels.Barriers.push_back({Railway, 1.75, 2.5, 0});
-    // Labels of buildings, stations and roads, drawn from their points in
-    // their layers' label fonts.
+    // The names of public buildings, stations and information centres, and
+    // the numbers of the roads, placed like the other labels.
     for (const TFeature& f : Out.Features) {
-        if (f.Text.empty() || !(f.Flags & 0x40)) continue;
-        const TLayerStyle& st = StyleOf(L(f.Layer));
-        const double height = st.FontHeight / 10.0;
-        const bool bold = st.FontWeight >= 700;
-        if (!f.Points.empty()) Labels.Fixed.push_back({f.Points.front(), f.Text, height, bold});
-        else Labels.Fixed.push_back({f.At + TPt{14, -4}, f.Text, height, bold});
+        if (f.Text.empty()) continue;
+        switch (L(f.Layer)) {
+        case L::PublicBuildings: Labels.Buildings.push_back({f.Text, f.Points, {1, 0}}); break;
+        case L::Stations: Labels.Places.push_back({f.Text, f.At, 3}); break;
+        case L::InfoCentres: Labels.Places.push_back({f.Text, f.At, 1}); break;
+        default: break;
+        }
     }
 }
 
@@ -1390,11 +1389,9 @@ void TBuilder::MakeTransport()
         station.Colour2 = Rgb(120, 100, 110);
         station.Style = -1;
         station.Text = "ВОКЗАЛ ЛИСТОГРАД-ПАССАЖИРСКИЙ";
-        station.Flags = 0x40;
         Out.StationBuilding = int(Out.Features.size()) - 1;
         TFeature& sign = Sign(L::Stations, TSheetKind::Base, c, 14, StationSignSize);
         sign.Text = "ЛИСТОГРАД-ПАССАЖИРСКИЙ";
-        sign.Flags = 0x40;
         Out.StationSign = int(Out.Features.size()) - 1;
         // Its square, labelled with the streets.
         const TPt sq = Station - Perp(StationDir) * 130;
@@ -1416,7 +1413,6 @@ void TBuilder::MakeTransport()
         const TPt t = Town.At(4, -0.9);
         TFeature& sign = Sign(L::Stations, TSheetKind::Base, t, 14, StationSignSize);
         sign.Text = "СТ. ВЕРБИНСК";
-        sign.Flags = 0x40;
         Sign(L::Stations, TSheetKind::Base, {CityCentre.X + 650, 450}, 35, StationSignSize).Text = "АЭРОПОРТ";
         const int jr = City.RiverRow;
         Sign(L::Stations, TSheetKind::Base, City.At(ColBound[2] + 1.5, jr + 1) + TPt{0, -40}, 36, StationSignSize).Text =
@@ -1487,7 +1483,6 @@ void TBuilder::MakeTransport()
         f.Width = 140;
         f.Style = 0;
         f.Text = number;
-        f.Flags = 0x40;
         double km = values;
         f.Values.push_back(int32_t(km));
         for (std::size_t k = 1; k < f.Points.size(); ++k) {
@@ -1495,7 +1490,10 @@ void TBuilder::MakeTransport()
             f.Values.push_back(int32_t(std::lround(km)));
         }
         AddNav(NL::Roads).Points = f.Points;
-        Labels.Barriers.push_back({f.Points, 7, 1, 0});
+        // Roads are lines of their own for the labels: their numbers lie on them.
+        const int link = RoadLinks + int(Labels.Courses.size());
+        Labels.Barriers.push_back({f.Points, 7, 1, link});
+        Labels.Courses.push_back({number, f.Points, 6, L::RoadNumbers, link});
     };
     if (i1 >= 0) {
         const TPt e = City.At(i1, eastRow), w = City.At(i0, eastRow);

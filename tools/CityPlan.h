@@ -43,8 +43,10 @@ enum class L : int {
     // Labels by scale band (CityStyle.h gives the bands): each kind is one
     // text layer per band it shows in.
     HouseNumbers,
+    BuildingLabels,
     WaterNames,
     ParkNames,
+    RoadNumbers,
     StreetLabels,
     DistrictLabels,
     // The names the search lists read, each once; drawn when highlighted.

@@ -53,8 +53,10 @@ const std::array<TLayerStyle, std::size_t(L::Count)> Main = {{
     {"Трамвайные линии", Roads, 0, 123, 0, C(185, 45, 55), 0, 102, 25, 0, 40000, 0, 0, false},
     // Label kinds: one layer per band (BandStyles), named after the kind.
     {"Номера домов", Labels, 6, 0, 0, C(95, 80, 65), 0, 1, 0, 0, 0, 0, 400, false},
+    {"Подписи зданий", Labels, 6, 0, 0, C(60, 45, 75), 0, 1, 0, 0, 0, 0, 700, false},
     {"Названия рек и водоёмов", Labels, 6, 0, 0, C(40, 95, 175), 0, 1, 0, 0, 0, 0, 400, true},
     {"Подписи парков", Labels, 6, 0, 0, C(45, 115, 45), 0, 1, 0, 0, 0, 0, 400, true},
+    {"Номера дорог", Labels, 6, 0, 0, C(160, 80, 20), 0, 1, 0, 0, 0, 0, 700, false},
     {"Подписи улиц", Labels, 6, 0, 0, C(35, 35, 35), 0, 1, 0, 0, 0, 0, 400, false},
     {"Подписи районов", Labels, 6, 0, 0, C(125, 90, 150), 0, 1, 0, 0, 0, 0, 700, false},
     // The search lists' names, in the size of the street labels at 1:2 500,
@@ -97,10 +99,12 @@ const std::array<TLayerStyle, std::size_t(NL::Count)> Nav = {{
 constexpr std::array<int32_t, BandCount> Tops = {1750, 3500, 7000, 14000, 28000, 56000, 96000, 180000, 360000};
 constexpr double EmAtTop = 8;  // pixels of 0.25 mm
 
-const std::array<TLabelKind, 5> Kinds = {{
+const std::array<TLabelKind, 7> Kinds = {{
     {L::HouseNumbers, 0, 1, 0.9},
+    {L::BuildingLabels, 0, 3, 0.9},
     {L::WaterNames, 0, 8, 1.0},
     {L::ParkNames, 0, 6, 0.95},
+    {L::RoadNumbers, 0, 6, 0.95},
     {L::StreetLabels, 0, 5, 0.95},
     {L::DistrictLabels, 4, 7, 0.95},
 }};

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace tarn::test {
@@ -192,6 +193,169 @@ TEST(CityLabels, ReadWellAtEveryScale)
             for (const auto& [layer, count] : counts) std::cout << " " << layer << " " << count << ";";
             std::cout << "\n";
         }
+}
+
+// The text extent of `text` in DejaVu Sans with letters `em` pixels tall.
+TSize Extent(const std::string& utf8, int32_t em, bool bold = false)
+{
+    TLogFont lf{};
+    lf.Height = -em;
+    lf.Weight = bold ? 700 : 400;
+    lf.CharSet = 204;
+    std::strcpy(lf.FaceName, city::LabelFace);
+    TDeviceContext dc;
+    auto font = TFont::Create(lf);
+    dc.SelectFont(font);
+    return dc.GetTextExtent(Utf8ToCp1251(utf8));
+}
+
+TEST(CityLabels, BandsCoverEveryScaleAndKeepLabelsEightToTwentyPixelsTall)
+{
+    using city::L;
+    EXPECT_EQ(city::BandBottom(0), 0);
+    EXPECT_GE(city::BandTop(0), 1000) << "the nearest scale the program zooms to";
+    EXPECT_GE(city::BandTop(city::BandCount - 1), 300000) << "the whole map in a small window";
+    std::set<int32_t> ids;
+    for (int b = 1; b < city::BandCount; ++b) EXPECT_EQ(city::BandBottom(b), city::BandTop(b - 1));
+    for (L kind : {L::HouseNumbers, L::BuildingLabels, L::WaterNames, L::ParkNames, L::RoadNumbers, L::StreetLabels,
+                   L::DistrictLabels, L::BigLabels})
+        for (int b = 0; b < city::BandCount; ++b) {
+            if (kind != L::BigLabels && !city::InBand(kind, b)) continue;
+            if (kind == L::BigLabels && b < 4) continue;
+            const int32_t tenths = city::LabelHeight(kind, b);
+            if (kind != L::BigLabels) {
+                const city::TLayerStyle& st = city::StyleOf(kind, b);
+                EXPECT_EQ(st.ScaleLimit, city::BandTop(b));
+                EXPECT_EQ(st.FontHeight, tenths);
+                EXPECT_NE(std::string(st.Name).find(city::BandName(b)), std::string::npos) << st.Name;
+                EXPECT_TRUE(ids.insert(st.LayerId).second) << st.Name;
+            }
+            // At both ends of the band, at 0.25 mm a pixel and at 96 dpi.
+            for (double mm : {0.25, Dpi96})
+                for (double d : {double(std::max(city::BandBottom(b), 1000)), double(city::BandTop(b))}) {
+                    const int32_t em = int32_t(std::nearbyint(tenths * (1000 / (d * mm)) / 10));
+                    const int32_t cell = Extent("Hg", em).Cy;
+                    EXPECT_GE(cell, 8) << city::StyleOf(kind).Name << " band " << b << " at 1:" << d << ", " << mm;
+                    EXPECT_LE(cell, 20) << city::StyleOf(kind).Name << " band " << b << " at 1:" << d << ", " << mm;
+                }
+        }
+    for (int i = 0; i < int(L::Count); ++i) {
+        if (city::LabelKindOf(L(i))) continue;
+        EXPECT_EQ(ids.count(city::StyleOf(L(i)).LayerId), 0u) << city::StyleOf(L(i)).Name;
+    }
+    // The names the lists read cover the drawn street labels where a
+    // shown name lands: the same size.
+    EXPECT_EQ(city::StyleOf(L::StreetNames).FontHeight, city::LabelHeight(L::StreetLabels, 1));
+    EXPECT_EQ(city::StyleOf(L::StreetNames).ScaleLimit, city::IndexScaleLimit);
+}
+
+TEST(CityLabels, WidthsThePlacementUsesAreThoseTheDrawingLayerMeasures)
+{
+    const struct {
+        const char* Text;
+        bool Bold;
+    } texts[] = {{"УЛ. КОМСОМОЛЬСКАЯ", false}, {"ПРОСПЕКТ ЭНТУЗИАСТОВ", false}, {"64/1", false}, {"7А", false},
+                 {"р. ЛИСТВА", false},         {"ПРИВОКЗАЛЬНЫЙ", true},         {"ШКОЛА № 12", true},
+                 {"ЛИСТОГРАД", true},          {"«TARN» 2-Я ЁЛОЧНАЯ, УЛ.", false}};
+    for (const auto& t : texts)
+        for (int32_t em : {8, 11, 16}) {
+            const double expected = city::LabelEms(t.Text, t.Bold) * em;
+            const int32_t drawn = Extent(t.Text, em, t.Bold).Cx;
+            // Advances round to whole pixels one by one.
+            EXPECT_NEAR(drawn, expected, 0.06 * expected + 5) << t.Text << " at " << em;
+        }
+}
+
+TEST(CityLabels, NamesReadFromLeftToRightAndUprightOnesUpwards)
+{
+    const struct {
+        double Degrees;
+        int32_t Tenths;
+    } cases[] = {{0, 0},      {1, 0},          {-1.4, 0},    {180, 0},     {30, 300},   {210, 300},  {-30, -300},
+                 {150, -300}, {90, 900},       {-90, 900},   {270, 900},   {89, 890},   {91, 900},   {-89, 900},
+                 {95, -850},  {-85, -850},     {120.5, -595}};
+    for (const auto& c : cases) {
+        const double a = c.Degrees * M_PI / 180;
+        EXPECT_EQ(city::ReadableTenths({std::cos(a), std::sin(a)}), c.Tenths) << c.Degrees;
+    }
+}
+
+// The box a label feature takes on the map (metres), from its anchor.
+TBox BoxOf(const city::TFeature& f)
+{
+    const city::L kind = city::L(f.Layer);
+    const double h = (kind == city::L::BigLabels ? -f.Size : city::StyleOf(kind, f.Band).FontHeight) / 10.0;
+    const bool bold = kind == city::L::BigLabels || city::StyleOf(kind).FontWeight >= 700;
+    const double a = f.Angle / 10.0 * M_PI / 180;
+    return {f.At, {std::cos(a), std::sin(a)}, 0, city::LabelEms(f.Text, bold) * h, -city::LabelDescent * h,
+            city::LabelAscent * h};
+}
+
+TEST(CityLabels, PlacementKeepsNamesApartAndOffTheLinesTheyCross)
+{
+    using city::L;
+    city::TLabelInput in;
+    city::TPath row, column, tram, district = {{1800, 0}, {3000, 0}, {3000, 2000}, {1800, 2000}};
+    for (int k = 0; k <= 30; ++k) row.push_back({100.0 * k, 1000});
+    for (int k = 0; k <= 40; ++k) column.push_back({1500, 100.0 * k});
+    for (int k = 15; k <= 40; ++k) tram.push_back({1506, 100.0 * k});  // up the avenue's middle and north
+    in.Streets.push_back({"УЛ. ПРЯМАЯ", row, {}, {1, 0}, false, false, 1});
+    in.Streets.push_back({"ПР. ПОПЕРЕЧНЫЙ", column, {}, {1, 0}, true, false, 2});
+    in.Barriers = {{column, 11, 2, 2}, {tram, 1.25, 3, 0}};
+    in.Crossings = {{row, 5.5, 1, 1}, {column, 11, 2, 2}};
+    in.Districts.push_back({"ПРОБНЫЙ", district, {1, 0}});
+    // A house turned by 30 degrees, 40 m by 12 m.
+    const double c30 = std::cos(M_PI / 6), s30 = std::sin(M_PI / 6);
+    city::TPath house;
+    for (auto [x, y] : {std::pair{-20, -6}, std::pair{20, -6}, std::pair{20, 6}, std::pair{-20, 6}})
+        house.push_back({700 + x * c30 - y * s30, 1300 + x * s30 + y * c30});
+    in.Houses.push_back({"12", house, 1});
+
+    std::vector<city::TFeature> out;
+    EXPECT_EQ(city::PlaceLabels(in, out), 2) << "the house numbered at both close bands";
+    std::map<std::string, int> index;
+    std::map<int, std::vector<TBox>> bands;
+    std::set<int> streetBands, districtBands;
+    for (const city::TFeature& f : out) {
+        if (f.Band < 0) {
+            ++index[f.Text];
+            continue;
+        }
+        const TBox box = BoxOf(f);
+        for (const TBox& other : bands[f.Band]) EXPECT_FALSE(city::labels::Overlap(box, other)) << f.Text << " " << f.Band;
+        bands[f.Band].push_back(box);
+        EXPECT_GT(f.Angle, -870);
+        EXPECT_LE(f.Angle, 900);
+        switch (L(f.Layer)) {
+        case L::StreetLabels:
+            streetBands.insert(f.Band);
+            if (f.Text == "УЛ. ПРЯМАЯ") {
+                EXPECT_EQ(f.Angle, 0);
+                EXPECT_FALSE(city::labels::Touches(box, column.front(), column.back(), 11)) << "over the avenue";
+            } else {
+                EXPECT_EQ(f.Angle, 900);
+                EXPECT_LT(box.Centre().Y, 1500) << "on the avenue, clear of its tram line, band " << f.Band;
+                EXPECT_FALSE(city::labels::Touches(box, tram.front(), tram.back(), 1.25)) << f.Band;
+            }
+            break;
+        case L::HouseNumbers:
+            EXPECT_EQ(f.Angle, 300) << "along the long side";
+            for (int k = 0; k < 4; ++k) EXPECT_TRUE(city::InsideRing(box.Corner(k), house)) << f.Band;
+            break;
+        case L::DistrictLabels:
+            // Inside; at the smallest scales, where districts are a few
+            // pixels wide, round their middle.
+            districtBands.insert(f.Band);
+            if (f.Band <= 5) EXPECT_TRUE(city::labels::InsideRing(box, district)) << f.Band;
+            else EXPECT_TRUE(city::InsideRing(box.Centre(), district)) << f.Band;
+            break;
+        default: ADD_FAILURE() << "unexpected label " << f.Text;
+        }
+    }
+    EXPECT_EQ(index, (std::map<std::string, int>{{"УЛ. ПРЯМАЯ", 1}, {"ПР. ПОПЕРЕЧНЫЙ", 1}, {"ПРОБНЫЙ", 1}}))
+        << "each name once in the lists' layers";
+    EXPECT_EQ(streetBands, (std::set<int>{0, 1, 2, 3, 4, 5})) << "the avenue named at small scales too";
+    EXPECT_EQ(districtBands, (std::set<int>{4, 5, 6, 7}));
 }
 
 } // namespace

@@ -124,6 +124,7 @@ private:
         bool Barriers = false;          // avenues, railway, tram lines
         bool Crossings = false;         // every street
         int Link = 0;                   // its own street's lines it may lie on
+        const TPt* Sign = nullptr;      // a sign (fixed in pixels) it keeps clear of
     };
 
     TShape Shape(const std::string& text, L kind) const;
@@ -138,8 +139,9 @@ private:
     // the link of the street they name.
     std::vector<TSpot> Along(L kind, const TShape& s, const TPath& line, const TRules& rules, double spacing,
                              std::vector<double>* taken, int link);
-    // A label inside an area, as near its middle as it fits.
-    bool InArea(L kind, const TShape& s, const TPath& ring, TPt dir, TRules rules, TPt* at = nullptr);
+    // A label inside an area, as near `near` (or its middle) as it fits.
+    bool InArea(L kind, const TShape& s, const TPath& ring, TPt dir, TRules rules, TPt* at = nullptr,
+                TPt near = {0, 0});
 
     void BigNames();
     void Places();
@@ -191,6 +193,7 @@ bool TPlacer::Allowed(const TShape& s, TPt c, TPt dir, const TRules& rules, TPt&
     const TPt u = DirOf(tenths);
     anchor = c - u * (s.W() / 2) - Perp(u) * (CapCentre * s.H);
     if (rules.Inside && !labels::InsideRing(Drawn(anchor, u, s), *rules.Inside)) return false;
+    if (rules.Sign && labels::Touches(Drawn(anchor, u, s), *rules.Sign, *rules.Sign, 12 * Mpp)) return false;
     const TBox kept = Kept(anchor, u, s);
     if (!Boxes->Free(kept)) return false;
     if (rules.Barriers && !Barriers.Clear(kept, rules.Link, Mpp)) return false;
@@ -257,7 +260,7 @@ std::vector<TSpot> TPlacer::Along(L kind, const TShape& s, const TPath& line, co
     return placed;
 }
 
-bool TPlacer::InArea(L kind, const TShape& s, const TPath& ring, TPt dir, TRules rules, TPt* at)
+bool TPlacer::InArea(L kind, const TShape& s, const TPath& ring, TPt dir, TRules rules, TPt* at, TPt near)
 {
     if (ring.size() < 3) return false;
     double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
@@ -265,7 +268,7 @@ bool TPlacer::InArea(L kind, const TShape& s, const TPath& ring, TPt dir, TRules
         x0 = std::min(x0, p.X), y0 = std::min(y0, p.Y);
         x1 = std::max(x1, p.X), y1 = std::max(y1, p.Y);
     }
-    const TPt mid = Centroid(ring);
+    const TPt mid = near.X == 0 && near.Y == 0 ? Centroid(ring) : near;
     const double step = std::max(s.H / 2, std::max(x1 - x0, y1 - y0) / 80);
     std::vector<std::pair<double, TPt>> points;
     for (double y = y0 + step / 2; y < y1; y += step)
@@ -372,8 +375,12 @@ void TPlacer::Streets(bool repeats)
         if (!st.Square.empty()) {
             if (repeats || !all) continue;
             TRules rules{Band <= 2 ? &st.Square : nullptr, true, false, 0};
-            TPt at;
-            if (InArea(L::StreetLabels, s, st.Square, st.SquareDir, rules, &at) && Band == StreetIndexBand)
+            TPt at, near{0, 0};
+            if (st.SquareSign.X != 0 || st.SquareSign.Y != 0) {
+                near = st.SquareSign + Perp(DirOf(ReadableTenths(st.SquareDir))) * (12 * Mpp + 0.6 * s.H);
+                rules.Sign = &st.SquareSign;
+            }
+            if (InArea(L::StreetLabels, s, st.Square, st.SquareDir, rules, &at, near) && Band == StreetIndexBand)
                 StreetSpot[k] = TSpot{0, at, st.SquareDir, true};
             continue;
         }
@@ -402,7 +409,8 @@ void TPlacer::Areas()
     if (Band >= 2 && Band <= 6)
         for (const TLabelArea& a : In.Woods) InArea(L::ParkNames, Shape(a.Name, L::ParkNames), a.Ring, a.Dir, {&a.Ring});
     if (Band <= 3)
-        for (const TLabelArea& a : In.Parks) InArea(L::ParkNames, Shape(a.Name, L::ParkNames), a.Ring, a.Dir, {&a.Ring});
+        for (const TLabelArea& a : In.Parks)
+            InArea(L::ParkNames, Shape(a.Name, L::ParkNames), a.Ring, a.Dir, {&a.Ring}, nullptr, a.Near);
 }
 
 void TPlacer::Houses()

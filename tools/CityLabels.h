@@ -17,16 +17,18 @@ struct TLabelStreet {
     TPath Line;          // its centre line; empty for a square
     TPath Square;        // a square's outline
     TPt SquareDir{1, 0};
+    TPt SquareSign{0, 0};  // the sign in it, which its name keeps above; (0, 0): none
     bool Main = false;   // avenues and embankments: named at small scales too
     bool Town = false;   // a street of the second town
     int Link = 0;        // the street's objects share it
 };
 
-// A named area: labels go inside it.
+// A named area: labels go inside it, as near Near as they fit.
 struct TLabelArea {
     std::string Name;
     TPath Ring;
     TPt Dir{1, 0};       // the direction its labels prefer
+    TPt Near{0, 0};      // (0, 0): its centroid
 };
 
 // A name along a line up to a band: watercourses, road numbers.

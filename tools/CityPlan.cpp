@@ -214,6 +214,7 @@ struct TStreet {
     int From = 0;         // the first crossing along it (the column or row index)
     TPath Square;         // a square's outline, labelled inside
     TPt SquareDir{1, 0};
+    TPt SquareSign{0, 0};
 };
 
 struct TBuilding {
@@ -917,7 +918,8 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                     Sign(L::Culture, TSheetKind::Detail, c, 24);
                 }
                 const std::string name = ParkNames()[std::size_t(ParkNo++ % int(ParkNames().size()))];
-                Labels.Parks.push_back({name, ring, g.DirU(i + 0.5, j + 0.5)});
+                // Its sign or pond stands in the middle: the name above.
+                Labels.Parks.push_back({name, ring, g.DirU(i + 0.5, j + 0.5), cell.World(w / 2, h * 0.8)});
                 break;
             }
             case TUse::Square: {
@@ -931,8 +933,9 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                 s.Line0 = -2;  // labelled inside, not drawn
                 s.Square = ring;
                 s.SquareDir = g.DirU(i + 0.5, j + 0.5);
+                s.SquareSign = c + g.DirV(i + 0.5, j + 0.5) * (-35);
                 Streets.push_back(s);
-                Sign(L::Culture, TSheetKind::Detail, c + g.DirV(i + 0.5, j + 0.5) * (-35), town ? 29 : 25);
+                Sign(L::Culture, TSheetKind::Detail, s.SquareSign, town ? 29 : 25);
                 if (town) {
                     TBlock& market = cell;
                     TFeature& f = Add(L::PublicBuildings, TSheetKind::Detail);
@@ -1342,6 +1345,7 @@ void TBuilder::CollectLabels()
         if (s.Line0 == -2) {
             l.Square = s.Square;
             l.SquareDir = s.SquareDir;
+            l.SquareSign = s.SquareSign;
         } else {
             l.Line = s.Line;
             // Half the drawn width: the roadways, and the avenues' casing.

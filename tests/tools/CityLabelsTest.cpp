@@ -299,8 +299,8 @@ TEST(CityLabels, PlacementKeepsNamesApartAndOffTheLinesTheyCross)
     for (int k = 0; k <= 30; ++k) row.push_back({100.0 * k, 1000});
     for (int k = 0; k <= 40; ++k) column.push_back({1500, 100.0 * k});
     for (int k = 15; k <= 40; ++k) tram.push_back({1506, 100.0 * k});  // up the avenue's middle and north
-    in.Streets.push_back({"УЛ. ПРЯМАЯ", row, {}, {1, 0}, false, false, 1});
-    in.Streets.push_back({"ПР. ПОПЕРЕЧНЫЙ", column, {}, {1, 0}, true, false, 2});
+    in.Streets.push_back({"УЛ. ПРЯМАЯ", row, {}, {1, 0}, {0, 0}, false, false, 1});
+    in.Streets.push_back({"ПР. ПОПЕРЕЧНЫЙ", column, {}, {1, 0}, {0, 0}, true, false, 2});
     in.Barriers = {{column, 11, 2, 2}, {tram, 1.25, 3, 0}};
     in.Crossings = {{row, 5.5, 1, 1}, {column, 11, 2, 2}};
     in.Districts.push_back({"ПРОБНЫЙ", district, {1, 0}});

@@ -61,7 +61,12 @@ std::vector<TSpot> Spots(const TPath& line, double length, double tol)
     std::vector<TSpot> out;
     const double total = at.empty() ? 0 : at.back();
     if (total <= 0) return out;
-    auto point = [&](double t) { return PointAlong(line, std::clamp(t, 0.0, total)).first; };
+    auto point = [&](double t) {
+        t = std::clamp(t, 0.0, total);
+        const std::size_t k = std::size_t(std::upper_bound(at.begin() + 1, at.end() - 1, t) - at.begin());
+        const double l = at[k] - at[k - 1];
+        return Lerp(line[k - 1], line[k], l > 0 ? (t - at[k - 1]) / l : 0.0);
+    };
     auto spot = [&](double t, double t0, double t1) {
         const TPt p0 = point(t0), p1 = point(t1);
         TSpot s;

@@ -189,7 +189,10 @@ TEST(CityLabels, ReadWellAtEveryScale)
             }
             EXPECT_EQ(overlaps, 0);
             EXPECT_EQ(crossings, 0);
-            std::cout << "[ labels   ] " << c.Name << " 1:" << std::lround(n) << " " << mm << " mm:";
+            int32_t low = 99, high = 0;
+            for (const TDrawn& d : drawn) low = std::min(low, d.Height), high = std::max(high, d.Height);
+            std::cout << "[ labels   ] " << c.Name << " 1:" << std::lround(n) << " " << mm << " mm, heights " << low
+                      << "-" << high << ":";
             for (const auto& [layer, count] : counts) std::cout << " " << layer << " " << count << ";";
             std::cout << "\n";
         }

@@ -351,9 +351,9 @@ bool TDeviceContext::PainterReady()
             Qt->Failed = true;  // another painter owns the image
             return false;
         }
-        Qt->Painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                                       QPainter::SmoothPixmapTransform,
-                                   false);
+        // Lines and shapes keep their exact pixels; only text is smoothed.
+        Qt->Painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform, false);
+        Qt->Painter.setRenderHints(QPainter::TextAntialiasing | QPainter::VerticalSubpixelPositioning, true);
         Qt->Begun = true;
         Qt->Mode = QPainter::CompositionMode_SourceOver;
         PainterPenValid = false;
@@ -723,6 +723,7 @@ void TDeviceContext::TextOut(int32_t x, int32_t y, std::string_view text)
     t.translate(x, y);
     t.rotate(-esc);
     t.scale(face.XScale, 1);
+    if (turned) run.setRawFont(face.Turned);
     Qt->Painter.setTransform(t);
     Qt->Painter.drawGlyphRun(QPointF(dx / face.XScale, base), run);
     Qt->Painter.resetTransform();

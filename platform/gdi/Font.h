@@ -8,6 +8,9 @@ namespace tarn {
 
 struct TFontFace {
     QRawFont Raw;
+    // The same face unhinted, for turned text: hinting snaps stems to the
+    // pixel grid of upright text and deforms letters at an angle.
+    QRawFont Turned;
     int32_t PixelSize = 0;
     int32_t Ascent = 0;
     int32_t Descent = 0;

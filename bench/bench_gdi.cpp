@@ -186,6 +186,29 @@ static void BM_Labels_Ours(benchmark::State& state)
 }
 BENCHMARK(BM_Labels_Ours)->Arg(0)->Arg(300)->Unit(benchmark::kMillisecond);
 
+// Labels seen for the first time: every one a text of its own, turned, in
+// a context with no stamps yet (each is made, then blended).
+static void BM_LabelsFirstDrawn_Ours(benchmark::State& state)
+{
+    EnsureGuiApplication();
+    const TScene& s = Scene();
+    QImage img = Blank();
+    const int n = 2000;
+    std::vector<std::string> texts;
+    for (int i = 0; i < n; ++i) texts.push_back(s.Texts[size_t(i)] + " " + std::to_string(i));
+    const TLogFont lf = LabelFont(int(state.range(0)));
+    for (auto _ : state) {
+        TDeviceContext dc(img);
+        dc.SetBkMode(TGDI_TRANSPARENT);
+        dc.SetTextAlign(TGDI_TA_BASELINE);
+        auto font = TFont::Create(lf);
+        dc.SelectFont(font);
+        for (int i = 0; i < n; ++i) dc.TextOut(s.TextAt[size_t(i)].X, s.TextAt[size_t(i)].Y, texts[size_t(i)]);
+    }
+    PerItem(state, "per_label", n);
+}
+BENCHMARK(BM_LabelsFirstDrawn_Ours)->Arg(0)->Arg(300)->Unit(benchmark::kMillisecond);
+
 static void BM_Labels_QPainter(benchmark::State& state)
 {
     EnsureGuiApplication();

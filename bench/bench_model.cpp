@@ -292,6 +292,21 @@ void BM_ToolsNextFreeCode(benchmark::State& state)
     state.counters["code"] = code;
 }
 BENCHMARK(BM_ToolsNextFreeCode)->Unit(benchmark::kMicrosecond);
+// Zooming from 1:2500 to another scale and back: across a boundary of the
+// levels of detail the view's map is rebuilt from the sheets of the new
+// level, twice an iteration (1:40 000 leaves the city's level, 1:5 000 its
+// band of labels).
+void BM_DemoCityLevelSwitch(benchmark::State& state)
+{
+    static TDemoView v;
+    v.Model->ZoomAll(*v.View);
+    v.Model->SetScaleDenominator(*v.View, 2500);
+    for (auto _ : state) {
+        v.Model->SetScaleDenominator(*v.View, double(state.range(0)));
+        v.Model->SetScaleDenominator(*v.View, 2500);
+    }
+}
+BENCHMARK(BM_DemoCityLevelSwitch)->Arg(40000)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

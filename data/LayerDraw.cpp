@@ -350,6 +350,45 @@ void DrawLayer(const TCustomLayer& layer, TDrawContext context, const TBaseObjec
     Pass(layer, context, only, TInView{});
 }
 
+void AppendMarkedObjects(TCustomLayer& target, const TCustomLayer& source, int32_t from, int32_t to)
+{
+    if (from >= to) return;
+    const std::size_t at = std::size_t(target.Count), n = std::size_t(to - from);
+    // Sheet after sheet comes in: the list grows by half at least.
+    if (at + n > std::size_t(target.Capacity))
+        target.SetCapacity(int32_t(std::max<std::size_t>(at + n, std::size_t(target.Capacity) * 3 / 2)));
+    std::copy(source.Items.begin() + from, source.Items.begin() + to, target.Items.begin() + std::ptrdiff_t(at));
+    target.Count += int32_t(n);
+    // Objects appended otherwise before these have no entries yet.
+    target.HitObjects.resize(at, nullptr);
+    target.HitIndex.resize(at);
+    target.HitFlagged.resize(at, 1);
+    const std::size_t count = std::size_t(source.Count);
+    const bool entries = source.HitObjects.size() == count && source.HitIndex.size() == count;
+    const bool flags = entries && source.HitFlagged.size() == count && source.HitFlagSets == InViewFlagSets();
+    if (entries) {
+        target.HitObjects.insert(target.HitObjects.end(), source.HitObjects.begin() + from, source.HitObjects.begin() + to);
+        target.HitIndex.insert(target.HitIndex.end(), source.HitIndex.begin() + from, source.HitIndex.begin() + to);
+    } else {
+        target.HitObjects.resize(at + n, nullptr);
+        target.HitIndex.resize(at + n);
+    }
+    // Unknown flags are looked at by the next marking.
+    if (flags) target.HitFlagged.insert(target.HitFlagged.end(), source.HitFlagged.begin() + from, source.HitFlagged.begin() + to);
+    else target.HitFlagged.resize(at + n, 1);
+}
+
+void SettleMarkedObjects(TCustomLayer& target)
+{
+    const std::size_t count = std::size_t(target.Count);
+    target.HitObjects.resize(count, nullptr);
+    target.HitIndex.resize(count);
+    target.HitFlagged.resize(count, 1);
+    target.HitBlocks.clear();
+    target.HitViewMarked = false;
+    target.HitFlagSets = InViewFlagSets();
+}
+
 void MarkObjectsInView(const TMap& map, TDrawContext context)
 {
     std::vector<TCustomLayer*> layers;

@@ -33,6 +33,15 @@ void DrawLayer(const TCustomLayer& layer, TDrawContext context, const TBaseObjec
 // Sets or clears every object's in-view flag (1) in the visible layers.
 void MarkObjectsInView(const TMap& map, TDrawContext context);
 
+// Appends the objects [from, to) of source to target with their search
+// entries and what the marking knows of their in-view flags, so that the
+// next marking of target asks only those near its view. The objects stay
+// in source too: the caller takes them out of one or shares them.
+void AppendMarkedObjects(TCustomLayer& target, const TCustomLayer& source, int32_t from, int32_t to);
+// After appends of objects with and without entries: the entries of
+// target's objects stand as they are, and their flags as far as known.
+void SettleMarkedObjects(TCustomLayer& target);
+
 // Draws the objects named by the keys (layer identifier, sheet, code) with
 // their layers' styles; keys whose layer or object is missing are skipped.
 void DrawObjectList(const TMap& map, TDrawContext context, std::span<const TObjectKey> keys);

@@ -464,6 +464,10 @@ private:
     };
     struct TSaveBatch;
     struct TSheetLoad;
+    struct TKeptSheet;
+    struct TMapSheets;
+    struct TSwitchInto;
+    class TSheetKeeper;
 
     // The object of a key in the view's map (see Finding in ModelsAccess).
     TCustomLayer* FindKeyLayer(TView& view, const TObjectKey& key) const;
@@ -486,8 +490,21 @@ private:
     // The sheets of a level that lie in loadRect, flagged loaded and planned.
     void LoadLevelSheets(TLevel& level, TRect& loadRect, std::vector<TSheetLoad>& loads, TFolderNames& names);
     void ReadSheets(std::vector<TSheetLoad>& loads);
-    // Scales a read sheet's sizes, opens its pictures and moves its objects into map.
-    void MergeSheet(TSheetLoad& load, TMap& map, TFolderNames& names);
+    // Scales a read sheet's sizes, opens its pictures and moves its objects
+    // into the map; notes the sheet when a later switch may keep it.
+    void MergeSheet(TSheetLoad& load, TSwitchInto& into, TFolderNames& names);
+    // What the merge of a read sheet leaves in the model and the sheet's
+    // record, for a sheet whose objects were kept instead.
+    void MergeKept(TSheetLoad& load, const TKeptSheet& kept, TSwitchInto& into);
+    void UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper);
+    // The layer each name of the new map's tree leads to.
+    void IndexLayers(TSwitchInto& into);
+    // The record of the sheets in a view's map, taken out of MapSheets (null: none).
+    std::unique_ptr<TMapSheets> TakeMapSheets(const TMap* map);
+    // A change of an object of that sheet in the view's map, not yet saved.
+    void NoteUnsaved(const TView* view, int32_t sheetID);
+    // After a save with the sheets: nothing unsaved, and the files as written.
+    void NoteSaved();
     void ReportLoadErrors();
     std::string UniqueIdDir() const;
     // The navigation steps on a view whose new state is known to fit.
@@ -500,6 +517,10 @@ private:
 
     std::vector<TNamed> NamedObjects;
     std::set<std::string> ReportedLoadErrors;  // of the open project
+    // The sheets whose objects each view's map holds, as they were read:
+    // the next switch keeps those its levels list again. Emptied when a
+    // project is opened.
+    std::vector<std::unique_ptr<TMapSheets>> MapSheets;
     TView* LastSwitchedView = nullptr;
     std::shared_ptr<TModelUI> UIServices;
 };

@@ -339,6 +339,7 @@ int32_t TModel::SetObjectData(TView* view, uint16_t op, const TObjectKey& key, c
     else if (!o) result = ResultNoData;
     if (result == ResultDone) {
         view->DrawThread = 0;
+        const int32_t sheet = o->SheetID;
         switch (op) {
         case 10:
             if (size < int32_t(ObjectKeySize)) { result = ResultNoData; break; }
@@ -409,6 +410,10 @@ int32_t TModel::SetObjectData(TView* view, uint16_t op, const TObjectKey& key, c
         }
         // Its place, outline or label may have changed: the layer's entries are made again.
         layer->InvalidateHitIndex();
+        if (result == ResultDone) {
+            NoteUnsaved(view, sheet);
+            NoteUnsaved(view, o->SheetID);
+        }
     }
     Notify(3, op, reinterpret_cast<intptr_t>(&key), reinterpret_cast<intptr_t>(buffer));
     return result;
@@ -427,6 +432,7 @@ int32_t TModel::CreateObject(TView* view, uint16_t op, TObjectKey& key, const vo
         for (int32_t i = 0; i < layer->Count; ++i) {
             TBaseObject* o = layer->Object(i);
             if (o->Code != key.Code || o->SheetID != key.SheetID) continue;
+            NoteUnsaved(view, key.SheetID);
             layer->FreeAt(i);
             Highlight.erase(std::remove_if(Highlight.begin(), Highlight.end(),
                                            [&](const TObjectKey& h) {
@@ -509,6 +515,7 @@ int32_t TModel::CreateObject(TView* view, uint16_t op, TObjectKey& key, const vo
     }
     default: break;
     }
+    NoteUnsaved(view, o->SheetID);
     layer->Add(o.get());
     o.release();
     key.ModelNo = ModelNo;

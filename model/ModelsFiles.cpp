@@ -30,16 +30,6 @@ std::string Lower(std::string s)
     return s;
 }
 
-TSheetFileState FileState(const std::string& path)
-{
-    TSheetFileState st;
-    struct stat sb {};
-    if (::stat(path.c_str(), &sb) != 0) return st;
-    st.Exists = true;
-    st.ReadOnly = (sb.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-    return st;
-}
-
 // Items of a list read from a file must be of the class their owner expects.
 template <class T>
 void RequireItems(const TCollection& list, const std::string& source, const char* what)
@@ -219,6 +209,8 @@ void TModel::Commit(TDocument& doc, bool partial)
     FileContext = doc.Context;
     Highlight.clear();
     CurrentLevel = 0;
+    // Opening reads every sheet again, however the views' maps came to be.
+    MapSheets.clear();
 }
 
 void TModel::ReadPrj(const std::string& fileName, TDocument& doc)
@@ -382,6 +374,16 @@ int32_t TModel::AddSheetTo(TDocument& doc, int32_t levelIndex, const std::string
     if (doc.WorkMap->Name.empty()) doc.WorkMap->Name = NewProjectName;
     doc.SheetLibrary = sheet->ShortName;
     return result;
+}
+
+TSheetFileState FileState(const std::string& path)
+{
+    TSheetFileState st;
+    struct stat sb {};
+    if (::stat(path.c_str(), &sb) != 0) return st;
+    st.Exists = true;
+    st.ReadOnly = (sb.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    return st;
 }
 
 std::unique_ptr<TMap> TModel::LoadSheetFile(const std::string& fileName, TSheetFileState& state, bool withLayers)

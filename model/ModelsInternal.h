@@ -4,7 +4,9 @@
 #include "data/Utils.h"
 
 #include <memory>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -49,6 +51,108 @@ struct TModel::TSaveBatch {
     TFlat& Flat(const std::string& path);
     // Backup copies first, then each file through a temporary file.
     void Commit();
+};
+
+// A file as it was when a sheet was read from it or written: another stamp
+// means it changed since.
+struct TFileStamp {
+    bool Exists = false;
+    uint64_t Device = 0, Inode = 0, Size = 0;
+    int64_t Modified = 0, Changed = 0;  // nanoseconds
+    bool operator==(const TFileStamp&) const = default;
+};
+TFileStamp StampOf(const std::string& path);
+// A sheet file's permission bits; a missing file counts as read-only.
+TSheetFileState FileState(const std::string& path);
+
+// A sheet whose objects are in a view's map, as the switch read it.
+struct TModel::TKeptSheet {
+    std::string Path;
+    TFileContext Given;  // the context it was read with
+    TFileContext After;  // what reading left of it
+    TFileStamp Stamp;
+    int32_t LoadScale = 0;
+    std::string PictureFolder;  // the sheet map's ExtraText1
+    // A picture list becomes objects of the raster layer, made anew by each
+    // read: such a sheet is read again.
+    bool ReadAgain = false;
+};
+
+// The sheets of one view's map, in the order they were merged.
+struct TModel::TMapSheets {
+    std::weak_ptr<TMap> Map;
+    std::vector<TKeptSheet> Sheets;
+    std::set<int32_t> Unsaved;  // sheets with objects changed since they were read or saved
+};
+
+// The view's new map a switch fills, with the layer each name leads to
+// (the last item of the tree with it; null for a group), and the record of
+// its sheets.
+struct TModel::TSwitchInto {
+    TMap& Map;
+    TMapSheets& Sheets;
+    std::unordered_map<std::string, TCustomLayer*> Layers;
+};
+
+// One sheet of a switch: where and how it is read, and what came of it.
+struct TModel::TSheetLoad {
+    TSheet* Sheet = nullptr;
+    std::string Path;      // empty when the stored name was refused
+    TFileContext Given;    // the model's state with the sheet's origins
+    TFileContext Context;  // the same, as reading left it
+    TSheetFileState State;
+    TFileStamp Stamp;      // the file before it was read
+    std::unique_ptr<TMap> Map;
+    std::string Error;
+    const TKeptSheet* Kept = nullptr;  // the old map's sheet whose objects it takes; null: read
+};
+
+// What a switch keeps of the view's old map: the objects of every sheet
+// the new levels list again with the same file, placement and scale, the
+// file unchanged on disk or the sheet holding changes not yet saved (a
+// read would lose them). They go into the new map's layers in the order
+// they had, so the map is the one reading all again would give.
+class TModel::TSheetKeeper {
+public:
+    // Chooses the loads that keep their objects and sorts the old map's
+    // objects by sheet; keeps nothing unless the new map's layer tree is
+    // the old one's. Frees the old map at once when nothing is kept.
+    TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TMapSheets> sheets, TMap& map,
+                 std::vector<TSheetLoad>& loads);
+    // Objects taken and not yet let go by the old map are left to both maps.
+    ~TSheetKeeper();
+    TSheetKeeper(const TSheetKeeper&) = delete;
+    TSheetKeeper& operator=(const TSheetKeeper&) = delete;
+
+    // Appends the objects of a load's kept sheet to the new map's layers.
+    void Take(const TSheetLoad& load);
+    // Of a layer of the new map: where the objects taken lie, and their
+    // largest code (0 at least).
+    const std::vector<std::pair<int32_t, int32_t>>& TakenRuns(const TCustomLayer* layer) const;
+    int32_t LargestTaken(const TCustomLayer* layer) const;
+    // The sheets taken that hold unsaved changes.
+    std::set<int32_t> UnsavedTaken() const;
+    // The old map lets go of what was taken (or shares it with the view
+    // that holds it still) and frees the rest.
+    void Finish();
+
+private:
+    std::shared_ptr<TMap> Old;
+    std::unique_ptr<TMapSheets> OldSheets;
+    std::vector<TCustomLayer*> OldLayers, NewLayers;
+    std::unordered_map<const TCustomLayer*, std::size_t> NewIndex;
+    // Per kept sheet (index in OldSheets) and old layer: the runs [From, To)
+    // of its objects, with their largest code.
+    struct TRun {
+        int32_t From, To, Largest;
+    };
+    std::vector<std::vector<std::vector<TRun>>> Runs;
+    // Per new layer: the runs taken into it, and their largest code.
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> Placed;
+    std::vector<int32_t> PlacedLargest;
+    std::vector<std::vector<int16_t>> Owner;  // per old layer and object: the kept sheet, or -1
+    std::vector<bool> Taken;
+    void Share();
 };
 
 // The blocks of a block-file project.

@@ -1,12 +1,14 @@
 // A view's map for its level of detail: the working map's tree filled with
 // the objects of the sheets of the levels that hold the view's scale.
 //
-// A switch reads its sheets first, each into a map of its own and with a
-// file context of its own (the model's state with the sheet's origins), on
-// as many threads as the machine has cores; then, on this thread and in
-// the levels' and sheets' order, it scales their styles, opens their
-// pictures and moves their objects into the view's map. Reading one by one
-// gives the same map.
+// A switch keeps the objects of the sheets the view's map already holds
+// and the new levels list again (ModelsLevelsKept). It reads the others,
+// each into a map of its own and with a file context of its own (the
+// model's state with the sheet's origins), on as many threads as the
+// machine has cores; then, on this thread and in the levels' and sheets'
+// order, it scales their styles, opens their pictures and moves their
+// objects, read or kept, into the view's map. Reading one by one, or all
+// again, gives the same map.
 #include "ModelsInternal.h"
 
 #include "data/FileNames.h"
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -30,16 +33,6 @@ bool LevelHolds(const TLevel& level, double denominator)
 }
 
 } // namespace
-
-// One sheet of a switch: where and how it is read, and what came of it.
-struct TModel::TSheetLoad {
-    TSheet* Sheet = nullptr;
-    std::string Path;      // empty when the stored name was refused
-    TFileContext Context;  // the model's state with the sheet's origins
-    TSheetFileState State;
-    std::unique_ptr<TMap> Map;
-    std::string Error;
-};
 
 int32_t LargestCode(const TCustomLayer& layer)
 {
@@ -72,9 +65,14 @@ void TModel::LevelSwitch(TView& view)
 {
     JoinDrawThread(view);
     SaveIfModified(false);
+    std::shared_ptr<TMap> old = std::move(view.Map);
+    std::unique_ptr<TMapSheets> oldSheets = TakeMapSheets(old.get());
     std::unique_ptr<TMap> map;
     MergeLayers(*WorkMap, map, 0);
     view.Map = std::shared_ptr<TMap>(std::move(map));
+    auto sheets = std::make_unique<TMapSheets>();
+    sheets->Map = view.Map;
+    std::optional<TSheetKeeper> keeper;
     if (Project) {
         TRect load{Project->Origin.X, static_cast<int32_t>(int64_t(Project->Origin.Y) + Project->Extent.Top),
                    static_cast<int32_t>(int64_t(Project->Origin.X) + Project->Extent.Right), Project->Origin.Y};
@@ -92,13 +90,30 @@ void TModel::LevelSwitch(TView& view)
             CurrentLevel = li;
             LoadLevelSheets(level, load, loads, names);
         }
+        keeper.emplace(std::move(old), std::move(oldSheets), *view.Map, loads);
+        TSwitchInto into{*view.Map, *sheets, {}};
+        IndexLayers(into);
         ReadSheets(loads);
-        for (TSheetLoad& l : loads) MergeSheet(l, *view.Map, names);
+        for (TSheetLoad& l : loads) {
+            if (!l.Kept) {
+                MergeSheet(l, into, names);
+                continue;
+            }
+            keeper->Take(l);
+            MergeKept(l, *l.Kept, into);
+        }
+        sheets->Unsaved = keeper->UnsavedTaken();
+        keeper->Finish();
         ReportLoadErrors();
     }
+    MapSheets.push_back(std::move(sheets));
+    old.reset();
     LastSwitchedView = &view;
+    // Changes kept with their sheets are still to be saved.
     StructureChanged = 0;
-    UpdateLayerCodes(*view.Map);
+    for (const auto& m : MapSheets)
+        if (!m->Unsaved.empty()) StructureChanged = 1;
+    UpdateLayerCodes(*view.Map, keeper ? &*keeper : nullptr);
     SetObjectFlags(view, 1, Highlight);
     Notify(12, 0, 0, reinterpret_cast<intptr_t>(&view));
 }
@@ -123,12 +138,13 @@ void TModel::LoadLevelSheets(TLevel& level, TRect& load, std::vector<TSheetLoad>
         s->Flags |= SheetFlagLoaded;
         TSheetLoad& l = loads.emplace_back();
         l.Sheet = s;
-        l.Context = FileContext;
-        l.Context.OriginX = static_cast<int32_t>(int64_t(s->Left) - Project->Origin.X + level.OffsetX);
-        l.Context.OriginY = static_cast<int32_t>(int64_t(s->Bottom) - Project->Origin.Y + level.OffsetY);
-        l.Context.YBase = s->Height;
-        l.Context.CurrentSheetID = s->FileID;
-        l.Context.FilerScale = level.Scale;
+        l.Given = FileContext;
+        l.Given.OriginX = static_cast<int32_t>(int64_t(s->Left) - Project->Origin.X + level.OffsetX);
+        l.Given.OriginY = static_cast<int32_t>(int64_t(s->Bottom) - Project->Origin.Y + level.OffsetY);
+        l.Given.YBase = s->Height;
+        l.Given.CurrentSheetID = s->FileID;
+        l.Given.FilerScale = level.Scale;
+        l.Context = l.Given;
         try {
             l.Path = names.Resolve(ProjectDir().empty() ? std::string(".") : ProjectDir(), s->Name);
         } catch (const ETarnError& e) {
@@ -140,7 +156,8 @@ void TModel::LoadLevelSheets(TLevel& level, TRect& load, std::vector<TSheetLoad>
 void TModel::ReadSheets(std::vector<TSheetLoad>& loads)
 {
     auto read = [this](TSheetLoad& l) {
-        if (l.Path.empty()) return;
+        if (l.Path.empty() || l.Kept) return;
+        l.Stamp = StampOf(l.Path);
         try {
             l.Map = ReadSheet(l.Path, l.Context, l.State, true);
             if (!l.Map) l.Error = l.Path + ": not a map sheet";
@@ -150,7 +167,9 @@ void TModel::ReadSheets(std::vector<TSheetLoad>& loads)
         }
     };
     std::size_t threads = LoadThreads > 0 ? std::size_t(LoadThreads) : std::max(1u, std::thread::hardware_concurrency());
-    threads = std::min(threads, loads.size());
+    threads = std::min<std::size_t>(threads, std::count_if(loads.begin(), loads.end(), [](const TSheetLoad& l) {
+                                        return !l.Path.empty() && !l.Kept;
+                                    }));
     if (threads <= 1) {
         for (TSheetLoad& l : loads) read(l);
         return;
@@ -171,8 +190,9 @@ void TModel::ReadSheets(std::vector<TSheetLoad>& loads)
     for (std::thread& t : pool) t.join();
 }
 
-void TModel::MergeSheet(TSheetLoad& l, TMap& map, TFolderNames& names)
+void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
 {
+    TMap& map = into.Map;
     TSheet& s = *l.Sheet;
     if (!l.Map) {
         // A missing or unreadable sheet is skipped and kept from being overwritten.
@@ -210,7 +230,8 @@ void TModel::MergeSheet(TSheetLoad& l, TMap& map, TFolderNames& names)
                     }
                 }
     for (TCustomLayer* layer : layers) {
-        TCustomLayer* target = AsLayer(FindLayerByName(map, layer->Name));
+        const auto found = into.Layers.find(layer->Name);
+        TCustomLayer* target = found == into.Layers.end() ? nullptr : found->second;
         if (!target) continue;
         target->SetCapacity(std::max(target->Capacity, target->Count + layer->Count));
         for (int32_t i = 0; i < layer->Count; ++i) target->Insert(layer->GetItem(i));
@@ -218,7 +239,21 @@ void TModel::MergeSheet(TSheetLoad& l, TMap& map, TFolderNames& names)
     }
     BuildRasterLayers(2, sheet, map, &names);
     map.ExtraText1 = sheet.ExtraText1;
+    const bool pictures = sheet.Extras && sheet.Extras->Count > 0;
+    into.Sheets.Sheets.push_back({l.Path, l.Given, l.Context, l.Stamp, s.LoadScale, sheet.ExtraText1, pictures});
+    if (pictures) IndexLayers(into);
     l.Map.reset();
+}
+
+void TModel::IndexLayers(TSwitchInto& into)
+{
+    TCollection tree;
+    ListLayerTree(into.Map, tree);
+    into.Layers.clear();
+    for (int32_t i = 0; i < tree.Count; ++i) {
+        const TItem& e = *static_cast<const TItem*>(tree.GetItem(i));
+        if (e.Layer != &into.Map) into.Layers[e.Name] = AsLayer(e.Layer);
+    }
 }
 
 void TModel::ReportLoadErrors()
@@ -240,13 +275,29 @@ void TModel::RefreshViews()
     }
 }
 
-void TModel::UpdateLayerCodes(const TMap& viewMap)
+void TModel::UpdateLayerCodes(const TMap& viewMap) { UpdateLayerCodes(viewMap, nullptr); }
+
+void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper)
 {
     std::vector<TCustomLayer*> layers;
     CollectLayers(viewMap, true, layers);
-    for (TCustomLayer* layer : layers) {
-        TCustomLayer* target = FindLayerById(*WorkMap, layer->LayerId);
-        if (target) target->LargestCode = static_cast<uint16_t>(LargestCode(*layer));
+    for (const TCustomLayer* l : layers) {
+        const TCustomLayer& layer = *l;
+        TCustomLayer* target = FindLayerById(*WorkMap, layer.LayerId);
+        if (!target) continue;
+        // The objects a switch kept brought their largest code along.
+        int32_t best = keeper ? keeper->LargestTaken(l) : 0;
+        int32_t i = 0;
+        auto upTo = [&](int32_t end) {
+            for (; i < end; ++i) best = std::max(best, layer.Object(i)->Code);
+        };
+        if (keeper)
+            for (const auto& [from, to] : keeper->TakenRuns(l)) {
+                upTo(from);
+                i = to;
+            }
+        upTo(layer.Count);
+        target->LargestCode = static_cast<uint16_t>(best);
     }
 }
 

@@ -157,7 +157,10 @@ void TModel::SaveFile(const std::string& fileName, int32_t withSheets)
     Modified = 0;
     FileName = fileName;
     if (ext == ".prj") OpenedFromMap = 0;
-    if (withSheets == 1 || map) StructureChanged = 0;
+    if (withSheets == 1 || map) {
+        StructureChanged = 0;
+        NoteSaved();
+    }
 }
 
 void TModel::WritePrj(const std::string& fileName, int32_t withSheets, TSaveBatch& batch)

@@ -128,35 +128,4 @@ char32_t NextCodePoint(const std::string& s, std::size_t& i)
     return cp;
 }
 
-double TextEms(const std::string& s)
-{
-    double w = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        const char32_t cp = NextCodePoint(s, i);
-        if (cp == U' ' || cp == U'.' || cp == U',') w += 0.32;
-        else if (cp == U'-') w += 0.36;
-        else if (cp >= U'0' && cp <= U'9') w += 0.64;
-        else if (cp == U'Ж' || cp == U'Ш' || cp == U'Щ' || cp == U'Ю' || cp == U'М' || cp == U'Ы') w += 0.92;
-        else if ((cp >= U'а' && cp <= U'я') || (cp >= U'a' && cp <= U'z')) w += 0.58;
-        else w += 0.70;
-    }
-    return w;
-}
-
-TPt CentredAnchor(TPt c, double angleDeg, double width, double cap)
-{
-    const double a = angleDeg * Pi / 180;
-    const TPt dir{std::cos(a), std::sin(a)};
-    return c - dir * (width / 2) - Perp(dir) * (cap / 2);
-}
-
-int32_t ReadableTenths(TPt dir)
-{
-    double deg = std::atan2(dir.Y, dir.X) * 180 / Pi;
-    // Nearly upright labels read upwards, whichever way their line runs.
-    if (deg > 95) deg -= 180;
-    if (deg <= -85) deg += 180;
-    return int32_t(std::lround(deg * 10));
-}
-
 } // namespace tarn::city

@@ -64,15 +64,7 @@ bool InsideRing(TPt p, const TPath& ring);
 TPath Smooth(const TPath& control, double step);
 TPath Ellipse(TPt c, double rx, double ry, double turn, int n);
 
-// Text placement: the width of a label in ems of its font (DejaVu Sans
-// capitals and digits), and the anchor (baseline start) that centres a
-// label of that many metres wide and with capitals `cap` metres tall on c.
 // The code point of the UTF-8 sequence at i; i moves past it.
 char32_t NextCodePoint(const std::string& utf8, std::size_t& i);
-double TextEms(const std::string& utf8);
-TPt CentredAnchor(TPt c, double angleDeg, double width, double cap);
-// A direction's angle in tenths of a degree, turned into (-85, 95] so the
-// text reads from left to right (upright ones from the bottom up).
-int32_t ReadableTenths(TPt dir);
 
 } // namespace tarn::city

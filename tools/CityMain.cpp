@@ -14,7 +14,7 @@ namespace {
 constexpr const char* Usage =
     "usage: mkcity [--objects N] [--seed S] [--force] OUT\n"
     "  writes the demo city's program folder into OUT\n"
-    "  --objects N  about N map objects (5000 to 1000000, default 20000)\n"
+    "  --objects N  about N map objects (10000 to 1000000, default 20000)\n"
     "  --seed S     another city (0 to 4294967295, default 1)\n"
     "  --force      also replace the user's files (tarn.ini, the user-sign sheet)\n";
 

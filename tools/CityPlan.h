@@ -40,12 +40,20 @@ enum class L : int {
     Roads,
     Railway,
     Tram,
+    // Labels by scale band (CityStyle.h gives the bands): each kind is one
+    // text layer per band it shows in.
     HouseNumbers,
+    BuildingLabels,
     WaterNames,
     ParkNames,
+    RoadNumbers,
+    StreetLabels,
+    DistrictLabels,
+    // The names the search lists read, each once; drawn when highlighted.
     StreetNames,
     TownStreetNames,
     DistrictNames,
+    // The city's and the second town's names, sized per band.
     BigLabels,
     Stops,
     Stations,
@@ -67,7 +75,8 @@ enum class NL : int { Districts, Water, Parks, Industry, Avenues, Railway, Roads
 
 // Which sheet an object goes to. Detail objects go to the tile of the city
 // under their anchor, or to the second town's sheet.
-enum class TSheetKind : uint8_t { Base, Overview, Detail, Places, UserSigns, Plan };
+// Labels go to the sheets of their scale band.
+enum class TSheetKind : uint8_t { Base, Overview, Detail, Places, UserSigns, Plan, Labels };
 
 struct TFeature {
     int Layer = 0;            // L or NL
@@ -76,6 +85,7 @@ struct TFeature {
     TPt At;                   // texts and signs; areas: the label point
     std::string Text;         // UTF-8; labels, picture file name
     int32_t Angle = 0;        // texts: tenths of a degree, anticlockwise
+    int32_t Band = -1;        // labels: the scale band (sheet Labels)
     int32_t Sign = 0;         // the library's sign of styled signs
     int32_t Size = 0;         // styled texts and signs, in drawing units
     uint32_t Colour = 0;      // styled objects (0x00BBGGRR)
@@ -134,7 +144,7 @@ struct TPlan {
 TPlan MakePlan(uint32_t seed, int32_t objects);
 
 // The objects a plan holds at least, whatever the count asked for.
-constexpr int32_t MinObjects = 5000;
+constexpr int32_t MinObjects = 10000;  // the labels of every scale alone are some 5 000
 constexpr int32_t MaxObjects = 1000000;
 
 } // namespace tarn::city

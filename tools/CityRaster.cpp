@@ -255,11 +255,18 @@ std::string MakeScanPicture(const TScanArea& area, uint32_t seed)
     page.Text("М 1:2000   ЛИСТ 1", tx + 24, ty + 190, 4);
 
     // The scanner: dust, a grey margin on the left edge, a few lost pixels.
-    for (int n = 0; n < W * H / 900; ++n) page.Dot(r.Int(0, W - 1), r.Int(0, H - 1));
+    // One draw a statement: compilers order a call's arguments differently.
+    for (int n = 0; n < W * H / 900; ++n) {
+        const int y = r.Int(0, H - 1), x = r.Int(0, W - 1);
+        page.Dot(x, y);
+    }
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < 14; ++x)
             if (r.Chance(0.5 - x * 0.035)) page.Dot(x, y);
-    for (int n = 0; n < W * H / 1500; ++n) page.Clear(r.Int(0, W - 1), r.Int(0, H - 1));
+    for (int n = 0; n < W * H / 1500; ++n) {
+        const int y = r.Int(0, H - 1), x = r.Int(0, W - 1);
+        page.Clear(x, y);
+    }
 
     // The ".bmp": file and information headers, two colours, rows bottom up.
     const uint32_t rowBytes = uint32_t((W + 31) / 32 * 4);

@@ -1,6 +1,10 @@
 #include "CityStyle.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <deque>
+#include <map>
 
 namespace tarn::city {
 
@@ -47,13 +51,20 @@ const std::array<TLayerStyle, std::size_t(L::Count)> Main = {{
     {"Автодороги", Roads, 9, 121, Own, C(240, 150, 60), 0, 101, 160, 0, Always, 60, 700, false},
     {"Железная дорога", Roads, 0, 122, 0, C(70, 70, 75), 0, 103, 35, 0, Always, 0, 0, false},
     {"Трамвайные линии", Roads, 0, 123, 0, C(185, 45, 55), 0, 102, 25, 0, 40000, 0, 0, false},
-    {"Номера домов", Labels, 6, 124, 0, C(95, 80, 65), 0, 1, 0, 0, 3000, 60, 400, false},
-    {"Названия рек и водоёмов", Labels, 6, 125, 0, C(40, 95, 175), 0, 1, 0, 0, 15000, 250, 400, true},
-    {"Подписи парков", Labels, 6, 126, 0, C(45, 115, 45), 0, 1, 0, 0, 12000, 90, 400, true},
-    {"Названия улиц", Labels, 6, 127, 0, C(35, 35, 35), 0, 1, 0, 0, 6000, 85, 400, false},
-    {"Улицы ВЕРБИНСКА", TownLabels, 6, 128, 0, C(35, 35, 35), 0, 1, 0, 0, 6000, 85, 400, false},
-    {"Наименование районов", Labels, 6, 129, 0, C(125, 90, 150), 0, 1, 0, 0, 20000, 150, 700, false},
-    {"Крупные надписи", Labels, 11, 130, Own, C(100, 60, 120), 0, 1, 0, 0, 400000, 100, 700, false},
+    // Label kinds: one layer per band (BandStyles), named after the kind.
+    {"Номера домов", Labels, 6, 0, 0, C(95, 80, 65), 0, 1, 0, 0, 0, 0, 400, false},
+    {"Подписи зданий", Labels, 6, 0, 0, C(60, 45, 75), 0, 1, 0, 0, 0, 0, 700, false},
+    {"Названия рек и водоёмов", Labels, 6, 0, 0, C(40, 95, 175), 0, 1, 0, 0, 0, 0, 400, true},
+    {"Подписи парков", Labels, 6, 0, 0, C(45, 115, 45), 0, 1, 0, 0, 0, 0, 400, true},
+    {"Номера дорог", Labels, 6, 0, 0, C(160, 80, 20), 0, 1, 0, 0, 0, 0, 700, false},
+    {"Подписи улиц", Labels, 6, 0, 0, C(35, 35, 35), 0, 1, 0, 0, 0, 0, 400, false},
+    {"Подписи районов", Labels, 6, 0, 0, C(125, 90, 150), 0, 1, 0, 0, 0, 0, 700, false},
+    // The search lists' names, in the size of the street labels at 1:2 500,
+    // where showing a name on the map zooms to it.
+    {"Названия улиц", Labels, 6, 127, 0, C(35, 35, 35), 0, 1, 0, 0, IndexScaleLimit, 0, 400, false},
+    {"Улицы ВЕРБИНСКА", TownLabels, 6, 128, 0, C(35, 35, 35), 0, 1, 0, 0, IndexScaleLimit, 0, 400, false},
+    {"Наименование районов", Labels, 6, 129, 0, C(125, 90, 150), 0, 1, 0, 0, IndexScaleLimit, 0, 700, false},
+    {"Крупные надписи", Labels, 11, 130, Own, C(100, 60, 120), 0, 1, 0, 0, 360000, 100, 700, false},
     {"Остановки транспорта", Places, 12, 131, Own, 0, 0, 1, 0, 0, 6000, 0, 0, false},
     {"Вокзалы и станции", Places, 12, 132, Own, 0, 0, 1, 0, 0, 150000, 55, 700, false},
     {"Геодезические пункты", Places, 7, 133, 0, 0, 0, 200, 0, 43, 4000, 0, 0, false},
@@ -80,9 +91,111 @@ const std::array<TLayerStyle, std::size_t(NL::Count)> Nav = {{
 
 #undef C
 
+
+// Bands double in scale, centred on the zoom steps from 1:2 500 (which
+// the buttons halve and double); the small ones follow the whole map in a
+// window of the usual sizes. Labels are em 8 pixels at a band's top at
+// 0.25 mm a pixel (7.6 at 96 dpi) and at most 16 at its bottom.
+constexpr std::array<int32_t, BandCount> Tops = {1750, 3500, 7000, 14000, 28000, 56000, 96000, 180000, 360000};
+constexpr double EmAtTop = 8;  // pixels of 0.25 mm
+
+const std::array<TLabelKind, 7> Kinds = {{
+    {L::HouseNumbers, 0, 1, 0.9},
+    {L::BuildingLabels, 0, 3, 0.9},
+    {L::WaterNames, 0, 8, 1.0},
+    {L::ParkNames, 0, 6, 0.95},
+    {L::RoadNumbers, 0, 6, 0.95},
+    {L::StreetLabels, 0, 5, 0.95},
+    {L::DistrictLabels, 4, 7, 0.95},
+}};
+constexpr int32_t FirstBandLayerId = 150;
+
+// A height as the program reads it back: sheets keep text sizes divided by
+// the text factor of the project scale, rounded (see data/LayerOps).
+int32_t AsReadBack(int32_t tenths)
+{
+    const float f = static_cast<float>(CityProjectScale * (1.0L / 28125) * 50 * 1.2L);
+    const long double stored = std::nearbyint(static_cast<long double>(tenths) / f);
+    return int32_t(std::nearbyint(stored * f));
+}
+
+std::string Thousands(int32_t n)
+{
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
+        out += digits[i];
+    }
+    return out;
+}
+
+
+struct TBandStyles {
+    std::deque<std::string> Names;  // stable storage of the names
+    std::map<std::pair<int, int>, TLayerStyle> Layers;
+    std::array<TLayerStyle, std::size_t(L::Count)> Main;
+};
+
+const TBandStyles& Styles()
+{
+    static const TBandStyles styles = [] {
+        TBandStyles s;
+        s.Main = Main;
+        int32_t id = FirstBandLayerId;
+        for (const TLabelKind& k : Kinds)
+            for (int b = k.First; b <= k.Last; ++b) {
+                TLayerStyle st = Main[std::size_t(k.Layer)];
+                st.Name = s.Names.emplace_back(std::string(st.Name) + " " + BandName(b)).c_str();
+                st.Group = s.Names.emplace_back(std::string(Labels) + "/" + BandName(b)).c_str();
+                st.LayerId = id++;
+                st.ScaleLimit = Tops[std::size_t(b)];
+                st.FontHeight = LabelHeight(k.Layer, b);
+                s.Layers[{int(k.Layer), b}] = st;
+            }
+        // The index layers in the size of their band-1 labels.
+        s.Main[std::size_t(L::StreetNames)].FontHeight = LabelHeight(L::StreetLabels, 1);
+        s.Main[std::size_t(L::TownStreetNames)].FontHeight = LabelHeight(L::StreetLabels, 1);
+        s.Main[std::size_t(L::DistrictNames)].FontHeight = LabelHeight(L::StreetLabels, 1);
+        return s;
+    }();
+    return styles;
+}
+
 } // namespace
 
-const TLayerStyle& StyleOf(L layer) { return Main[std::size_t(layer)]; }
+int32_t BandTop(int band) { return Tops[std::size_t(std::clamp(band, 0, BandCount - 1))]; }
+
+std::string BandName(int band)
+{
+    if (band <= 0) return "до 1:" + Thousands(BandTop(0));
+    return "1:" + Thousands(BandBottom(band)) + " - 1:" + Thousands(BandTop(band));
+}
+int32_t BandBottom(int band) { return band <= 0 ? 0 : BandTop(band - 1); }
+
+const TLabelKind* LabelKindOf(L layer)
+{
+    for (const TLabelKind& k : Kinds)
+        if (k.Layer == layer) return &k;
+    return nullptr;
+}
+
+bool InBand(L layer, int band)
+{
+    const TLabelKind* k = LabelKindOf(layer);
+    return k && band >= k->First && band <= k->Last;
+}
+
+int32_t LabelHeight(L layer, int band)
+{
+    const TLabelKind* k = LabelKindOf(layer);
+    const double factor = k ? k->Factor : 1.0;
+    // em = height x 1000 / (denominator x mm per pixel) / 10 pixels.
+    const double tenths = factor * EmAtTop * BandTop(band) * 0.25 / 100;
+    return AsReadBack(int32_t(std::lround(tenths)));
+}
+
+const TLayerStyle& StyleOf(L layer) { return Styles().Main[std::size_t(layer)]; }
+const TLayerStyle& StyleOf(L layer, int band) { return Styles().Layers.at({int(layer), band}); }
 const TLayerStyle& NavStyleOf(NL layer) { return Nav[std::size_t(layer)]; }
 
 } // namespace tarn::city

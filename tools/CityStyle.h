@@ -6,6 +6,7 @@
 #include "CityPlan.h"
 
 #include <cstdint>
+#include <string>
 
 namespace tarn::city {
 
@@ -33,6 +34,37 @@ constexpr uint32_t Rgb(int r, int g, int b) { return uint32_t(r) | uint32_t(g) <
 const TLayerStyle& StyleOf(L layer);
 const TLayerStyle& NavStyleOf(NL layer);
 
+// Scale bands of the labels. A band's sheets belong to a level of detail of
+// its own, so its labels are drawn from BandBottom (excluded) to BandTop,
+// its layers' scale limit; their sizes in map units keep them 8 to 16
+// pixels (em) tall over the whole band at 96 dpi and at 0.25 mm a pixel.
+constexpr int BandCount = 9;
+int32_t BandTop(int band);
+int32_t BandBottom(int band);  // 0 for the first band
+// "1:1 750 - 1:3 500" ("до 1:1 750" for the first band).
+std::string BandName(int band);
+
+// A label kind has a text layer in each band from First to Last; Factor
+// scales its letters against the band's size.
+struct TLabelKind {
+    L Layer;
+    int First, Last;
+    double Factor;
+};
+// Null for a layer that is not a label kind.
+const TLabelKind* LabelKindOf(L layer);
+bool InBand(L layer, int band);
+// The font height of a kind's labels in a band (tenths of a metre), as the
+// program reads it back from a sheet (sizes are stored scale-relative and
+// rounded).
+int32_t LabelHeight(L layer, int band);
+// The layer of a label kind in a band: the kind's style with the band's
+// name, identifier, scale limit and font height.
+const TLayerStyle& StyleOf(L layer, int band);
+// Index layers (the names the search lists read): never drawn by scale,
+// only when highlighted.
+constexpr int32_t IndexScaleLimit = 1;
+
 // The project scale the sheets' sizes relate to: style values in the
 // sheets are the drawing values above converted with it.
 constexpr int32_t CityProjectScale = 1000;
@@ -41,9 +73,6 @@ constexpr int32_t CityProjectScale = 1000;
 constexpr int32_t PoiSignSize = 1700;      // about 16 pixels at 0.25 mm a pixel
 constexpr int32_t StationSignSize = 2300;
 constexpr int32_t UserSignSize = 2000;     // map units: 20 m across
-constexpr int32_t DistrictLabelSize = 1700;
-constexpr int32_t TownLabelSize = 2200;
-constexpr int32_t RiverLabelSize = 2000;
 
 // The font face of every label.
 constexpr const char* LabelFace = "DejaVu Sans";

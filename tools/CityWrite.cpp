@@ -7,19 +7,13 @@
 
 #include "CityDatabase.h"
 #include "CityNames.h"
-#include "CityPlan.h"
 #include "CityRaster.h"
 #include "CityStyle.h"
+#include "CityWriteSheets.h"
 
-#include "data/Filer.h"
-#include "data/LayerOps.h"
 #include "data/LayerWalk.h"
-#include "data/Layers.h"
-#include "data/MapObjBmp.h"
 #include "data/Rasters.h"
 #include "data/Registration.h"
-#include "data/Streams.h"
-#include "data/_Common.h"
 #include "model/Models.h"
 #include "platform/Cp1251.h"
 #include "platform/Ini.h"
@@ -27,7 +21,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -42,318 +35,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int32_t FirstDetailSheetId = 30;
-constexpr int32_t MaxCodesPerLayer = 32000;  // codes are 16-bit in a sheet
-
-std::string Cp(const std::string& utf8) { return Utf8ToCp1251(utf8); }
-
-int32_t Metres(double m) { return int32_t(std::lround(m)); }
-int32_t World(double m) { return int32_t(std::lround(m)) * 1000; }
-TPoint WorldPoint(TPt p) { return {World(p.X), World(p.Y)}; }
-
-// A sheet's rectangle in whole metres.
-struct TSheetRect {
-    int32_t Left = 0, Bottom = 0, Width = 0, Height = 0;
-};
-
-struct TSheetOut {
-    std::string Name;
-    int32_t Id = 0;
-    TSheetRect Rect;
-    bool Nav = false;
-    std::vector<std::size_t> Features;  // indexes into the plan's lists
-};
-
-// ---------------------------------------------------------------- layer trees
-
-TLogFont LabelFont(int32_t height, int32_t weight, bool italic)
-{
-    TLogFont f{};
-    f.Height = -height;
-    f.Weight = weight > 0 ? weight : 400;
-    f.Italic = italic ? 1 : 0;
-    f.CharSet = 204;
-    f.Quality = 1;
-    std::strncpy(f.FaceName, LabelFace, sizeof f.FaceName - 1);
-    return f;
-}
-
-void Style(TCustomLayer& l, const TLayerStyle& s)
-{
-    l.Name = Cp(s.Name);
-    l.Kind = s.Kind;
-    l.LayerId = s.LayerId;
-    l.Flags = s.Flags;
-    l.Colour = s.Colour;
-    l.Colour2 = IsTextKind(s.Kind) ? 0 : s.Colour2;
-    l.Style1 = s.Style1;
-    l.Style2 = s.Style2;
-    l.Style3 = s.Style3;
-    l.ScaleLimit = s.ScaleLimit;
-    if (IsTextKind(s.Kind)) l.TextFont = LabelFont(s.FontHeight, s.FontWeight, s.Italic);
-}
-
-// The whole layer tree of the main map (every sheet carries all of it, so
-// the sheets agree with each other and with the project), and its layers
-// by L.
-std::vector<TCustomLayer*> MainTree(TMap& map)
-{
-    std::vector<TCustomLayer*> layers(std::size_t(L::Count), nullptr);
-    std::map<std::string, TGapLayer*> groups;
-    for (int i = 0; i < int(L::Count); ++i) {
-        const TLayerStyle& s = StyleOf(L(i));
-        TCollection* parent = &map;
-        if (s.Group) {
-            std::string path;
-            std::string rest = s.Group;
-            while (!rest.empty()) {
-                const std::size_t cut = rest.find('/');
-                const std::string part = rest.substr(0, cut);
-                rest = cut == std::string::npos ? std::string() : rest.substr(cut + 1);
-                path += "/" + part;
-                TGapLayer*& g = groups[path];
-                if (!g) {
-                    auto made = std::make_unique<TGapLayer>();
-                    made->Name = Cp(part);
-                    g = made.get();
-                    parent->Add(made.release());
-                }
-                parent = g;
-            }
-        }
-        auto layer = std::make_unique<TLayer>();
-        Style(*layer, s);
-        layers[std::size_t(i)] = layer.get();
-        parent->Add(layer.release());
-    }
-    return layers;
-}
-
-std::vector<TCustomLayer*> NavTree(TMap& map)
-{
-    std::vector<TCustomLayer*> layers(std::size_t(NL::Count), nullptr);
-    for (int i = 0; i < int(NL::Count); ++i) {
-        auto layer = std::make_unique<TLayer>();
-        Style(*layer, NavStyleOf(NL(i)));
-        layers[std::size_t(i)] = layer.get();
-        map.Add(layer.release());
-    }
-    return layers;
-}
-
-// ---------------------------------------------------------------- objects
-
-template <class T>
-std::unique_ptr<T> Lines(const TFeature& f)
-{
-    auto o = std::make_unique<T>();
-    for (const TPt& p : f.Points) o->Points.push_back(WorldPoint(p));
-    if (!o->Points.empty()) {
-        o->X = o->Points.front().X;
-        o->Y = o->Points.front().Y;
-    }
-    return o;
-}
-
-std::unique_ptr<TBaseObject> MakeObject(const TFeature& f, const TLayerStyle& s)
-{
-    std::unique_ptr<TBaseObject> o;
-    switch (s.Kind) {
-    case LayerKindLine: o = Lines<TPolyLine>(f); break;
-    case LayerKindPolygon: o = Lines<TPolygon>(f); break;
-    case LayerKindStyledLine: {
-        auto l = Lines<TPolyLineEx>(f);
-        l->Color = f.Colour;
-        l->Width = f.Width;
-        l->PenStyle = f.Style;
-        l->Label = Cp(f.Text);
-        if (!f.Values.empty()) {
-            l->ValueMode = 2;
-            l->Values = f.Values;
-        }
-        o = std::move(l);
-        break;
-    }
-    case LayerKindStyledPolygon: {
-        auto p = Lines<TPolygonEx>(f);
-        p->FillColor = f.Colour;
-        p->OutlineColor = f.Colour2;
-        p->FillStyle = f.Style;
-        p->Label = Cp(f.Text);
-        p->OutlinePen = 1;  // solid, one pixel
-        o = std::move(p);
-        break;
-    }
-    case LayerKindText: case LayerKindStyledText: {
-        std::unique_ptr<TText> t;
-        if (s.Kind == LayerKindStyledText) {
-            auto e = std::make_unique<TTextEx>();
-            e->TextColor = f.Colour;
-            e->Size = f.Size;
-            t = std::move(e);
-        } else {
-            t = std::make_unique<TText>();
-        }
-        t->Text = Cp(f.Text);
-        t->Angle = f.Angle;
-        t->X = World(f.At.X);
-        t->Y = World(f.At.Y);
-        o = std::move(t);
-        break;
-    }
-    case LayerKindSign: {
-        std::unique_ptr<TSign> sign;
-        if (f.Exact) {
-            auto e = std::make_unique<TExactPoint>();
-            e->Extra1 = f.Extra1;
-            e->Extra2 = f.Extra2;
-            sign = std::move(e);
-        } else {
-            sign = std::make_unique<TSign>();
-        }
-        sign->SignNumber = s.Style3;
-        sign->X = World(f.At.X);
-        sign->Y = World(f.At.Y);
-        o = std::move(sign);
-        break;
-    }
-    case LayerKindStyledSign: {
-        auto sign = std::make_unique<TSignEx>();
-        sign->DllSignNumber = f.Sign;
-        sign->Size = f.Size;
-        sign->Label = Cp(f.Text);
-        sign->LabelOffset = {14000, -4000};  // right of the sign, centred on its middle
-        sign->X = World(f.At.X);
-        sign->Y = World(f.At.Y);
-        o = std::move(sign);
-        break;
-    }
-    case LayerKindBitmap: {
-        auto b = std::make_unique<TBmp>();
-        // The picture is named after the wanted flag is set, so nothing is
-        // opened here: the model opens it from the project's folder.
-        b->SetFlags(f.Flags);
-        b->SetFileName(f.Text);
-        b->Left = World(f.At.X);
-        b->Top = World(f.At.Y);
-        b->Width = World(f.PictureW);
-        b->Height = World(f.PictureH);
-        b->X = b->Left;
-        b->Y = World(f.At.Y - f.PictureH);
-        return b;
-    }
-    default: throw ETarnError(std::string("no object class for the layer ") + s.Name);
-    }
-    o->SetFlags(f.Flags);
-    o->Attribute = f.Link;
-    return o;
-}
-
-// ---------------------------------------------------------------- sheets
-
-struct TWritten {
-    int32_t SheetId = 0;
-    int32_t Code = 0;
-};
-
-// Writes one sheet in the 16-bit form with the placement the model reads
-// it with (see MapParams in model/Models.h), its style values converted to
-// the sheet's scale-relative form first.
-std::string SheetBytes(TMap& map, const TSheetRect& r, int32_t sheetId)
-{
-    map.MapParams.Ints[0] = r.Width;
-    map.MapParams.Ints[1] = r.Height;
-    map.MapParams.Ints[2] = CityProjectScale;
-    map.MapParams.Reals = {double(r.Left), double(r.Bottom), double(r.Width), double(r.Height)};
-    UnscaleLayerStyles(map, ScaleLayerValues | ScaleObjectValues, CityProjectScale);
-    TFileContext c;
-    c.FileVersion = 102;
-    c.ProjectScale = CityProjectScale;
-    c.FilerScale = 1.0;
-    c.MapScale = 1.0;
-    c.OriginX = r.Left;
-    c.OriginY = r.Bottom;
-    c.YBase = r.Height;
-    c.CurrentSheetID = sheetId;
-    TMemoryStream ms;
-    ms.SetContext(c);
-    ms.SetName(Cp1251ToUtf8(map.Name));
-    TWriter w(ms);
-    map.WriteFiler16(w);
-    return ms.TakeBytes();
-}
-
-// Fills a sheet's layers with its features; codes count from 1 in each
-// layer unless a feature brings its own. Answers where each feature went.
-void WriteSheet(const std::string& dir, const TSheetOut& sheet, const std::vector<TFeature>& features,
-                std::map<std::size_t, TWritten>& keys, int64_t& objects)
-{
-    TMap map;
-    map.Name = Cp(CityName);
-    map.ShortName = "tarn.dll";
-    std::vector<TCustomLayer*> layers = sheet.Nav ? NavTree(map) : MainTree(map);
-    std::vector<int32_t> next(layers.size(), 1);
-    for (std::size_t k : sheet.Features) {
-        const TFeature& f = features[k];
-        const TLayerStyle& s = sheet.Nav ? NavStyleOf(NL(f.Layer)) : StyleOf(L(f.Layer));
-        std::unique_ptr<TBaseObject> o = MakeObject(f, s);
-        o->Code = f.Code ? f.Code : next[std::size_t(f.Layer)]++;
-        if (o->Code > MaxCodesPerLayer)
-            throw ETarnError("the sheet " + sheet.Name + " holds too many objects in the layer " + s.Name);
-        keys[k] = {sheet.Id, o->Code};
-        layers[std::size_t(f.Layer)]->Add(o.release());
-        ++objects;
-    }
-    WriteFileAtomically(dir + "/" + sheet.Name, SheetBytes(map, sheet.Rect, sheet.Id));
-}
-
-// The detail tiles: the smallest grid whose every tile keeps each layer
-// within the 16-bit codes of a sheet.
-std::vector<TSheetOut> DetailSheets(const TPlan& plan, const std::vector<std::size_t>& detail, TSheetOut& town)
-{
-    static const int grids[][2] = {{2, 2}, {3, 2}, {4, 3}, {4, 4}, {6, 4}, {6, 5}, {8, 6}, {8, 8}, {10, 8}, {12, 10}};
-    const double w = plan.CityX1 - plan.CityX0, h = plan.CityY1 - plan.CityY0;
-    auto anchor = [&](const TFeature& f) {
-        if (f.Points.empty()) return f.At;
-        TPt c;
-        for (const TPt& p : f.Points) c = {c.X + p.X, c.Y + p.Y};
-        return TPt{c.X / double(f.Points.size()), c.Y / double(f.Points.size())};
-    };
-    auto inTown = [&](TPt p) { return p.X >= plan.TownX0 && p.X <= plan.TownX1 && p.Y >= plan.TownY0 && p.Y <= plan.TownY1; };
-    for (const auto& g : grids) {
-        const int nx = g[0], ny = g[1];
-        std::vector<TSheetOut> tiles(std::size_t(nx * ny));
-        std::vector<std::map<int, int>> counts(tiles.size());
-        town.Features.clear();
-        std::map<int, int> townCounts;
-        bool fits = true;
-        for (std::size_t k : detail) {
-            const TPt p = anchor(plan.Features[k]);
-            if (inTown(p)) {
-                town.Features.push_back(k);
-                fits = fits && ++townCounts[plan.Features[k].Layer] <= MaxCodesPerLayer;
-                continue;
-            }
-            const int tx = std::clamp(int((p.X - plan.CityX0) / w * nx), 0, nx - 1);
-            const int ty = std::clamp(int((p.Y - plan.CityY0) / h * ny), 0, ny - 1);
-            const std::size_t t = std::size_t(ty * nx + tx);
-            tiles[t].Features.push_back(k);
-            if (++counts[t][plan.Features[k].Layer] > MaxCodesPerLayer) fits = false;
-        }
-        if (!fits) continue;
-        for (int ty = 0; ty < ny; ++ty)
-            for (int tx = 0; tx < nx; ++tx) {
-                TSheetOut& s = tiles[std::size_t(ty * nx + tx)];
-                const int32_t x0 = Metres(plan.CityX0 + w * tx / nx), x1 = Metres(plan.CityX0 + w * (tx + 1) / nx);
-                const int32_t y0 = Metres(plan.CityY0 + h * ty / ny), y1 = Metres(plan.CityY0 + h * (ty + 1) / ny);
-                s.Rect = {x0, y0, x1 - x0, y1 - y0};
-                s.Name = DetailSheetName(ty * nx + tx + 1);
-                s.Id = FirstDetailSheetId + ty * nx + tx;
-            }
-        return tiles;
-    }
-    throw ETarnError("the city has too many objects for its detail sheets");
-}
+using namespace write;
 
 // ---------------------------------------------------------------- the folder
 
@@ -385,12 +67,12 @@ void SeedIdentifiers(const std::string& dir, const std::vector<TSheetOut>& sheet
     std::shared_ptr<TIniFile> ini = TIniFile::Open(dir + "/" + IdentifierFile);
     int32_t maxFile = 0, maxLayer = 0;
     for (const TSheetOut& s : sheets) maxFile = std::max(maxFile, s.Id);
-    for (int i = 0; i < int(L::Count); ++i) maxLayer = std::max(maxLayer, StyleOf(L(i)).LayerId);
+    const std::vector<const TLayerStyle*> styles = MainStyles();
+    for (const TLayerStyle* s : styles) maxLayer = std::max(maxLayer, s->LayerId);
     ini->WriteInteger("Files", "Maxs", maxFile);
     for (const TSheetOut& s : sheets) ini->WriteInteger("Files", TUniqueID::KeyOf(s.Name), s.Id);
     ini->WriteInteger("Layers", "Maxs", maxLayer);
-    for (int i = 0; i < int(L::Count); ++i)
-        ini->WriteInteger("Layers", TUniqueID::KeyOf(Cp(StyleOf(L(i)).Name)), StyleOf(L(i)).LayerId);
+    for (const TLayerStyle* s : styles) ini->WriteInteger("Layers", TUniqueID::KeyOf(Cp(s->Name)), s->LayerId);
 }
 
 void Check(int32_t result, const std::string& sheet)
@@ -401,10 +83,12 @@ void Check(int32_t result, const std::string& sheet)
 
 // The project through the model: levels, sheets added as the model adds
 // them, label fonts that the sheet form cannot carry, the station as a
-// compound object; then the model's own ".prj" sequence.
+// compound object; then the model's own ".prj" sequence. Besides the
+// city's level and the overview, each band of labels has a level of its
+// own that loads only its sheets over the others.
 void WriteProject(const std::string& dir, const TSheetOut& base,
                   const TSheetOut& overview, const std::vector<TSheetOut>& cityOnly, const std::vector<TSheetOut>& both,
-                  const std::vector<TObjectKey>& station)
+                  const std::vector<std::vector<TSheetOut>>& bands, const std::vector<TObjectKey>& station)
 {
     TModel m;
     m.ProgramDir = dir;
@@ -418,6 +102,12 @@ void WriteProject(const std::string& dir, const TSheetOut& base,
     view->MaxScale = 20000000;
     m.Project->Add(city.release());
     m.Project->Add(view.release());
+    for (int b = 0; b < int(bands.size()); ++b) {
+        auto labels = std::make_unique<TLevel>(Cp("Надписи " + BandName(b)), 0);
+        labels->MinScale = BandBottom(b);
+        labels->MaxScale = BandTop(b);
+        m.Project->Add(labels.release());
+    }
     m.WorkMap = std::make_unique<TMap>();
     m.FileContext.ProjectScale = CityProjectScale;
     m.LibraryName = "tarn.dll";
@@ -427,6 +117,8 @@ void WriteProject(const std::string& dir, const TSheetOut& base,
     Check(m.AddSheet(1, base.Name), base.Name);
     Check(m.AddSheet(1, overview.Name), overview.Name);
     for (const TSheetOut& s : both) Check(m.AddSheet(1, s.Name), s.Name);
+    for (int b = 0; b < int(bands.size()); ++b)
+        for (const TSheetOut& s : bands[std::size_t(b)]) Check(m.AddSheet(2 + b, s.Name), s.Name);
     // Label fonts of the styled layers live in the project only.
     for (int i = 0; i < int(L::Count); ++i) {
         const TLayerStyle& s = StyleOf(L(i));
@@ -521,6 +213,7 @@ TCityReport MakeCity(const TCityOptions& o)
     TSheetOut places{PlacesSheet, PlacesSheetId, world, false, {}};
     TSheetOut signs{UserSignSheet, UserSignSheetId, world, false, {}};
     std::vector<std::size_t> detail;
+    std::vector<std::vector<std::size_t>> labels(BandCount);
     for (std::size_t k = 0; k < plan.Features.size(); ++k) {
         switch (plan.Features[k].Sheet) {
         case TSheetKind::Base: base.Features.push_back(k); break;
@@ -529,14 +222,19 @@ TCityReport MakeCity(const TCityOptions& o)
         case TSheetKind::Places: places.Features.push_back(k); break;
         case TSheetKind::UserSigns: signs.Features.push_back(k); break;
         case TSheetKind::Plan: picture.Features.push_back(k); break;
+        case TSheetKind::Labels: labels[std::size_t(plan.Features[k].Band)].push_back(k); break;
         }
     }
     for (std::size_t k = 0; k < plan.Nav.size(); ++k) nav.Features.push_back(k);
     std::vector<TSheetOut> tiles = DetailSheets(plan, detail, town);
     report.DetailSheets = int32_t(tiles.size());
 
+    std::vector<std::vector<TSheetOut>> bands;
+    for (int b = 0; b < BandCount; ++b) bands.push_back(LabelSheets(plan, b, labels[std::size_t(b)]));
+
     std::vector<TSheetOut> all = {base, overview, town, picture, places, signs};
     all.insert(all.end(), tiles.begin(), tiles.end());
+    for (const std::vector<TSheetOut>& band : bands) all.insert(all.end(), band.begin(), band.end());
     std::vector<TSheetOut> withNav = all;
     withNav.push_back(nav);
     SeedIdentifiers(work.Path, withNav);
@@ -569,7 +267,7 @@ TCityReport MakeCity(const TCityOptions& o)
     std::vector<TSheetOut> cityOnly = tiles;
     cityOnly.push_back(town);
     cityOnly.push_back(picture);
-    WriteProject(work.Path, base, overview, cityOnly, {places, signs}, station);
+    WriteProject(work.Path, base, overview, cityOnly, {places, signs}, bands, station);
     WriteNavProject(work.Path, nav);
 
     WriteFileAtomically(work.File("tarn.dll"), library);

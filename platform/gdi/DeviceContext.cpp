@@ -351,9 +351,9 @@ bool TDeviceContext::PainterReady()
             Qt->Failed = true;  // another painter owns the image
             return false;
         }
-        Qt->Painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                                       QPainter::SmoothPixmapTransform,
-                                   false);
+        // Lines and shapes keep their exact pixels; only text is smoothed.
+        Qt->Painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform, false);
+        Qt->Painter.setRenderHints(QPainter::TextAntialiasing | QPainter::VerticalSubpixelPositioning, true);
         Qt->Begun = true;
         Qt->Mode = QPainter::CompositionMode_SourceOver;
         PainterPenValid = false;
@@ -711,10 +711,12 @@ void TDeviceContext::TextOut(int32_t x, int32_t y, std::string_view text)
         Qt->Painter.drawGlyphRun(QPointF(x + dx, y + base), run);
         return;
     }
+    if (turned) run.setRawFont(face.Turned);
     // Qt places underlines and strike-outs by where they lie: those are drawn each time.
     if (!lf.Underline && !lf.StrikeOut) {
         gdi::TStampKey key{font->FaceHandle(), std::string(text), lf.Escapement, dx, base};
-        if (const gdi::TStamp* stamp = Qt->Stamps.Get(std::move(key), run, width); stamp && stamp->Fits(x, y)) {
+        if (const gdi::TStamp* stamp = Qt->Stamps.Get(std::move(key), run, width, Qt->Painter.renderHints());
+            stamp && stamp->Fits(x, y)) {
             gdi::TTextStamps::Put(Px, *stamp, x, y, PixelOf(S.TextColor));
             return;
         }
@@ -724,7 +726,7 @@ void TDeviceContext::TextOut(int32_t x, int32_t y, std::string_view text)
     t.rotate(-esc);
     t.scale(face.XScale, 1);
     Qt->Painter.setTransform(t);
-    Qt->Painter.drawGlyphRun(QPointF(dx / face.XScale, base), run);
+    Qt->Painter.drawGlyphRun(QPointF(dx / face.XScale + GlyphNudge, base + GlyphNudge), run);
     Qt->Painter.resetTransform();
 }
 

@@ -76,15 +76,18 @@ QString FamilyOf(const TFaceKey& k)
     return QStringLiteral("DejaVu Sans");
 }
 
-QRawFont RawAt(const QString& family, int pixelSize, int weight, bool italic)
+QRawFont RawAt(const QString& family, int pixelSize, int weight, bool italic,
+              QFont::HintingPreference hinting = QFont::PreferFullHinting)
 {
     QFont f(family);
     f.setPixelSize(pixelSize);
     f.setWeight(QFont::Weight(weight));
     f.setItalic(italic);
     f.setKerning(false);
-    f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias));
-    f.setHintingPreference(QFont::PreferFullHinting);
+    // Greyscale antialiasing: labels read cleanly at every angle, and the
+    // colours stay those of the text over any background (no colour fringes).
+    f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
+    f.setHintingPreference(hinting);
     return QRawFont::fromFont(f);
 }
 
@@ -112,6 +115,7 @@ std::shared_ptr<const TFontFace> MakeFace(const TFaceKey& k)
     }
     pixelSize = std::clamp(pixelSize, 1, 10000);
     face->Raw = RawAt(family, pixelSize, weight, italic);
+    face->Turned = RawAt(family, pixelSize, weight, italic, QFont::PreferNoHinting);
     face->PixelSize = pixelSize;
     face->Ascent = int32_t(std::ceil(face->Raw.ascent() - 1e-6));
     face->Descent = int32_t(std::ceil(face->Raw.descent() - 1e-6));

@@ -6,8 +6,17 @@
 
 namespace tarn {
 
+// Turned and stretched runs start this far (in the run's frame) past their
+// place: a stretched advance or a right angle puts glyphs on whole
+// pixels, where floating-point noise would round them one way here and
+// the other way a few pixels on, so a stamp would not match.
+constexpr double GlyphNudge = 1.0 / 512;
+
 struct TFontFace {
     QRawFont Raw;
+    // The same face unhinted, for turned text: hinting snaps stems to the
+    // pixel grid of upright text and deforms letters at an angle.
+    QRawFont Turned;
     int32_t PixelSize = 0;
     int32_t Ascent = 0;
     int32_t Descent = 0;

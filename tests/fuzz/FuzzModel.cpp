@@ -8,6 +8,7 @@
 #include "model/Models.h"
 #include "platform/WindowSurface.h"
 #include "tools/City.h"
+#include "tools/CityPlan.h"
 
 #include <cstdlib>
 #include <dlfcn.h>
@@ -68,7 +69,7 @@ void MakeDemoCity(const std::string& to)
 {
     city::TCityOptions o;
     o.OutDir = to;
-    o.Objects = 5000;
+    o.Objects = city::MinObjects;
     o.SymbolLibrary = TARN_SYMBOLS_DLL;
     city::MakeCity(o);
 }

@@ -502,7 +502,7 @@ void ModelSeeds()
     const fs::path city = Out / "work" / "city";
     city::TCityOptions o;
     o.OutDir = city.string();
-    o.Objects = 5000;
+    o.Objects = city::MinObjects;
     o.SymbolLibrary = TARN_SYMBOLS_DLL;
     city::MakeCity(o);
     for (const auto& entry : fs::directory_iterator(city)) {

@@ -4,6 +4,7 @@
 // with a scale of 0.
 #include "ModelSupport.h"
 #include "support/Allocations.h"
+#include "support/MapBytes.h"
 
 #include "data/LayerWalk.h"
 #include "data/MapObjBmp.h"
@@ -241,19 +242,6 @@ namespace tarn::test {
 namespace {
 
 // Every layer of a map with its objects in their stored form, for comparing maps.
-std::string MapBytes(const TMap& map)
-{
-    TMemoryStream ms;
-    std::vector<TCustomLayer*> layers;
-    CollectLayers(map, true, layers);
-    for (const TCustomLayer* l : layers) {
-        WritePStrStream(ms, l->Name);
-        ms.writeI32LE(l->Count);
-        for (int32_t i = 0; i < l->Count; ++i) StoreItem(ms, l->Object(i));
-    }
-    return ms.TakeBytes();
-}
-
 TEST(ParallelLoading, GivesTheMapOfLoadingOneByOne)
 {
     // Eight sheets side by side in the city level, each with its own

@@ -78,11 +78,58 @@ TEST(GdiText, TopLeftAlignmentPutsTheTextBelowAndRightOfThePoint)
     const QRect ink = InkBox(cv.Img, White);
     const TSize ext = cv.DC->GetTextExtent(Cyrillic);
     ASSERT_FALSE(ink.isEmpty());
-    EXPECT_GE(ink.left(), 30);
+    // A letter's smoothed edge may touch the pixel before the point.
+    EXPECT_GE(ink.left(), 29);
     EXPECT_GE(ink.top(), 20);
     EXPECT_LE(ink.right(), 30 + ext.Cx);
     EXPECT_LE(ink.bottom(), 20 + ext.Cy);
-    EXPECT_EQ(Count(cv.Img, White) + Count(cv.Img, Black), 200 * 60) << "no antialiasing: two colours only";
+}
+
+// Text is smoothed in grey levels only: every pixel is the background, the
+// text colour or a mix of the two by one coverage (no colour fringes), at
+// every angle and size, and the text colour itself is reached.
+TEST(GdiText, TextIsSmoothedInGreyLevelsOfItsColour)
+{
+    const struct {
+        int32_t Height, Escapement, Weight;
+        TColorRef Text, Back;
+    } cases[] = {
+        {-9, 0, 400, Black, White},
+        {-12, 0, 700, Rgb(40, 95, 175), Rgb(253, 246, 205)},
+        {-12, 37, 400, Rgb(35, 35, 35), Rgb(226, 234, 247)},
+        {-16, 300, 400, Rgb(125, 90, 150), White},
+        {-20, 900, 700, Rgb(200, 30, 30), Rgb(166, 206, 238)},
+        {-11, -1750, 400, Black, Rgb(200, 232, 185)},
+    };
+    for (const auto& c : cases) {
+        TCanvas cv(260, 260, c.Back);
+        auto font = TFont::Create(DejaVu(c.Height, c.Escapement, c.Weight));
+        cv.DC->SelectFont(font);
+        cv.DC->SetBkMode(TGDI_TRANSPARENT);
+        cv.DC->SetTextColor(c.Text);
+        cv.DC->SetTextAlign(TGDI_TA_BASELINE);
+        cv.DC->TextOut(130, 130, Cyrillic + " 12/1");
+        int mixed = 0, full = 0, fringes = 0;
+        const int back[3] = {int(c.Back & 0xFF), int(c.Back >> 8 & 0xFF), int(c.Back >> 16 & 0xFF)};
+        const int text[3] = {int(c.Text & 0xFF), int(c.Text >> 8 & 0xFF), int(c.Text >> 16 & 0xFF)};
+        for (int y = 0; y < cv.Img.height(); ++y)
+            for (int x = 0; x < cv.Img.width(); ++x) {
+                const TColorRef p = cv.At(x, y);
+                if (p == c.Back) continue;
+                const int px[3] = {int(p & 0xFF), int(p >> 8 & 0xFF), int(p >> 16 & 0xFF)};
+                // The coverage from the channel that changes most, then every
+                // channel must agree with it.
+                int k = 0;
+                for (int i = 1; i < 3; ++i)
+                    if (std::abs(text[i] - back[i]) > std::abs(text[k] - back[k])) k = i;
+                const double a = double(px[k] - back[k]) / (text[k] - back[k]);
+                for (int i = 0; i < 3; ++i) fringes += std::abs(back[i] + a * (text[i] - back[i]) - px[i]) > 3;
+                (a > 0.97 ? full : mixed) += 1;
+            }
+        EXPECT_EQ(fringes, 0) << c.Height << " at " << c.Escapement;
+        EXPECT_GT(mixed, 10) << "smoothed edges, " << c.Height << " at " << c.Escapement;
+        EXPECT_GT(full, 3) << "solid stems, " << c.Height << " at " << c.Escapement;
+    }
 }
 
 TEST(GdiText, BaselineAndRightAndCentreAlignmentMoveTheBox)

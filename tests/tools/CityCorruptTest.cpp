@@ -5,6 +5,7 @@
 // asks for memory out of proportion to the file.
 #include "CitySupport.h"
 #include "support/Allocations.h"
+#include "tools/CityPlan.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 // A small city copied once, its navigation project also saved as a block
 // file, and a model (with a view) holding that project.
 struct TDamageBench {
-    TCityFolder City{5000, 3};
+    TCityFolder City{city::MinObjects, 3};
     TTempDir Work;
     TWindowSurface Surface{64, 48};
     std::unique_ptr<TModel> Model;

@@ -25,9 +25,10 @@ const TCityFolder& SharedCity()
     return city;
 }
 
-TCityView::TCityView(const std::string& project, int32_t width, int32_t height) : Surface(width, height)
+TCityView::TCityView(const std::string& project, int32_t width, int32_t height, double mmPerPixel)
+    : Surface(width, height)
 {
-    Surface.SetMmPerPixel(0.25);
+    Surface.SetMmPerPixel(mmPerPixel);
     Model = std::make_unique<TModel>();
     Model->ProgramDir = std::filesystem::path(project).parent_path().string();
     View = std::make_unique<TView>(&Surface);

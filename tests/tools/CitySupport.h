@@ -24,10 +24,10 @@ struct TCityFolder {
 // to change it).
 const TCityFolder& SharedCity();
 
-// A model with a view of width x height pixels at 0.25 mm a pixel on a
-// project of the folder.
+// A model with a view of width x height pixels (0.25 mm a pixel unless
+// given) on a project of the folder.
 struct TCityView {
-    TCityView(const std::string& project, int32_t width = 1600, int32_t height = 1000);
+    TCityView(const std::string& project, int32_t width = 1600, int32_t height = 1000, double mmPerPixel = 0.25);
     // The view centred on a world point (metres) at 1:denominator, through
     // the model's navigation (the level of detail follows).
     void Show(double x, double y, double denominator);

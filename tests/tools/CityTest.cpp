@@ -10,6 +10,7 @@
 #include "data/_Common.h"
 #include "platform/Cp1251.h"
 #include "tools/CityPlan.h"
+#include "tools/CityStyle.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,7 @@ TEST(MkCity, WritesEveryFileStartUpNeedsAndNoOther)
                                          "tarn.dat",    "tarn.dll", "tarn.map", "tarn.prj",  "tsclnt31.ini",
                                          "verbinsk.map"};
     for (int32_t i = 1; i <= c.Report.DetailSheets; ++i) expected.push_back(city::DetailSheetName(i));
+    for (int b = 1; b <= city::BandCount; ++b) expected.push_back("nadp" + std::to_string(b) + ".map");
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FilesOf(c.Dir.Path()), expected) << "no work folder or temporary file is left behind";
 
@@ -100,10 +102,10 @@ TEST(MkCity, WritesEveryFileStartUpNeedsAndNoOther)
     }
 }
 
-TEST(MkCity, ProjectHasTwoLevelsOfDetailWithTheirSheets)
+TEST(MkCity, ProjectHasLevelsOfDetailForTheCityTheOverviewAndEachLabelBand)
 {
     std::unique_ptr<TModel> m = OpenModel(SharedCity().File(city::ProjectFile));
-    ASSERT_EQ(m->Project->Count, 2);
+    ASSERT_EQ(m->Project->Count, 2 + city::BandCount);
     TLevel& detail = LevelOf(*m, 0);
     TLevel& overview = LevelOf(*m, 1);
     EXPECT_EQ(detail.Name, Cp("Город"));
@@ -114,6 +116,17 @@ TEST(MkCity, ProjectHasTwoLevelsOfDetailWithTheirSheets)
     EXPECT_EQ(overview.MaxScale, 20000000);
     EXPECT_DOUBLE_EQ(detail.Scale, 1.0);
     EXPECT_DOUBLE_EQ(overview.Scale, 1.0);
+
+    // Each band of labels: a level of its own over the others, next to the
+    // band before it, with only its sheet.
+    for (int b = 0; b < city::BandCount; ++b) {
+        TLevel& band = LevelOf(*m, 2 + b);
+        EXPECT_EQ(band.Name, Cp(("Надписи " + city::BandName(b)).c_str()));
+        EXPECT_EQ(band.MinScale, b == 0 ? 0 : LevelOf(*m, 1 + b).MaxScale) << b;
+        EXPECT_EQ(band.MaxScale, city::BandTop(b)) << b;
+        EXPECT_EQ(SheetsOf(band).size(), 1u) << b;
+        EXPECT_TRUE(SheetsOf(band).count("nadp" + std::to_string(b + 1) + ".map")) << b;
+    }
 
     const auto d = SheetsOf(detail), o = SheetsOf(overview);
     // Sheets the program relies on, with the identifiers it uses, in both
@@ -190,9 +203,10 @@ TEST(MkCity, WorkingMapHasTheLayersTheProgramReads)
     EXPECT_EQ(identifiers.GetFileID("signs.map"), city::UserSignSheetId);
     EXPECT_EQ(identifiers.GetFileID("places.map"), city::PlacesSheetId);
 
-    // Scale limits: street labels only close up, the main roads always.
-    EXPECT_LE(Layer(work, "Названия улиц")->ScaleLimit, 10000);
-    EXPECT_LE(Layer(work, "Номера домов")->ScaleLimit, 5000);
+    // Scale limits: labels by their band (the names the lists read only
+    // when highlighted), the main roads always.
+    EXPECT_EQ(Layer(work, "Названия улиц")->ScaleLimit, city::IndexScaleLimit);
+    EXPECT_EQ(Layer(work, "Номера домов 1:1 750 - 1:3 500")->ScaleLimit, 3500);
     EXPECT_LE(Layer(work, "Жилые дома")->ScaleLimit, city::LevelBoundary);
     EXPECT_GE(Layer(work, "Проспекты")->ScaleLimit, 1000000);
     EXPECT_GE(Layer(work, "Водоёмы")->ScaleLimit, 1000000);
@@ -212,7 +226,11 @@ TEST(MkCity, ZoomingInSwitchesTheLevelAndLoadsTheDetailSheets)
     TCityView v(SharedCity().File(city::ProjectFile));
     v.ShowAll();
     ASSERT_GT(v.Denominator(), city::LevelBoundary);
-    EXPECT_EQ(v.Model->CurrentLevel, 1);
+    ASSERT_EQ(v.Denominator() > 28000 && v.Denominator() < 56000, true) << v.Denominator();
+    const char* wholeBand = "Подписи районов 1:28 000 - 1:56 000";
+    const char* streetBand = "Подписи улиц 1:1 750 - 1:3 500";
+    EXPECT_FALSE(KeysIn(*v.View, wholeBand).empty());
+    EXPECT_TRUE(KeysIn(*v.View, streetBand).empty());
     const auto streetsAbove = KeysIn(*v.View, "Названия улиц");
     const auto placesAbove = KeysIn(*v.View, "Пункты распространения");
     // The places of interest, which the object database points at, are
@@ -224,7 +242,8 @@ TEST(MkCity, ZoomingInSwitchesTheLevelAndLoadsTheDetailSheets)
     EXPECT_FALSE(KeysIn(*v.View, "Кварталы").empty());
 
     v.Show(7000, 6300, 2500);
-    EXPECT_EQ(v.Model->CurrentLevel, 0);
+    EXPECT_TRUE(KeysIn(*v.View, wholeBand).empty()) << "each band's labels come with its level";
+    EXPECT_FALSE(KeysIn(*v.View, streetBand).empty());
     EXPECT_FALSE(KeysIn(*v.View, "Жилые дома").empty());
     EXPECT_TRUE(KeysIn(*v.View, "Кварталы").empty());
     EXPECT_FALSE(KeysIn(*v.View, "Скан плана застройки").empty());
@@ -302,6 +321,7 @@ TEST(MkCity, StreetLabelsUseEveryStreetTypeWordAndFollowTheStreets)
     }
     EXPECT_GE(names.size(), 140u);
     EXPECT_EQ(int32_t(names.size()), SharedCity().Report.Streets);
+    EXPECT_EQ(streets->Count, int32_t(names.size())) << "each name once";
     EXPECT_GT(turned, streets->Count / 2) << "labels lie along their streets";
     for (const char* word : {"УЛ.", "ПР.", "ПЕР.", "ПЛ.", "ТУПИК", "ПРОСПЕКТ", "ПЛОЩАДЬ"}) {
         const std::string w = Cp(word);
@@ -313,10 +333,12 @@ TEST(MkCity, StreetLabelsUseEveryStreetTypeWordAndFollowTheStreets)
     for (int32_t i = 0; i < townStreets->Count; ++i) town.insert(static_cast<const TText*>(townStreets->Object(i))->Text);
     EXPECT_TRUE(town.count(Cp("УЛ. ЛЕСНАЯ")));
     EXPECT_EQ(int32_t(town.size()), SharedCity().Report.TownStreets);
+    EXPECT_EQ(townStreets->Count, int32_t(town.size()));
     std::set<std::string> districts;
     TCustomLayer* areas = Layer(*v.View->Map, "Наименование районов");
     for (int32_t i = 0; i < areas->Count; ++i) districts.insert(static_cast<const TText*>(areas->Object(i))->Text);
     EXPECT_EQ(districts.size(), 13u) << "twelve districts and the second town";
+    EXPECT_EQ(areas->Count, 13);
     EXPECT_TRUE(districts.count(Cp("ЦЕНТРАЛЬНЫЙ")));
     EXPECT_TRUE(districts.count(Cp("ВЕРБИНСК")));
 }
@@ -333,7 +355,7 @@ TEST(MkCity, ObjectCountFollowsTheRequest)
 
 TEST(MkCity, SameArgumentsGiveTheSameBytes)
 {
-    TCityFolder a(8000, 7), b(8000, 7), other(8000, 8);
+    TCityFolder a(city::MinObjects, 7), b(city::MinObjects, 7), other(city::MinObjects, 8);
     const std::vector<std::string> files = FilesOf(a.Dir.Path());
     ASSERT_EQ(files, FilesOf(b.Dir.Path()));
     for (const std::string& name : files)
@@ -434,7 +456,7 @@ TEST(MkCityCommandLine, RefusesBadArgumentsWithAMessage)
         {{}, "no output folder"},
         {{"--objects"}, "--objects needs a value"},
         {{"--objects", "abc", out}, "--objects needs a whole number"},
-        {{"--objects", "100", out}, "--objects needs a whole number from 5000"},
+        {{"--objects", "100", out}, "--objects needs a whole number from 10000"},
         {{"--objects", "-5", out}, "--objects needs a whole number"},
         {{"--objects", "99999999999", out}, "--objects needs a whole number"},
         {{"--seed", "-1", out}, "--seed needs a whole number"},
@@ -470,7 +492,7 @@ TEST(MkCityCommandLine, UnwritableFolderOrMissingLibraryFails)
 TEST(MkCityCommandLine, WritesTheFolderAndSaysWhat)
 {
     TTempDir dir;
-    const TRun r = MkCity({"--objects", "5000", "--seed", "9", dir.File("city")});
+    const TRun r = MkCity({"--objects", "10000", "--seed", "9", dir.File("city")});
     EXPECT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("map objects"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find(" cards, 3 records in tarn.d05, 3 banners"), std::string::npos) << r.Out;

@@ -1,0 +1,275 @@
+// What a level switch keeps of the view's map: the sheets the new levels
+// list again. Reading such a sheet again would give the objects the map
+// already holds (scaled, their pictures opened) and lose the changes the
+// user has not saved; so they move into the new map instead, and only the
+// sheets new to the view are read.
+#include "ModelsInternal.h"
+
+#include "data/LayerDraw.h"
+#include "data/LayerWalk.h"
+
+#include <algorithm>
+#include <map>
+#include <sys/stat.h>
+
+namespace tarn {
+
+namespace {
+
+// The fields of the context that reading a sheet depends on.
+bool SameReading(const TFileContext& a, const TFileContext& b)
+{
+    return a.FileVersion == b.FileVersion && a.FilerScale == b.FilerScale && a.OriginX == b.OriginX &&
+           a.OriginY == b.OriginY && a.YBase == b.YBase && a.CurrentSheetID == b.CurrentSheetID;
+}
+
+// A sheet's layer lands in the last item of the tree with its name: the
+// same names in the same order (groups included) send it to the same place.
+std::vector<std::pair<std::string, bool>> TreeNames(const TMap& map)
+{
+    TCollection list;
+    ListLayerTree(map, list);
+    std::vector<std::pair<std::string, bool>> names;
+    names.reserve(std::size_t(list.Count));
+    for (int32_t i = 0; i < list.Count; ++i) {
+        const TItem& e = *static_cast<const TItem*>(list.GetItem(i));
+        names.emplace_back(e.Name, AsLayer(e.Layer) != nullptr);
+    }
+    return names;
+}
+
+} // namespace
+
+TFileStamp StampOf(const std::string& path)
+{
+    TFileStamp s;
+    struct stat sb {};
+    if (::stat(path.c_str(), &sb) != 0) return s;
+    s.Exists = true;
+    s.Device = uint64_t(sb.st_dev);
+    s.Inode = uint64_t(sb.st_ino);
+    s.Size = uint64_t(sb.st_size);
+    s.Modified = int64_t(sb.st_mtim.tv_sec) * 1000000000 + sb.st_mtim.tv_nsec;
+    s.Changed = int64_t(sb.st_ctim.tv_sec) * 1000000000 + sb.st_ctim.tv_nsec;
+    return s;
+}
+
+// ---------------------------------------------------------------- the keeper
+
+TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TMapSheets> sheets, TMap& map,
+                                   std::vector<TSheetLoad>& loads)
+    : Old(std::move(old)), OldSheets(std::move(sheets))
+{
+    if (!Old || !OldSheets || OldSheets->Sheets.empty() ||
+        OldSheets->Sheets.size() > std::size_t(INT16_MAX) || TreeNames(*Old) != TreeNames(map)) {
+        Old.reset();
+        return;
+    }
+    const std::vector<TKeptSheet>& kept = OldSheets->Sheets;
+    // Objects know their sheet by its identifier only: a sheet whose
+    // identifier the map holds twice cannot be told apart, and is read.
+    std::map<int32_t, int> uses;
+    for (const TKeptSheet& k : kept) ++uses[k.Given.CurrentSheetID];
+    std::vector<bool> chosen(kept.size(), false);
+    std::map<int32_t, int16_t> index;  // sheet identifier -> kept sheet
+    for (TSheetLoad& l : loads) {
+        if (l.Path.empty()) continue;
+        for (std::size_t j = 0; j < kept.size(); ++j) {
+            const TKeptSheet& k = kept[j];
+            if (chosen[j] || k.ReadAgain || k.Path != l.Path || !SameReading(k.Given, l.Given) ||
+                uses[k.Given.CurrentSheetID] != 1)
+                continue;
+            // A file changed since it was read is read again, unless the
+            // map holds changes of the user's that a read would lose.
+            if (!(StampOf(l.Path) == k.Stamp) && !OldSheets->Unsaved.count(k.Given.CurrentSheetID)) break;
+            chosen[j] = true;
+            l.Kept = &k;
+            index[k.Given.CurrentSheetID] = int16_t(j);
+            break;
+        }
+    }
+    if (index.empty()) {
+        Old.reset();
+        return;
+    }
+    CollectLayers(*Old, true, OldLayers);
+    CollectLayers(map, true, NewLayers);
+    Runs.assign(kept.size(), {});
+    for (const auto& [id, j] : index) Runs[std::size_t(j)].assign(OldLayers.size(), {});
+    Taken.assign(kept.size(), false);
+    Owner.resize(OldLayers.size());
+    for (std::size_t k = 0; k < OldLayers.size(); ++k) {
+        const TCustomLayer& layer = *OldLayers[k];
+        std::vector<int16_t>& owner = Owner[k];
+        owner.resize(std::size_t(layer.Count));
+        // A sheet's objects lie together: the identifier is looked up once a
+        // run. Their largest code comes along while they are at hand.
+        int32_t lastId = 0, start = 0, largest = 0;
+        int16_t last = -1;
+        bool known = false;
+        for (int32_t i = 0; i < layer.Count; ++i) {
+            const TBaseObject& o = *layer.Object(i);
+            if (!known || o.SheetID != lastId) {
+                if (known && last >= 0) Runs[std::size_t(last)][k].push_back({start, i, largest});
+                const auto at = index.find(o.SheetID);
+                last = at == index.end() ? int16_t(-1) : at->second;
+                lastId = o.SheetID;
+                known = true;
+                start = i;
+                largest = 0;
+            }
+            largest = std::max(largest, o.Code);
+            owner[std::size_t(i)] = last;
+        }
+        if (known && last >= 0) Runs[std::size_t(last)][k].push_back({start, layer.Count, largest});
+    }
+    for (std::size_t k = 0; k < NewLayers.size(); ++k) NewIndex[NewLayers[k]] = k;
+    Placed.assign(NewLayers.size(), {});
+    PlacedLargest.assign(NewLayers.size(), 0);
+    // Room for what each new layer takes, made once.
+    for (std::size_t k = 0; k < NewLayers.size(); ++k) {
+        int32_t n = 0;
+        for (const auto& [id, j] : index)
+            for (const TRun& r : Runs[std::size_t(j)][k]) n += r.To - r.From;
+        TCustomLayer& layer = *NewLayers[k];
+        layer.SetCapacity(std::max(layer.Capacity, layer.Count + n));
+        layer.HitObjects.reserve(std::size_t(layer.Count + n));
+        layer.HitIndex.reserve(std::size_t(layer.Count + n));
+        layer.HitFlagged.reserve(std::size_t(layer.Count + n));
+    }
+}
+
+TModel::TSheetKeeper::~TSheetKeeper()
+{
+    if (Old) Share();
+}
+
+void TModel::TSheetKeeper::Take(const TSheetLoad& load)
+{
+    const std::size_t j = std::size_t(load.Kept - OldSheets->Sheets.data());
+    if (j >= Taken.size() || Taken[j]) return;
+    for (std::size_t k = 0; k < NewLayers.size(); ++k)
+        for (const TRun& r : Runs[j][k]) {
+            const int32_t at = NewLayers[k]->Count;
+            AppendMarkedObjects(*NewLayers[k], *OldLayers[k], r.From, r.To);
+            Placed[k].emplace_back(at, at + r.To - r.From);
+            PlacedLargest[k] = std::max(PlacedLargest[k], r.Largest);
+        }
+    Taken[j] = true;
+}
+
+const std::vector<std::pair<int32_t, int32_t>>& TModel::TSheetKeeper::TakenRuns(const TCustomLayer* layer) const
+{
+    static const std::vector<std::pair<int32_t, int32_t>> none;
+    const auto k = NewIndex.find(layer);
+    return k == NewIndex.end() ? none : Placed[k->second];
+}
+
+int32_t TModel::TSheetKeeper::LargestTaken(const TCustomLayer* layer) const
+{
+    const auto k = NewIndex.find(layer);
+    return k == NewIndex.end() ? 0 : PlacedLargest[k->second];
+}
+
+std::set<int32_t> TModel::TSheetKeeper::UnsavedTaken() const
+{
+    std::set<int32_t> unsaved;
+    for (std::size_t j = 0; j < Taken.size(); ++j) {
+        const int32_t id = OldSheets->Sheets[j].Given.CurrentSheetID;
+        if (Taken[j] && OldSheets->Unsaved.count(id)) unsaved.insert(id);
+    }
+    return unsaved;
+}
+
+// Both maps list the objects taken: each holds a reference.
+void TModel::TSheetKeeper::Share()
+{
+    for (std::size_t j = 0; j < Taken.size(); ++j)
+        if (Taken[j])
+            for (std::size_t k = 0; k < OldLayers.size(); ++k)
+                for (const TRun& r : Runs[j][k])
+                    for (int32_t i = r.From; i < r.To; ++i) ++OldLayers[k]->Object(i)->RefCount;
+    Old.reset();
+}
+
+void TModel::TSheetKeeper::Finish()
+{
+    if (!Old) return;
+    for (TCustomLayer* layer : NewLayers) SettleMarkedObjects(*layer);
+    // Another view still shows the old map: it keeps the objects too.
+    if (Old.use_count() > 1) {
+        Share();
+        return;
+    }
+    for (std::size_t k = 0; k < OldLayers.size(); ++k) {
+        TCustomLayer& layer = *OldLayers[k];
+        const std::vector<int16_t>& owner = Owner[k];
+        int32_t n = 0;
+        for (int32_t i = 0; i < layer.Count; ++i) {
+            const int16_t j = owner[std::size_t(i)];
+            if (j < 0 || !Taken[std::size_t(j)]) layer.Items[std::size_t(n++)] = layer.Items[std::size_t(i)];
+        }
+        layer.Count = n;
+        layer.InvalidateHitIndex();
+    }
+    Old.reset();
+}
+
+// ---------------------------------------------------------------- the model's side
+
+void TModel::MergeKept(TSheetLoad& l, const TKeptSheet& kept, TSwitchInto& into)
+{
+    TSheet& s = *l.Sheet;
+    if (FileState(l.Path).ReadOnly) s.Flags |= SheetFlagReadOnly;
+    const int32_t projectScale = FileContext.ProjectScale;
+    FileContext = kept.After;
+    FileContext.ProjectScale = projectScale;
+    s.LoadScale = kept.LoadScale;
+    if (s.LoadScale != 0) FileContext.ProjectScale = s.LoadScale;
+    into.Map.ExtraText1 = kept.PictureFolder;
+    into.Sheets.Sheets.push_back(kept);
+}
+
+std::unique_ptr<TModel::TMapSheets> TModel::TakeMapSheets(const TMap* map)
+{
+    std::unique_ptr<TMapSheets> found;
+    for (auto it = MapSheets.begin(); it != MapSheets.end();) {
+        const std::shared_ptr<TMap> held = (*it)->Map.lock();
+        if (held && held.get() == map && !found) {
+            found = std::move(*it);
+            it = MapSheets.erase(it);
+        } else if (!held) {
+            it = MapSheets.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return found;
+}
+
+void TModel::NoteUnsaved(const TView* view, int32_t sheetID)
+{
+    if (!view || !view->Map) return;
+    for (const auto& m : MapSheets)
+        if (m->Map.lock() == view->Map) m->Unsaved.insert(sheetID);
+}
+
+void TModel::NoteSaved()
+{
+    // The sheets a save writes: those loaded and writable.
+    std::set<int32_t> written;
+    for (int32_t li = 0; Project && li < Project->Count; ++li) {
+        const TLevel& level = *static_cast<const TLevel*>(Project->GetItem(li));
+        for (int32_t si = 0; si < level.Sheets->Count; ++si) {
+            const TSheet& s = *static_cast<const TSheet*>(level.Sheets->GetItem(si));
+            if ((s.Flags & SheetFlagLoaded) && !(s.Flags & SheetFlagReadOnly)) written.insert(s.FileID);
+        }
+    }
+    for (const auto& m : MapSheets) {
+        m->Unsaved.clear();
+        for (TKeptSheet& k : m->Sheets)
+            if (written.count(k.Given.CurrentSheetID)) k.Stamp = StampOf(k.Path);
+    }
+}
+
+} // namespace tarn

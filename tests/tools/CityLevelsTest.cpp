@@ -1,0 +1,79 @@
+// The demo city across its levels of detail: each band of labels is a level
+// of its own over the city's, so zooming between bands keeps the city's
+// sheets and reads only the band's; the view then holds and draws what a
+// fresh read of the project gives.
+#include "CitySupport.h"
+#include "support/MapBytes.h"
+
+#include "data/LayerWalk.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <set>
+
+namespace tarn::test {
+namespace {
+
+// The sheets of the levels that hold the denominator.
+std::set<int32_t> SheetsAt(const TModel& m, double denominator)
+{
+    std::set<int32_t> ids;
+    for (int32_t li = 0; li < m.Project->Count; ++li) {
+        const TLevel& level = *static_cast<const TLevel*>(m.Project->GetItem(li));
+        if (level.MinScale < denominator && denominator < level.MaxScale)
+            for (int32_t si = 0; si < level.Sheets->Count; ++si)
+                ids.insert(static_cast<const TSheet*>(level.Sheets->GetItem(si))->FileID);
+    }
+    return ids;
+}
+
+std::set<const TBaseObject*> ObjectsOf(const TMap& map, const std::set<int32_t>& sheets)
+{
+    std::set<const TBaseObject*> all;
+    std::vector<TCustomLayer*> layers;
+    CollectLayers(map, true, layers);
+    for (const TCustomLayer* l : layers)
+        for (int32_t i = 0; i < l->Count; ++i)
+            if (sheets.count(l->Object(i)->SheetID)) all.insert(l->Object(i));
+    return all;
+}
+
+TEST(CityLevels, ZoomingAcrossBandsKeepsTheCitysSheetsAndShowsWhatAFreshReadShows)
+{
+    const std::string project = SharedCity().File(city::ProjectFile);
+    TCityView v(project);
+    const TRect e = v.Model->ProjectRect();
+    const double x = (double(e.Left) + e.Right) / 2000, y = (double(e.Top) + e.Bottom) / 2000;
+    v.Draw();
+    for (double denominator : {2500.0, 5000.0, 2500.0, 1200.0, 2500.0}) {
+        SCOPED_TRACE("1:" + std::to_string(int(denominator)));
+        // The sheets of the levels left and of those entered: the same objects.
+        std::set<int32_t> both;
+        const std::set<int32_t> from = SheetsAt(*v.Model, v.Denominator()), to = SheetsAt(*v.Model, denominator);
+        std::set_intersection(from.begin(), from.end(), to.begin(), to.end(), std::inserter(both, both.end()));
+        const std::set<const TBaseObject*> before = ObjectsOf(*v.View->Map, both);
+        v.Show(x, y, denominator);
+        const QImage shown = v.Draw();
+        EXPECT_GT(before.size(), 100u);
+        EXPECT_EQ(ObjectsOf(*v.View->Map, both), before);
+
+        // Another model shows the same place, every sheet read for it.
+        TCityView fresh(project);
+        fresh.View->Scale = v.View->Scale;
+        fresh.View->WorldRect = v.View->WorldRect;
+        ASSERT_TRUE(fresh.Model->OpenFile(project));
+        const QImage expected = fresh.Draw();
+        EXPECT_EQ(fresh.View->WorldRect, v.View->WorldRect);
+        if (shown != expected) {
+            SaveImage(shown, "levels-kept");
+            SaveImage(expected, "levels-read");
+        }
+        EXPECT_TRUE(shown == expected);
+        EXPECT_TRUE(SameBytes(MapBytes(*v.View->Map, ShownFlags), MapBytes(*fresh.View->Map, ShownFlags)));
+    }
+}
+
+} // namespace
+} // namespace tarn::test

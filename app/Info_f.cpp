@@ -21,6 +21,25 @@ constexpr int Panel1Height = 41;
 
 } // namespace
 
+TShowPanel MakeShowPanel(QWidget& window)
+{
+    TShowPanel top;
+    top.Column = new QVBoxLayout(&window);
+    top.Column->setContentsMargins(0, 0, 0, 0);
+    top.Column->setSpacing(0);
+    top.Panel1 = new QWidget(&window);
+    top.Panel1->setObjectName("Panel1");
+    top.Panel1->setFixedHeight(Panel1Height);
+    auto* row = new QHBoxLayout(top.Panel1);
+    row->setContentsMargins(6, 6, 6, 6);
+    top.BitBtn1 = new QPushButton(QString::fromUtf8("Показать на карте"), top.Panel1);
+    top.BitBtn1->setObjectName("BitBtn1");
+    row->addWidget(top.BitBtn1);
+    row->addStretch(1);
+    top.Column->addWidget(top.Panel1);
+    return top;
+}
+
 TInfoForm::TInfoForm(TInfoModule& info, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), Info(info), IniFile(info.PositionFile)
 {
@@ -28,19 +47,10 @@ TInfoForm::TInfoForm(TInfoModule& info, QWidget* parent)
     setWindowTitle(QString::fromUtf8("Информация"));
     resize(FormWidth, FormHeight);
 
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setFixedHeight(Panel1Height);
-    auto* row = new QHBoxLayout(Panel1);
-    row->setContentsMargins(6, 6, 6, 6);
-    BitBtn1 = new QPushButton(QString::fromUtf8("Показать на карте"), Panel1);
-    BitBtn1->setObjectName("BitBtn1");
-    row->addWidget(BitBtn1);
-    row->addStretch(1);
-    column->addWidget(Panel1);
+    const TShowPanel top = MakeShowPanel(*this);
+    QVBoxLayout* column = top.Column;
+    Panel1 = top.Panel1;
+    BitBtn1 = top.BitBtn1;
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName("Memo1");

@@ -11,6 +11,7 @@
 
 class QPlainTextEdit;
 class QPushButton;
+class QVBoxLayout;
 
 namespace tarn {
 
@@ -43,6 +44,15 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 };
+
+// The top of the information windows: a column over the whole window
+// holding Panel1 with the button "Показать на карте" (BitBtn1).
+struct TShowPanel {
+    QVBoxLayout* Column;
+    QWidget* Panel1;
+    QPushButton* BitBtn1;
+};
+TShowPanel MakeShowPanel(QWidget& window);
 
 // Shows the text in the one text window (made on first use), with the
 // button when the text's key names an object (code 0 or more).

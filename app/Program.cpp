@@ -1,6 +1,5 @@
 #include "Program.h"
 
-#include "app/FormPlacement.h"
 #include "app/Gauge_f.h"
 #include "app/Inf_f.h"
 #include "app/Info_mdl.h"
@@ -53,9 +52,6 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(TInfoModule& info)
     MakeWindow(info, w->UpdateForm);
     MakeWindow(info, w->SelectSignForm);
     MakeWindow(info, w->OptionsForm);
-    // The legend keeps its own place; these two are kept for them.
-    if (w->InformationForm) new TFormPlacement(*w->InformationForm, info, "InformationForm");
-    if (w->UpdateForm) new TFormPlacement(*w->UpdateForm, info, "UpdateForm");
     return w;
 }
 

@@ -1,6 +1,7 @@
 #include "SecretPanel.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QTimer>
 
@@ -11,6 +12,10 @@ namespace tarn {
 TSecretPanel::TSecretPanel(QWidget* parent) : QWidget(parent), Timer(new QTimer(this))
 {
     setObjectName("SecretPanel1");
+    // Its own face: the panel under it changes colour with the keyboard mode.
+    QPalette face = palette();
+    face.setColor(QPalette::Window, QGuiApplication::palette().color(QPalette::Button));
+    setPalette(face);
     Timer->setInterval(30);
     connect(Timer, &QTimer::timeout, this, [this] { ScrollStep(); });
 }

@@ -81,4 +81,25 @@ inline QPoint ScreenPointOf(TMainForm& form, const TObjectKey& key)
     return {x, y};
 }
 
+// The view shows the object alone highlighted in its middle, at 1:scale
+// (0: at whatever scale).
+inline void ExpectShown(TMainForm& form, const TObjectKey& key, const std::string& what, int32_t scale = 2500)
+{
+    TModel& model = *form.Model();
+    TView& view = *form.View();
+    if (scale > 0) {
+        EXPECT_NEAR(view.Scale / view.MmPerPixel, scale, 1) << what;
+    }
+    TKeyList lit;
+    model.HighlightObjects(&view, 0, lit);
+    ASSERT_EQ(lit.size(), 1u) << what;
+    EXPECT_EQ(TObjectId(lit[0]), TObjectId(key)) << what;
+    std::vector<uint8_t> b;
+    ASSERT_EQ(model.GetObjectData(&view, 1, key, b), ResultDone) << what;
+    const TObjectHeader h = DecodeObjectHeader(b.data());
+    const TRect r = view.WorldRect;
+    EXPECT_NEAR((int64_t(r.Left) + r.Right) / 2, h.X, (r.Right - r.Left) / 10) << what << ": centred";
+    EXPECT_NEAR((int64_t(r.Top) + r.Bottom) / 2, h.Y, (r.Top - r.Bottom) / 10) << what << ": centred";
+}
+
 } // namespace tarn::test

@@ -26,24 +26,6 @@
 namespace tarn::test {
 namespace {
 
-// The view shows the object alone highlighted at 1:2500 in its middle.
-void ExpectShown(TMainForm& form, const TObjectKey& key, const std::string& what)
-{
-    TModel& model = *form.Model();
-    TView& view = *form.View();
-    EXPECT_NEAR(view.Scale / view.MmPerPixel, 2500, 1) << what;
-    TKeyList lit;
-    model.HighlightObjects(&view, 0, lit);
-    ASSERT_EQ(lit.size(), 1u) << what;
-    EXPECT_EQ(TObjectId(lit[0]), TObjectId(key)) << what;
-    std::vector<uint8_t> b;
-    ASSERT_EQ(model.GetObjectData(&view, 1, key, b), ResultDone) << what;
-    const TObjectHeader h = DecodeObjectHeader(b.data());
-    const TRect r = view.WorldRect;
-    EXPECT_NEAR((int64_t(r.Left) + r.Right) / 2, h.X, (r.Right - r.Left) / 10) << what << ": centred";
-    EXPECT_NEAR((int64_t(r.Top) + r.Bottom) / 2, h.Y, (r.Top - r.Bottom) / 10) << what << ": centred";
-}
-
 std::string ObjectText(TMainForm& form, const TObjectKey& key)
 {
     std::vector<uint8_t> b;

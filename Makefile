@@ -44,9 +44,8 @@ asan: deps
 	cmake --build $(BUILD)-asan -j$(JOBS) --target $(notdir $(ASAN_TESTS))
 	# Dynamic TLS is not tracked: GCC 12's leak checker read a stale range
 	# of an unloaded library there and crashed at the fuzz tests' exit.
-	for t in $(ASAN_TESTS); do \
-	  ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 $(BUILD)-asan/$$t --gtest_brief=1 || exit 1; \
-	done
+	ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1 JOBS=$(JOBS) bash scripts/shard-run.sh $(addprefix $(BUILD)-asan/,$(ASAN_TESTS))
 
 # The readers under libFuzzer (clang, in $(BUILD)-fuzz): `make fuzz` runs
 # each target for FUZZ_SECONDS, `make fuzz-replay` runs the committed seeds

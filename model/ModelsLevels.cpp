@@ -146,7 +146,7 @@ void TModel::LoadLevelSheets(TLevel& level, TRect& load, std::vector<TSheetLoad>
         l.Given.FilerScale = level.Scale;
         l.Context = l.Given;
         try {
-            l.Path = names.Resolve(ProjectDir().empty() ? std::string(".") : ProjectDir(), s->Name);
+            l.Path = ResolveInProject(s->Name, &names);
         } catch (const ETarnError& e) {
             l.Error = e.what();
         }
@@ -215,13 +215,12 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
     CollectLayers(sheet, true, layers);
     // A picture's name is relative to the project's folder, never to the
     // process's current one; each is opened once, here.
-    const std::string dir = ProjectDir().empty() ? std::string(".") : ProjectDir();
     for (TCustomLayer* layer : layers)
         if (IsBitmapKind(layer->Kind))
             for (int32_t i = 0; i < layer->Count; ++i)
                 if (auto* b = dynamic_cast<TBmp*>(layer->Object(i)); b && !b->FileName().empty()) {
                     try {
-                        const std::string name = names.Resolve(dir, b->FileName());
+                        const std::string name = ResolveInProject(b->FileName(), &names);
                         b->SetFileName(std::string());
                         b->SetFileName(name);
                         b->LoadPicture(&names);

@@ -59,17 +59,10 @@ std::string BackupTarget(const std::string& fileName)
 
 void CopyInto(const std::string& fileName, TSafeFileWriter& target)
 {
-    try {
-        TFileStream source(fileName, TFileStream::Mode::Read);
-        std::string buffer(1 << 16, '\0');
-        while (std::size_t n = source.Read(buffer.data(), buffer.size())) target.Write(buffer.data(), n);
-        if (source.Position() != source.Size())
-            throw EFileError(fileName + ": the file could not be read to its end");
-    } catch (ETarnError& e) {
-        // The message names the file that failed; this says what was being done.
-        e.AddContext("backup copy of " + fileName);
-        throw;
-    }
+    TFileStream source(fileName, TFileStream::Mode::Read);
+    std::string buffer(1 << 16, '\0');
+    while (std::size_t n = source.Read(buffer.data(), buffer.size())) target.Write(buffer.data(), n);
+    if (source.Position() != source.Size()) throw EFileError(fileName + ": the file could not be read to its end");
 }
 
 } // namespace
@@ -83,8 +76,8 @@ std::string MakeBackup(const std::string& fileName)
         CopyInto(fileName, target);
         target.Commit();
     } catch (ETarnError& e) {
-        if (std::string(e.what()).find("backup copy of ") == std::string::npos)
-            e.AddContext("backup copy of " + fileName);
+        // The message names the file that failed; this says what was being done.
+        e.AddContext("backup copy of " + fileName);
         throw;
     }
     // Like a system file copy, the backup keeps the original's time stamp.
@@ -97,14 +90,12 @@ std::string AddBackup(TSafeFileBatch& batch, const std::string& fileName)
 {
     std::string backup = BackupTarget(fileName);
     if (backup.empty()) return backup;
-    TSafeFileWriter* target = nullptr;
     try {
-        target = &batch.Add(backup);
+        CopyInto(fileName, batch.Add(backup));
     } catch (ETarnError& e) {
         e.AddContext("backup copy of " + fileName);
         throw;
     }
-    CopyInto(fileName, *target);
     return backup;
 }
 

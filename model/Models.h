@@ -281,9 +281,9 @@ public:
     void SaveSheetFile(const std::string& fileName, const TMap& map);
 
     // The folder of the project file ("" before one), and a stored name
-    // resolved there.
+    // resolved there (with the folder listings of a load when given).
     std::string ProjectDir() const;
-    std::string ResolveInProject(const std::string& name) const;
+    std::string ResolveInProject(const std::string& name, TFolderNames* names = nullptr) const;
 
     // ---------------------------------------------------------------- drawing
     // Draws the view: directly into its window, or (DoubleBuffer) into its

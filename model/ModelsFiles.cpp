@@ -147,10 +147,11 @@ std::string TModel::ProjectDir() const
     return p.empty() ? std::string(".") : p.string();
 }
 
-std::string TModel::ResolveInProject(const std::string& name) const
+std::string TModel::ResolveInProject(const std::string& name, TFolderNames* names) const
 {
     std::string dir = ProjectDir();
-    return ResolveSheetPath(dir.empty() ? std::string(".") : dir, name);
+    if (dir.empty()) dir = ".";
+    return names ? names->Resolve(dir, name) : ResolveSheetPath(dir, name);
 }
 
 std::string TModel::UniqueIdDir() const

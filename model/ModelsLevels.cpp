@@ -5,8 +5,9 @@
 // and the new levels list again (ModelsLevelsKept). It reads the others,
 // each into a map of its own and with a file context of its own (the
 // model's state with the sheet's origins), on as many threads as the
-// machine has cores; then, on this thread and in the levels' and sheets'
-// order, it scales their styles, opens their pictures and moves their
+// machine has cores, and scales their sizes there (a sheet whose sizes do
+// not scale is skipped as unreadable); then, on this thread and in the
+// levels' and sheets' order, it opens their pictures and moves their
 // objects, read or kept, into the view's map. Reading one by one, or all
 // again, gives the same map.
 #include "ModelsInternal.h"
@@ -146,7 +147,7 @@ void TModel::LoadLevelSheets(TLevel& level, TRect& load, std::vector<TSheetLoad>
         l.Given.FilerScale = level.Scale;
         l.Context = l.Given;
         try {
-            l.Path = names.Resolve(ProjectDir().empty() ? std::string(".") : ProjectDir(), s->Name);
+            l.Path = ResolveInProject(s->Name, &names);
         } catch (const ETarnError& e) {
             l.Error = e.what();
         }
@@ -160,7 +161,14 @@ void TModel::ReadSheets(std::vector<TSheetLoad>& loads)
         l.Stamp = StampOf(l.Path);
         try {
             l.Map = ReadSheet(l.Path, l.Context, l.State, true);
-            if (!l.Map) l.Error = l.Path + ": not a map sheet";
+            if (!l.Map) {
+                l.Error = l.Path + ": not a map sheet";
+                return;
+            }
+            // Sizes are scaled with the sheet's own scale (0: stored as
+            // drawn), and saving converts them back with the same.
+            if (LowerExtension(l.Path) == ".map")
+                ScaleLayerStyles(*l.Map, ScaleObjectValues, l.Map->MapParams.Ints[2]);
         } catch (const std::exception& e) {
             l.Map.reset();
             l.Error = e.what();
@@ -206,22 +214,18 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
     const int32_t projectScale = FileContext.ProjectScale;
     FileContext = l.Context;
     FileContext.ProjectScale = projectScale;
-    // Sizes are scaled with the sheet's own scale (0: stored as drawn), and
-    // saving converts them back with the same.
     s.LoadScale = sheet.MapParams.Ints[2];
     if (s.LoadScale != 0) FileContext.ProjectScale = s.LoadScale;
-    if (LowerExtension(l.Path) == ".map") ScaleLayerStyles(sheet, ScaleObjectValues, s.LoadScale);
     std::vector<TCustomLayer*> layers;
     CollectLayers(sheet, true, layers);
     // A picture's name is relative to the project's folder, never to the
     // process's current one; each is opened once, here.
-    const std::string dir = ProjectDir().empty() ? std::string(".") : ProjectDir();
     for (TCustomLayer* layer : layers)
         if (IsBitmapKind(layer->Kind))
             for (int32_t i = 0; i < layer->Count; ++i)
                 if (auto* b = dynamic_cast<TBmp*>(layer->Object(i)); b && !b->FileName().empty()) {
                     try {
-                        const std::string name = names.Resolve(dir, b->FileName());
+                        const std::string name = ResolveInProject(b->FileName(), &names);
                         b->SetFileName(std::string());
                         b->SetFileName(name);
                         b->LoadPicture(&names);

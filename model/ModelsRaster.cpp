@@ -90,8 +90,7 @@ void TModel::BuildRasterLayers(int32_t mode, TMap& source, TMap& target, TFolder
             std::string file;
             bool inside = true;
             try {
-                TFolderNames oneOff;
-                file = (names ? *names : oneOff).Resolve(ProjectDir().empty() ? "." : ProjectDir(), stored);
+                file = ResolveInProject(stored, names);
             } catch (const EOutsideFolder& e) {
                 // Shown as its frame and name; never opened.
                 LoadErrors.push_back(std::string("picture ") + e.what());

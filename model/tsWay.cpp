@@ -81,11 +81,6 @@ TWayWork::~TWayWork()
 
 // ---------------------------------------------------------------- the rubber line
 
-bool TWayWork::WindowAlive(const TWindowSurface* wnd) const
-{
-    return wnd && std::any_of(Model.Views.begin(), Model.Views.end(), [wnd](const TView* v) { return v->Wnd == wnd; });
-}
-
 void TWayWork::DrawRubber(TWindowSurface& wnd) const
 {
     TDeviceContext* dc = wnd.GetDC();
@@ -103,7 +98,8 @@ void TWayWork::WipeRubber()
 {
     const TWindowSurface* wnd = RubberWnd;
     RubberWnd = nullptr;
-    if (!WindowAlive(wnd)) return;
+    if (!wnd) return;
+    // Only a window one of the views still has is drawn into.
     for (TView* v : Model.Views)
         if (v->Wnd == wnd) {
             DrawRubber(*v->Wnd);

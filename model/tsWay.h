@@ -53,7 +53,6 @@ private:
     // The rubber line is drawn not-xor: drawing it again takes it off.
     void DrawRubber(TWindowSurface& wnd) const;
     void WipeRubber();
-    bool WindowAlive(const TWindowSurface* wnd) const;
 
     double RouteMm = 0;  // Length in whole millimetres
     const TWindowSurface* RubberWnd = nullptr;  // the window showing the rubber line now, or null

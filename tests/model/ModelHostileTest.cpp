@@ -198,6 +198,23 @@ TEST(HostileProject, ASheetLongerThanItsContentIsRefusedWithoutReadingIt)
     EXPECT_LE(largest, std::size_t(1) << 20);
 }
 
+TEST(HostileProject, ASheetWhoseSizesCannotBeScaledIsSkippedAndNeverWritten)
+{
+    TSampleCity city;
+    std::unique_ptr<TMap> stored = MakeSheetMap();
+    // A line width of 60000 at a scale of 2e9 is far past 32 bits when drawn.
+    stored->MapParams.Ints[2] = 2000000000;
+    static_cast<TPolyLineEx*>(FindLayerById(*stored, StyledLinesId)->Object(0))->Width = 60000;
+    WriteFileBytes(city.Map, SheetBytes(*stored));
+    const std::string bytes = ReadFileBytes(city.Map);
+    TOpened c(city.Prj, city.Dir.Path());
+    EXPECT_EQ(CountIn(c.View, "Улицы"), 0);
+    EXPECT_TRUE(c.Errors->Mentions("city.map")) << ::testing::PrintToString(c.Errors->Shown);
+    EXPECT_EQ(SheetOf(LevelOf(c.Model, 0), 0).Flags & SheetFlagReadOnly, SheetFlagReadOnly);
+    c.Model.SaveFile(city.Prj, 1);
+    EXPECT_EQ(ReadFileBytes(city.Map), bytes) << "the sheet is never written back empty";
+}
+
 TEST(HostileProject, SizesStoredWithScaleZeroSurviveOpenAndSave)
 {
     TSampleCity city;

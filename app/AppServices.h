@@ -59,6 +59,18 @@ private:
     std::unique_ptr<THintWindow> Hint;
 };
 
+// The busy cursor for the guard's lifetime, also when the work throws.
+class TBusy {
+public:
+    explicit TBusy(TAppServices& s) : Services(s) { Services.SetBusy(true); }
+    ~TBusy() { Services.SetBusy(false); }
+    TBusy(const TBusy&) = delete;
+    TBusy& operator=(const TBusy&) = delete;
+
+private:
+    TAppServices& Services;
+};
+
 // "http:" and "https:" with a host, "mailto:" with an address.
 bool IsWebOrMailAddress(const QUrl& url);
 

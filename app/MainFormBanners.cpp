@@ -81,9 +81,13 @@ void TMainForm::Timer1Timer()
         BannerViewer->setToolTip(name);
         BannerViewer->setStatusTip(name);
         try {
-            const std::string bytes = ReadDataBytes(*BannerList.Stream, banner.DataOffset, banner.DataSize);
-            if (BannerViewer->LoadFromMemory(bytes, banner.FileType) == TUniversalContainer::Loaded)
-                BannerViewer->ShowContainer();
+            // A record without data has no picture, and its offset and size
+            // mean nothing: the viewer stays as it was.
+            if (!banner.HasNoData() && banner.DataSize >= 1) {
+                const std::string bytes = ReadDataBytes(*BannerList.Stream, banner.DataOffset, banner.DataSize);
+                if (BannerViewer->LoadFromMemory(bytes, banner.FileType) == TUniversalContainer::Loaded)
+                    BannerViewer->ShowContainer();
+            }
         } catch (const std::exception& e) {
             // The file changed under the program: the banner is said once
             // and dropped, the others go on.

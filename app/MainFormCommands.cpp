@@ -13,6 +13,7 @@
 #include "app/SearchObj.h"
 #include "app/SearchT.h"
 #include "app/SecretPanel.h"
+#include "app/TarnData.h"
 #include "app/Update_f.h"
 #include "platform/Keys.h"
 
@@ -39,10 +40,8 @@ constexpr int32_t Label6Code = 4680;
 // The frame of the tools' column, blue while the lists have the keyboard.
 constexpr int FocusFrame = 3;
 const char* const ProductSite = "https://tarn.example.org/";
-// The fixed objects whose actions F1 and the credits run (layer 67, sheet
-// 24); F1's is the help card.
-constexpr int32_t ActionLayer = 67;
-constexpr int32_t ActionSheet = 24;
+// The fixed objects of the places' layer whose actions F1 and the credits
+// run; F1's is the help card.
 constexpr int32_t HelpAction = -2;
 
 double Denominator(const TView& v) { return v.Scale / v.MmPerPixel; }
@@ -349,13 +348,9 @@ void TMainForm::Image1Click(QObject* sender)
 void TMainForm::RunObjectAction(int32_t code)
 {
     if (!SearchObject) return;
-    struct TBusy {
-        TAppServices& Services;
-        explicit TBusy(TAppServices& s) : Services(s) { Services.SetBusy(true); }
-        ~TBusy() { Services.SetBusy(false); }
-    } busy(Services);
+    TBusy busy(Services);
     try {
-        SearchObject->ExecuteObjectAction({0, 1, ActionLayer, ActionSheet, code});
+        SearchObject->ExecuteObjectAction({0, 1, PlacesLayerID, PlacesSheetID, code});
     } catch (const std::exception& e) {
         Services.ShowError(e.what());
     }

@@ -9,7 +9,9 @@ namespace tarn {
 int32_t PlaceObjectRecord(TSearchText& objects, TSearchObject& actions, const TLoadedRecord& record)
 {
     const TTarnData& r = record.Record;
-    if (record.FileNumber >= 1) {
+    // The lists hold only what the loader placed: an object no earlier
+    // record named has no items, and the scan of every list is spared.
+    if (record.FileNumber >= 1 && record.KeySeen) {
         objects.RemoveItemsByKey(r.Key);
         actions.RemoveItemsByKey(r.Key);
     }

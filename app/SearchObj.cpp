@@ -132,16 +132,12 @@ QString TSearchObject::GetObjectText(const TObjectKey& key)
         if (item >= Items.Count()) return QString();
     }
     const TDataPtr found = Items.Data(item);
-    if (found->Kind == ObjectItemKind) return Cp1251ToQString(Items.Name(item));
-    if (const auto* text = found->As<TTextItemRec>()) return Cp1251ToQString(text->Text);
-    if (const auto* card = found->As<TCardRec>()) {
-        try {
-            return Info ? CardPlainText(*Info, *card) : QString();
-        } catch (const std::exception&) {
-            return QString();
-        }
+    try {
+        return ItemPlainText(Info, Items.Name(item), *found);
+    } catch (const std::exception&) {
+        // A card that cannot be read has no text to give.
+        return QString();
     }
-    return QString();
 }
 
 bool TSearchObject::MouseDown(TView& sender, TMouseButton button, int32_t x, int32_t y)

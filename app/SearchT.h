@@ -201,6 +201,9 @@ int32_t FillFromLayer(TSearch& list, TModel* model, TView* view, bool indexLayer
 // the lists and the action registry. The form of kind 5 is shown modally
 // when it is a dialog; answers false when it is not.
 bool ShowFormItem(const TFormItemRec& form);
+// The plain text of an item: a map object's name, a text item's text, a
+// card's text (none without info); empty for the other kinds.
+QString ItemPlainText(TInfoModule* info, const std::string& name, const TData& data);
 // A list box drawn by its search list (rows with icons); the object list is.
 void SetOwnerDrawn(QListWidget* list, bool on);
 bool IsOwnerDrawn(const QListWidget* list);

@@ -152,16 +152,18 @@ bool TSearchText::ListMouseUp(TMouseButton button)
     return true;
 }
 
+QString ItemPlainText(TInfoModule* info, const std::string& name, const TData& data)
+{
+    if (data.Kind == ObjectItemKind) return Cp1251ToQString(name);
+    if (const auto* text = data.As<TTextItemRec>()) return Cp1251ToQString(text->Text);
+    if (const auto* card = data.As<TCardRec>()) return info ? CardPlainText(*info, *card) : QString();
+    return QString();
+}
+
 QString TSearchText::GetItemText(const TObjectKey& key) const
 {
-    for (int32_t i = 0; i < Items.Count(); ++i) {
-        const TData& data = *Items.Data(i);
-        if (!data.Matches(key)) continue;
-        if (data.Kind == ObjectItemKind) return Cp1251ToQString(Items.Name(i));
-        if (const auto* text = data.As<TTextItemRec>()) return Cp1251ToQString(text->Text);
-        if (const auto* card = data.As<TCardRec>()) return Info ? CardPlainText(*Info, *card) : QString();
-        return QString();
-    }
+    for (int32_t i = 0; i < Items.Count(); ++i)
+        if (Items.Data(i)->Matches(key)) return ItemPlainText(Info, Items.Name(i), *Items.Data(i));
     return QString();
 }
 

@@ -265,6 +265,7 @@ void TTarnDatabase::LoadFile(const std::string& path, int32_t fileNumber)
         if (d.HasZeroKey() || d.Deleted) continue;
         if (d.Key.LayerID == PlacesLayerID) d.Key.SheetID = PlacesSheetID;
         out.FileNumber = fileNumber;
+        out.KeySeen = !Seen.insert({d.Key.LayerID, d.Key.SheetID, d.Key.Code}).second;
         out.GroupName = FindGroupLevelName(Groups, d.Group, 0);
         out.SubGroupName = FindGroupLevelName(Groups, d.SubGroup, 1);
         // A record without data is a key record, whatever size it claims.

@@ -15,10 +15,12 @@
 #include "data/ObjectKey.h"
 #include "data/Streams.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace tarn {
@@ -154,6 +156,9 @@ struct TLoadedRecord {
     std::string GroupName;      // empty: the group id names no group of the file's table
     std::string SubGroupName;   // empty: likewise for the subgroup
     int32_t FileNumber = 0;     // 0 "tarn.dat", 1..99 "tarn.d01".."tarn.d99"
+    // An earlier record handed on named the same layer, sheet and code: a
+    // supplement's record has items of its object to take out first.
+    bool KeySeen = true;
     uint8_t Kind = ObjectItemKind;
     TCardRec Card;              // Kind 6
     TObjectItemRec Item;        // Kind 1
@@ -189,6 +194,17 @@ private:
     TView* View;
     TGroupTable Groups;
     std::vector<std::shared_ptr<TStream>> Opened;
+    // Layer, sheet and code of every record handed on.
+    using TObjectIdKey = std::array<int32_t, 3>;
+    struct TIdHash {
+        std::size_t operator()(const TObjectIdKey& k) const
+        {
+            uint64_t h = 0;
+            for (int32_t v : k) h = (h ^ uint32_t(v)) * 0x9E3779B97F4A7C15ull;
+            return std::size_t(h ^ h >> 29);
+        }
+    };
+    std::unordered_set<TObjectIdKey, TIdHash> Seen;
 };
 
 // "banners.dat": the open stream and the banner records in file order

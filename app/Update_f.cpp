@@ -5,6 +5,7 @@
 #include "app/Info_mdl.h"
 #include "app/MainForm.h"
 #include "app/SearchObj.h"
+#include "app/TarnData.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,9 +19,7 @@ namespace {
 constexpr int ClientWidth = 336;
 constexpr int ClientHeight = 396;
 
-// The places' objects (layer 67, sheet 24) and the information centre.
-constexpr int32_t PlacesLayer = 67;
-constexpr int32_t PlacesSheet = 24;
+// The information centre; the places are objects of the places' layer.
 constexpr TObjectKey InfoCentreKey{0, 1, 11, 5, 811};
 // The note on updates: an object action of the places' layer.
 constexpr int32_t UpdateNoteCode = -1;
@@ -66,18 +65,6 @@ QLabel* Link(QWidget* parent, const char* name, const QString& text, const char*
     l->setToolTip(QString::fromUtf8(hint));
     return l;
 }
-
-// The busy cursor while an action runs, also when it throws.
-class TBusy {
-public:
-    explicit TBusy(TAppServices& s) : Services(s) { Services.SetBusy(true); }
-    ~TBusy() { Services.SetBusy(false); }
-    TBusy(const TBusy&) = delete;
-    TBusy& operator=(const TBusy&) = delete;
-
-private:
-    TAppServices& Services;
-};
 
 } // namespace
 
@@ -161,7 +148,7 @@ TUpdateForm::~TUpdateForm() = default;
 void TUpdateForm::Label12Click(QObject* sender)
 {
     const int32_t tag = TagOf(sender);
-    if (tag != 0) Info.ShowObjectOnMap(TObjectKey{0, 1, PlacesLayer, PlacesSheet, tag});
+    if (tag != 0) Info.ShowObjectOnMap(TObjectKey{0, 1, PlacesLayerID, PlacesSheetID, tag});
 }
 
 void TUpdateForm::Label5Click() { Info.ShowObjectOnMap(InfoCentreKey); }
@@ -171,7 +158,7 @@ void TUpdateForm::Label7Click(QObject* sender)
     const int32_t tag = TagOf(sender);
     if (tag == 0 || !Info.MainForm || !Info.MainForm->SearchObject) return;
     TBusy busy(Info.Services);
-    Info.MainForm->SearchObject->ExecuteObjectAction(TObjectKey{0, 1, PlacesLayer, PlacesSheet, tag});
+    Info.MainForm->SearchObject->ExecuteObjectAction(TObjectKey{0, 1, PlacesLayerID, PlacesSheetID, tag});
 }
 
 void TUpdateForm::Label10Click(QObject* sender)

@@ -121,6 +121,42 @@ TEST(Banners, AFileCutWhileRunningLosesItsLastBannerOnce)
     EXPECT_EQ(services.Errors.size(), 1u) << "said once";
 }
 
+TEST(Banners, ARecordWithoutDataIsPassedOverQuietlyAndKept)
+{
+    TCityCopy city;
+    TStubServices services;
+    auto form = StartForm(city.ProgramDir(), services);
+    ASSERT_EQ(form->BannerList.Records.size(), 3u);
+    ASSERT_TRUE(services.Errors.empty());
+    // The fields of a record without data are not checked when it is read.
+    const struct {
+        const char* What;
+        const char* Type;
+        int32_t Offset;
+        int32_t Size;
+    } cases[] = {
+        {"type ???, offset and size -1", "???", -1, -1},
+        {"a type, size 0, offset past the end", "JPG", 0x7FFFFFF0, 0},
+    };
+    for (const auto& c : cases) {
+        TTarnData& second = form->BannerList.Records[1];
+        second.FileType = c.Type;
+        second.DataOffset = c.Offset;
+        second.DataSize = c.Size;
+        form->BannerIndex = 0;
+        form->Timer1Timer();
+        ExpectBanner(*form, 1, c.What);
+        form->Timer1Timer();
+        EXPECT_EQ(form->BannerIndex, 2) << c.What;
+        EXPECT_TRUE(services.Errors.empty()) << c.What << ": " << (services.Errors.empty() ? "" : services.Errors[0]);
+        EXPECT_EQ(form->BannerList.Records.size(), 3u) << c.What << ": the record keeps its place";
+        EXPECT_EQ(form->BannerViewer->ViewerKind(), TUniversalContainer::KindJpeg) << c.What << ": the viewer stays";
+        EXPECT_EQ(form->BannerViewer->toolTip().toStdString(), Banners[1].Name) << c.What << ": the hint is the record's";
+        form->Timer1Timer();
+        ExpectBanner(*form, 3, c.What);
+    }
+}
+
 TEST(Banners, ShownFromMemoryWithNothingInTheTemporaryFolder)
 {
     TCityCopy city;

@@ -297,6 +297,47 @@ TEST(TarnData, SupplementsFollowInNumberOrderEachWithItsOwnTable)
     EXPECT_EQ(TTarnDatabase::SupplementName(5), "tarn.d05");
 }
 
+TEST(TarnData, EachRecordTellsWhetherAnEarlierOneNamedItsObject)
+{
+    const auto file = [](const std::vector<TRecordFields>& records) {
+        TDbBytes b;
+        b.I32(0);
+        for (const TRecordFields& r : records) Record(b, r);
+        return b.B;
+    };
+    TTempDir dir;
+    WriteFileBytes(dir.File("tarn.dat"), file({R("a", {0, 1, 134, 24, 1}), R("place", {0, 1, 67, 7, 3}),
+                                               With(R("gone", {0, 1, 134, 24, 9}), [](auto& r) { r.Deleted = 1; }),
+                                               R("twice", {0, 1, 134, 24, 2}), R("twice again", {0, 1, 134, 24, 2})}));
+    WriteFileBytes(dir.File("tarn.d01"),
+                   file({R("a again", {1, 7, 134, 24, 1}), R("place again", {0, 1, 67, 24, 3}),
+                         R("gone again", {0, 1, 134, 24, 9}), R("new", {0, 1, 134, 24, 5}),
+                         R("new again", {0, 1, 134, 24, 5}), R("other sheet", {0, 1, 134, 25, 1})}));
+    const TLoaded loaded = LoadFolder(dir.Path());
+    ASSERT_EQ(loaded.Error, "");
+    const struct {
+        const char* Name;
+        bool Seen;
+        const char* Why;
+    } expected[] = {
+        {"a", false, "the first of its object"},
+        {"place", false, "the first of its object"},
+        {"twice", false, "the first of its object"},
+        {"twice again", true, "named earlier in the same file"},
+        {"a again", true, "force and model are not compared"},
+        {"place again", true, "the places' sheet is compared after the move to 24"},
+        {"gone again", false, "a deleted record was never handed on"},
+        {"new", false, "no earlier record"},
+        {"new again", true, "named earlier in the same supplement"},
+        {"other sheet", false, "the sheet differs"},
+    };
+    ASSERT_EQ(loaded.Records.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(loaded.Records[i].Record.Name, expected[i].Name);
+        EXPECT_EQ(loaded.Records[i].KeySeen, expected[i].Seen) << expected[i].Name << ": " << expected[i].Why;
+    }
+}
+
 TEST(TarnData, GaugeIsReckonedInSixtyFourBits)
 {
     // 44 MB: position times 50 passes 32 bits.

@@ -376,7 +376,9 @@ void TMetafilePlayer::PolyPolygon()
     for (uint32_t i = 0; i < rings; ++i) total += counts[i] = U(1 + i);
     if (total == 0) return;
     const uint32_t first = 1 + rings;
-    P(first + uint32_t(total) * 2 - 1);
+    // Counted wide: the counts can add up past what 32 bits hold twice.
+    if (first + total * 2 > R->Words)
+        Fail(M.Source, R->Offset, "record parameters", "fewer than the function needs");
     std::vector<TPoint> pts(total);
     for (uint32_t i = 0; i < total; ++i) pts[i] = Point(first + 2 * i);
     if (rings == 1) {

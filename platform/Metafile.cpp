@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <numeric>
+#include <queue>
 
 namespace tarn {
 
@@ -103,6 +106,9 @@ public:
     {
         Map = {m.FrameRect.Left, m.FrameRect.Top, m.FrameRect.Right - m.FrameRect.Left, m.FrameRect.Bottom - m.FrameRect.Top};
         Objects.resize(std::min<std::size_t>(m.ObjectCount, MaxObjects));
+        std::vector<uint32_t> free(Objects.size());
+        std::iota(free.begin(), free.end(), 0u);
+        Free = TFreeSlots(std::greater<>(), std::move(free));
     }
 
     void Run()
@@ -182,6 +188,10 @@ private:
     TMap Map{};
     std::vector<TMap> Saved;
     std::vector<TObject> Objects;
+    // The free places, lowest on top: a full table is not searched again for
+    // every object a hostile file creates.
+    using TFreeSlots = std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<>>;
+    TFreeSlots Free;
 };
 
 void TMetafilePlayer::Record()
@@ -266,7 +276,10 @@ void TMetafilePlayer::Record()
     }
     case wmf::SelectObject: Select(U(0)); break;
     case wmf::DeleteObject:
-        if (U(0) < Objects.size()) Objects[U(0)] = TObject{};
+        if (U(0) < Objects.size() && Objects[U(0)].Kind != TKind::Free) {
+            Objects[U(0)] = TObject{};
+            Free.push(U(0));
+        }
         break;
     case wmf::MoveTo: Dc.MoveTo(X(P(1)), Y(P(0))); break;
     case wmf::LineTo: Dc.LineTo(X(P(1)), Y(P(0))); break;
@@ -310,12 +323,12 @@ void TMetafilePlayer::Record()
 void TMetafilePlayer::Create(TObject object)
 {
     // The lowest free place, as the object table is kept.
-    for (TObject& slot : Objects)
-        if (slot.Kind == TKind::Free) {
-            slot = std::move(object);
-            return;
-        }
-    if (Objects.size() < MaxObjects) Objects.push_back(std::move(object));
+    if (!Free.empty()) {
+        Objects[Free.top()] = std::move(object);
+        Free.pop();
+    } else if (Objects.size() < MaxObjects) {
+        Objects.push_back(std::move(object));
+    }
 }
 
 void TMetafilePlayer::Select(uint16_t index)
@@ -376,7 +389,9 @@ void TMetafilePlayer::PolyPolygon()
     for (uint32_t i = 0; i < rings; ++i) total += counts[i] = U(1 + i);
     if (total == 0) return;
     const uint32_t first = 1 + rings;
-    P(first + uint32_t(total) * 2 - 1);
+    // Counted wide: the counts can add up past what 32 bits hold twice.
+    if (first + total * 2 > R->Words)
+        Fail(M.Source, R->Offset, "record parameters", "fewer than the function needs");
     std::vector<TPoint> pts(total);
     for (uint32_t i = 0; i < total; ++i) pts[i] = Point(first + 2 * i);
     if (rings == 1) {

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -93,7 +95,10 @@ private:
     QTextCursor Cursor;
     std::vector<TState> Stack;
     int32_t AnsiCodePage = 1252;
-    std::vector<std::pair<int32_t, int32_t>> FontCharsets;  // font number, charset
+    // Charset by font number, the first entry of a number counting; looked
+    // up for every byte past ASCII, so not searched through.
+    std::unordered_map<int32_t, int32_t> FontCharsets;
+    std::optional<int32_t> TableFont;  // the font table's entry being read
     std::vector<QColor> Colours;
     int Red = 0, Green = 0, Blue = 0;
     bool ColourSeen = false;
@@ -227,8 +232,8 @@ void TReader::ControlWord(std::string_view w, bool has, int32_t p)
     } else if (star || SkippedDestinations().count(w)) {
         s.Dest = TDest::Skip;
     } else if (s.Dest == TDest::FontTable) {
-        if (w == "f" && has) FontCharsets.emplace_back(p, 0);
-        else if (w == "fcharset" && !FontCharsets.empty()) FontCharsets.back().second = p;
+        if (w == "f" && has) TableFont = FontCharsets.try_emplace(p, 0).second ? std::optional(p) : std::nullopt;
+        else if (w == "fcharset" && TableFont) FontCharsets[*TableFont] = p;
     } else if (s.Dest == TDest::ColourTable) {
         const int v = std::clamp(p, 0, 255);
         if (w == "red") Red = v, ColourSeen = true;
@@ -291,9 +296,8 @@ void TReader::ControlSymbol(char c)
 
 int TReader::CodePage() const
 {
-    for (const auto& [font, charset] : FontCharsets)
-        if (font == Stack.back().Font) return CharsetCodePage(charset, AnsiCodePage);
-    return AnsiCodePage;
+    const auto found = FontCharsets.find(Stack.back().Font);
+    return found == FontCharsets.end() ? AnsiCodePage : CharsetCodePage(found->second, AnsiCodePage);
 }
 
 void TReader::Byte(uint8_t b)

@@ -180,6 +180,7 @@ void TSafeFileBatch::Commit()
     // The old files stay reachable under names of our own (locked, so no
     // other save takes them for leftovers) until every new one is in place.
     std::vector<std::string> kept(Files.size());
+    std::vector<bool> existed(Files.size());
     std::vector<int> locks;
     auto release = [&](std::size_t from) {
         for (std::size_t i = from; i < kept.size(); ++i)
@@ -189,6 +190,7 @@ void TSafeFileBatch::Commit()
     for (std::size_t i = 0; i < Files.size(); ++i) {
         struct stat st {};
         if (::stat(Files[i]->Target.c_str(), &st) != 0) continue;
+        existed[i] = true;
         kept[i] = LinkBeside(Files[i]->Target);
         if (kept[i].empty()) continue;
         int fd = ::open(kept[i].c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -202,8 +204,10 @@ void TSafeFileBatch::Commit()
         for (; done < Files.size(); ++done) Files[done]->Rename();
     } catch (...) {
         for (std::size_t i = 0; i < done; ++i) {
+            // An old file no link could keep (a folder without hard links)
+            // cannot come back: its new version stays rather than nothing.
             if (!kept[i].empty()) ::rename(kept[i].c_str(), Files[i]->Target.c_str());
-            else ::unlink(Files[i]->Target.c_str());
+            else if (!existed[i]) ::unlink(Files[i]->Target.c_str());
         }
         release(done);
         Files.clear();  // the temporaries go at once

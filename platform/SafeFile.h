@@ -59,7 +59,7 @@ private:
 // temporary file and flushed; only when every one is written are they
 // renamed into place. A failure before that removes the temporaries and
 // leaves every old file; a rename that fails puts back the files already
-// replaced.
+// replaced (where the folder takes a hard link to keep the old one).
 class TSafeFileBatch {
 public:
     TSafeFileBatch() = default;

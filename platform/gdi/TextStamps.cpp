@@ -46,9 +46,13 @@ const TStamp* TTextStamps::Get(TStampKey key, const QGlyphRun& run, double width
     // joint coverage once. So each glyph is drawn alone, in white on the
     // cleared box of its ink, with the reference point at (-left, -top): a
     // pixel's alpha is that glyph's coverage there.
-    if (Scratch.width() < w || Scratch.height() < h)
-        Scratch = QImage(int(std::max<int64_t>(w, Scratch.width())), int(std::max<int64_t>(h, Scratch.height())),
-                         QImage::Format_ARGB32_Premultiplied);
+    if (Scratch.width() < w || Scratch.height() < h) {
+        // Grown to hold both boxes, unless a long flat box and a long tall one
+        // would make it far larger than any box it holds.
+        int64_t sw = std::max<int64_t>(w, Scratch.width()), sh = std::max<int64_t>(h, Scratch.height());
+        if (sw * sh > 4 * MaxBox) sw = w, sh = h;
+        Scratch = QImage(int(sw), int(sh), QImage::Format_ARGB32_Premultiplied);
+    }
     uchar* const bits = Scratch.bits();
     const qsizetype stride = Scratch.bytesPerLine();
     QTransform t;

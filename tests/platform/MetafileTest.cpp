@@ -254,6 +254,12 @@ TEST(Metafile, RefusesBrokenFilesNamingTheOffset)
     Put16(points, 1);
     Put16(points, 1);
     EXPECT_THROW(Play(Wmf(Rec(0x0324, {5}, points))), EMetafileError) << "a count past the record";
+    // Ring counts adding up to 2^31 + 32767 points: twice that wraps in 32
+    // bits to a count the record seems to hold.
+    std::string rings;
+    for (int i = 0; i < 32769; ++i) Put16(rings, 0xFFFF);
+    rings.append(2 * 65534, '\0');
+    EXPECT_THROW(Play(Wmf(Rec(0x0538, {32769}, rings))), EMetafileError) << "ring counts past the record";
 }
 
 } // namespace

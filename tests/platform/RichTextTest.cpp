@@ -42,6 +42,7 @@ TEST(RichText, GivesTheTextOfEachConstruct)
         {"{\\rtf1\\ansi\\ansicpg1252 caf\\'e9}", "café"},
         // A font's charset decides over the document's code page.
         {"{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial;}}\\f1 \\'c4\\'e0}", "Да"},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f1\\fcharset204 A;}{\\f1\\fcharset0 B;}{\\f2 C;}}\\f1 \\'c4{\\f2\\'e0}}", "Дà"},
         {"{\\rtf1 \\u1025?\\u-3913?x}", "Ё\xEF\x82\xB7x"},  // a negative \u counts from 65536
         {"{\\rtf1\\uc2 \\u1046\\'3f\\'3fz}", "Жz"},
         {"{\\rtf1\\uc0 \\u1046 z}", "Жz"},

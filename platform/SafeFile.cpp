@@ -36,15 +36,16 @@ std::string FolderOf(const std::string& path)
     return t.has_parent_path() ? t.parent_path().string() : std::string(".");
 }
 
-// ".name." followed by six letters or digits: what mkstemp makes of our pattern.
-bool IsOurTemporary(const std::string& entry)
+// ".name." followed by six letters or digits, what mkstemp makes of our
+// pattern, answered with the name; empty for any other entry.
+std::string TemporaryTarget(const std::string& entry)
 {
-    if (entry.size() < 9 || entry[0] != '.') return false;
+    if (entry.size() < 9 || entry[0] != '.') return std::string();
     const std::size_t dot = entry.size() - 7;
-    if (entry[dot] != '.' || dot < 2) return false;
+    if (entry[dot] != '.' || dot < 2) return std::string();
     for (std::size_t i = dot + 1; i < entry.size(); ++i)
-        if (!std::isalnum(static_cast<unsigned char>(entry[i]))) return false;
-    return true;
+        if (!std::isalnum(static_cast<unsigned char>(entry[i]))) return std::string();
+    return entry.substr(1, dot - 1);
 }
 
 // A free name of our temporary form beside target, taken by a hard link to it.
@@ -224,8 +225,14 @@ int RemoveLeftoverTemporaries(const std::string& folder)
     if (!d) return 0;
     while (dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
-        if (!IsOurTemporary(name)) continue;
-        const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        const std::string target = TemporaryTarget(name);
+        if (target.empty()) continue;
+        const std::string dir = folder.empty() ? std::string(".") : folder;
+        // A user's hidden file may look like ours (".bashrc.backup"); ours
+        // stand beside the file they replace.
+        struct stat targetStat {};
+        if (::lstat((dir + "/" + target).c_str(), &targetStat) != 0 || !S_ISREG(targetStat.st_mode)) continue;
+        const std::string path = dir + "/" + name;
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
         if (fd < 0) continue;
         struct stat st {};

@@ -77,8 +77,9 @@ private:
     std::vector<std::unique_ptr<TSafeFileWriter>> Files;
 };
 
-// Removes from folder the temporary files of our own naming (".name.XXXXXX")
-// that a killed save left; those a running save still holds stay. Answers
+// Removes from folder the temporary files of our own naming (".name.XXXXXX",
+// beside a file "name") that a killed save left; those a running save still
+// holds stay. Answers
 // how many were removed; never throws.
 int RemoveLeftoverTemporaries(const std::string& folder);
 

@@ -194,12 +194,15 @@ TEST_F(FileFaults, LeftoversOfAKilledSaveGoButNotThoseOfARunningOne)
 {
     Put(File(".tarn.prj.Ab12Cd"), "killed");
     Put(File(".tarn.map.zzzzzz"), "killed");
+    Put(File("tarn.prj"), "old");
+    Put(File("tarn.map"), "old");
     Put(File(".profile"), "the user's");
+    Put(File(".bashrc.backup"), "the user's, named as ours would be");
     Put(File(".tarn.ini.lock"), "");
     TSafeFileWriter running(File("tarn.map"));  // holds its temporary
     running.Write("half", 4);
     EXPECT_EQ(RemoveLeftoverTemporaries(Dir), 2);
-    EXPECT_EQ(Entries(), (std::set<std::string>{".profile", ".tarn.ini.lock",
+    EXPECT_EQ(Entries(), (std::set<std::string>{"tarn.prj", "tarn.map", ".profile", ".bashrc.backup", ".tarn.ini.lock",
                                                 fs::path(running.TempPath()).filename().string()}));
     running.Commit();
     EXPECT_EQ(Bytes(File("tarn.map")), "half");

@@ -1,10 +1,10 @@
 // The main window's layout and the wiring of its controls to their handlers.
 #include "MainForm.h"
 
-#include "app/Cursors.h"
 #include "app/Gauge_f.h"
-#include "app/Info_mdl.h"
 #include "app/SecretPanel.h"
+#include "app/common/Cursors.h"
+#include "app/common/Info_mdl.h"
 
 #include <QAction>
 #include <QEvent>

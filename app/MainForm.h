@@ -11,11 +11,12 @@
 // measuring, mouse tool), MainFormCommands.cpp (map panel events, keyboard
 // mode, tool modes, commands), MainFormSigns.cpp (user signs),
 // MainFormBanners.cpp (banners and the ticker).
-#include "app/AppServices.h"
-#include "app/ControlHooks.h"
-#include "app/Owned.h"
-#include "app/TarnData.h"
-#include "app/TSPanel.h"
+#include "app/common/AppServices.h"
+#include "app/common/ControlHooks.h"
+#include "app/common/Info_mdl.h"
+#include "app/common/Owned.h"
+#include "app/common/TSPanel.h"
+#include "db/TarnData.h"
 #include "model/Models.h"
 #include "platform/Ini.h"
 
@@ -69,7 +70,7 @@ struct TTickerLine {
     std::optional<TNObj> Object;
 };
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, public TMainMap {
 public:
     // The shared services give the program's folder and files. The gauge
     // (may be null) is moved by the creation step.
@@ -96,8 +97,8 @@ public:
 
     void SetGauge(TGaugeForm* gauge) { Gauge = gauge; }
     TInfoModule& Info() const { return InfoModule; }
-    TModel* Model() const { return ModelPtr.get(); }
-    TView* View() const { return ViewPtr.get(); }
+    TModel* Model() const override { return ModelPtr.get(); }
+    TView* View() const override { return ViewPtr.get(); }
     const std::string& ProgramDir() const { return ProgramDirName; }
     // The start rectangle is applied again on resizes until the map was
     // first painted at its real size.
@@ -155,7 +156,8 @@ public:
     void StreetEKeyPress(QChar& key);
     void FormClose();
     void SetMapFocused(bool value);
-    void ClearMapSelection();
+    void ClearMapSelection() override;
+    void ExecuteObjectAction(const TObjectKey& key) override;
     void ToggleFullScreen(bool toFull);
     // The window's place, its panels' sizes and the navigator's state in
     // "tarn.ini" (section "MainForm"), with the places of the program's

@@ -1,10 +1,10 @@
 // Banners in Panel1 and the ticker line over the status bar.
 #include "MainForm.h"
 
-#include "app/ObjectDb.h"
-#include "app/SearchObj.h"
 #include "app/SecretPanel.h"
-#include "app/UnCont.h"
+#include "app/cards/UnCont.h"
+#include "app/search/ObjectDb.h"
+#include "app/search/SearchObj.h"
 #include "platform/Cp1251Qt.h"
 
 #include <QTimer>

@@ -4,17 +4,17 @@
 // options are in MainFormSettings.cpp.
 #include "MainForm.h"
 
-#include "app/BtnBox.h"
-#include "app/Cursors.h"
-#include "app/Inf_f.h"
-#include "app/Info_mdl.h"
-#include "app/Legend_f.h"
 #include "app/Program.h"
-#include "app/SearchObj.h"
-#include "app/SearchT.h"
 #include "app/SecretPanel.h"
-#include "app/TarnData.h"
-#include "app/Update_f.h"
+#include "app/common/Cursors.h"
+#include "app/common/Info_mdl.h"
+#include "app/maptools/BtnBox.h"
+#include "app/search/SearchObj.h"
+#include "app/search/SearchT.h"
+#include "app/windows/Inf_f.h"
+#include "app/windows/Legend_f.h"
+#include "app/windows/Update_f.h"
+#include "db/TarnData.h"
 #include "platform/Keys.h"
 
 #include <QLabel>
@@ -150,6 +150,11 @@ void TMainForm::ClearMapSelection()
     TKeyList keys;
     ModelPtr->HighlightObjects(ViewPtr.get(), 0, keys);
     if (!keys.empty()) ModelPtr->HighlightObjects(ViewPtr.get(), 2, keys);
+}
+
+void TMainForm::ExecuteObjectAction(const TObjectKey& key)
+{
+    if (SearchObject) SearchObject->ExecuteObjectAction(key);
 }
 
 void TMainForm::MapPanelMouseDown(TMouseButton button, uint32_t shift, int32_t x, int32_t y)

@@ -2,10 +2,10 @@
 // destroy and teardown.
 #include "MainForm.h"
 
-#include "app/Cursors.h"
 #include "app/Gauge_f.h"
-#include "app/Info_mdl.h"
 #include "app/SecretPanel.h"
+#include "app/common/Cursors.h"
+#include "app/common/Info_mdl.h"
 
 #include <QCloseEvent>
 #include <QLabel>

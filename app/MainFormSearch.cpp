@@ -3,8 +3,8 @@
 // "tarn.dat" and its supplements.
 #include "MainForm.h"
 
-#include "app/ObjectDb.h"
-#include "app/SearchObj.h"
+#include "app/search/ObjectDb.h"
+#include "app/search/SearchObj.h"
 #include "platform/Cp1251.h"
 
 #include <QLineEdit>

@@ -3,13 +3,13 @@
 // options dialog (raster drawing, the labels' font).
 #include "MainForm.h"
 
-#include "app/FormPlacement.h"
-#include "app/Inf_f.h"
-#include "app/Info_mdl.h"
-#include "app/Legend_f.h"
-#include "app/Opt_f.h"
 #include "app/Program.h"
-#include "app/Update_f.h"
+#include "app/common/FormPlacement.h"
+#include "app/common/Info_mdl.h"
+#include "app/windows/Inf_f.h"
+#include "app/windows/Legend_f.h"
+#include "app/windows/Opt_f.h"
+#include "app/windows/Update_f.h"
 #include "data/FillRec.h"
 #include "platform/Cp1251Qt.h"
 

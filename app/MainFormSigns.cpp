@@ -1,9 +1,9 @@
 // User signs: the sign tool, its menu and its events.
 #include "MainForm.h"
 
-#include "app/Info_mdl.h"
 #include "app/Program.h"
-#include "app/SelSgn_f.h"
+#include "app/common/Info_mdl.h"
+#include "app/windows/SelSgn_f.h"
 #include "model/WorkSign.h"
 
 #include <QToolButton>

@@ -2,8 +2,8 @@
 // buttons and keys, distance measuring and the mouse tool.
 #include "MainForm.h"
 
-#include "app/BtnBox.h"
-#include "app/Nav.h"
+#include "app/maptools/BtnBox.h"
+#include "app/maptools/Nav.h"
 #include "model/ViewWork.h"
 #include "model/tsWay.h"
 

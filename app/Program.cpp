@@ -1,13 +1,13 @@
 #include "Program.h"
 
 #include "app/Gauge_f.h"
-#include "app/Inf_f.h"
-#include "app/Info_mdl.h"
-#include "app/Legend_f.h"
 #include "app/MainForm.h"
-#include "app/Opt_f.h"
-#include "app/SelSgn_f.h"
-#include "app/Update_f.h"
+#include "app/common/Info_mdl.h"
+#include "app/windows/Inf_f.h"
+#include "app/windows/Legend_f.h"
+#include "app/windows/Opt_f.h"
+#include "app/windows/SelSgn_f.h"
+#include "app/windows/Update_f.h"
 
 #include <QApplication>
 #include <QFileInfo>

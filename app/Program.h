@@ -2,7 +2,7 @@
 // The program block: the loading window, the main window's creation, the
 // program's other windows, the message loop and the end. A QApplication
 // must exist.
-#include "app/AppServices.h"
+#include "app/common/AppServices.h"
 
 #include <memory>
 #include <string>

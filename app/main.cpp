@@ -1,6 +1,6 @@
 // The city information system: the loading window, then the main window.
-#include "app/AppServices.h"
 #include "app/Program.h"
+#include "app/common/AppServices.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 // Opening a card: the demo city's rich text read into a document, its
 // stadium metafile replayed at its screen size, its zip site unpacked.
-#include "app/Unzip.h"
+#include "app/cards/Unzip.h"
 #include "platform/Metafile.h"
 #include "platform/RichText.h"
 #include "platform/gdi/Gdi.h"

@@ -3,7 +3,7 @@
 // reads it, every record handed to a callback.
 #include "BenchDatabase.h"
 
-#include "app/TarnData.h"
+#include "db/TarnData.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,8 +4,8 @@
 // the action registry (the reader and the placement, sorted at the end).
 #include "BenchDatabase.h"
 
-#include "app/ObjectDb.h"
-#include "app/SearchObj.h"
+#include "app/search/ObjectDb.h"
+#include "app/search/SearchObj.h"
 #include "platform/Cp1251.h"
 #include "platform/Keys.h"
 

@@ -3,10 +3,10 @@
 // the program shows, copies of the demo city, and a main window started on
 // one offscreen.
 #include "../data/TestSupport.h"
-#include "app/AppServices.h"
-#include "app/Info_mdl.h"
 #include "app/MainForm.h"
 #include "app/Program.h"
+#include "app/common/AppServices.h"
+#include "app/common/Info_mdl.h"
 
 #include <QImage>
 #include <QSize>

@@ -6,8 +6,8 @@
 #include "AppSupport.h"
 
 #include "app/SecretPanel.h"
-#include "app/UnCont.h"
-#include "app/UnContViews.h"
+#include "app/cards/UnCont.h"
+#include "app/cards/UnContViews.h"
 #include "platform/Cp1251.h"
 
 #include <QDir>

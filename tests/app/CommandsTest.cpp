@@ -2,12 +2,12 @@
 // Tab, full screen, the zoom limits, the mode buttons and the sign menu,
 // the information tab's labels and the Shift-click's numbers.
 #include "CommandsSupport.h"
-#include "SearchSupport.h"
+#include "search/SearchSupport.h"
 
-#include "app/BtnBox.h"
-#include "app/Cursors.h"
-#include "app/Cust_f.h"
-#include "app/Info_mdl.h"
+#include "app/cards/Cust_f.h"
+#include "app/common/Cursors.h"
+#include "app/common/Info_mdl.h"
+#include "app/maptools/BtnBox.h"
 
 #include <QAction>
 #include <QLabel>

@@ -2,8 +2,8 @@
 // visible rectangle kept across runs.
 #include "AppSupport.h"
 
-#include "app/Cursors.h"
 #include "app/SecretPanel.h"
+#include "app/common/Cursors.h"
 #include "platform/Ini.h"
 
 #include <QLabel>

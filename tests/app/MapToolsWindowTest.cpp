@@ -3,7 +3,7 @@
 // in the sign sheet from one run to the next.
 #include "AppSupport.h"
 
-#include "app/BtnBox.h"
+#include "app/maptools/BtnBox.h"
 #include "model/WorkSign.h"
 #include "model/tsWay.h"
 

@@ -3,8 +3,8 @@
 // program's cursors.
 #include "AppSupport.h"
 
-#include "app/Cursors.h"
-#include "app/TSPanel.h"
+#include "app/common/Cursors.h"
+#include "app/common/TSPanel.h"
 
 #include <QTest>
 

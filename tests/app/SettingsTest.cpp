@@ -3,8 +3,8 @@
 // one run to the next.
 #include "CommandsSupport.h"
 
-#include "app/Legend_f.h"
-#include "app/Opt_f.h"
+#include "app/windows/Legend_f.h"
+#include "app/windows/Opt_f.h"
 #include "data/FillRec.h"
 #include "data/LayerWalk.h"
 #include "platform/Cp1251Qt.h"

@@ -3,15 +3,15 @@
 // the addresses the shell is given.
 #include "AppSupport.h"
 
-#include "app/Cust_f.h"
-#include "app/Group_f.h"
-#include "app/Inf_f.h"
-#include "app/Info_f.h"
-#include "app/Legend_f.h"
-#include "app/Opt_f.h"
 #include "app/SecretPanel.h"
-#include "app/SelSgn_f.h"
-#include "app/Update_f.h"
+#include "app/cards/Cust_f.h"
+#include "app/search/Group_f.h"
+#include "app/search/Info_f.h"
+#include "app/windows/Inf_f.h"
+#include "app/windows/Legend_f.h"
+#include "app/windows/Opt_f.h"
+#include "app/windows/SelSgn_f.h"
+#include "app/windows/Update_f.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -146,12 +146,12 @@ TEST(Skeleton, TeardownFreesTheCardTextAndGroupWindowsBeforeTheModel)
     TStubServices services;
     auto started = StartForm(city.ProgramDir(), services);
     TInfoModule& info = *started.Info;
-    info.CardForm = std::make_unique<TCustomInfoForm>(info);
-    info.TextForm = std::make_unique<TInfoForm>(info);
+    info.CardForm = TOwned<TCustomInfoForm>::Make(info);
+    info.TextForm = TOwned<TInfoForm>::Make(info);
     info.TextForm->Model = started->Model();
     QPointer<QWidget> card = info.CardForm.get(), text = info.TextForm.get();
     QPointer<TGroupForm> kept = new TGroupForm(info), closed = new TGroupForm(info);
-    info.GroupForms = {kept, closed};
+    info.GroupForms = {kept.data(), closed.data()};
     for (QWidget* w : {card.data(), text.data(), static_cast<QWidget*>(kept), static_cast<QWidget*>(closed)}) w->show();
     closed->close();  // a group window frees itself
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -8,17 +8,17 @@
 // (walkthrough_NN_*.png, 256 colours); the README shows a few of them.
 #include "AppSupport.h"
 #include "CommandsSupport.h"
-#include "SearchSupport.h"
+#include "search/SearchSupport.h"
 
-#include "app/Cust_f.h"
-#include "app/Group_f.h"
-#include "app/Legend_f.h"
-#include "app/Opt_f.h"
 #include "app/SecretPanel.h"
-#include "app/SelSgn_f.h"
-#include "app/UnCont.h"
-#include "app/UnContViews.h"
-#include "app/Update_f.h"
+#include "app/cards/Cust_f.h"
+#include "app/cards/UnCont.h"
+#include "app/cards/UnContViews.h"
+#include "app/search/Group_f.h"
+#include "app/windows/Legend_f.h"
+#include "app/windows/Opt_f.h"
+#include "app/windows/SelSgn_f.h"
+#include "app/windows/Update_f.h"
 #include "data/Layers.h"
 #include "model/WorkSign.h"
 #include "platform/Cp1251Qt.h"
@@ -196,11 +196,11 @@ void FirstVisit(TMainForm& form, TWalkServices& services, TShots& shots, TKept& 
     Type(form.ObjE, "культура");
     Press(form.ObjE, Qt::Key_Return, "\r");
     ASSERT_EQ(info.GroupForms.size(), 1u);
-    TGroupForm* group = info.GroupForms[0];
+    TGroupForm* group = GroupWindow(info, 0);
     Type(group->Edit1, "музеи");
     QTest::mouseClick(group->ShowBtn, Qt::LeftButton);
     ASSERT_EQ(info.GroupForms.size(), 2u);
-    TGroupForm* museums = info.GroupForms[1];
+    TGroupForm* museums = GroupWindow(info, 1);
     SettleWindow(*museums);
     shots.Take(*museums, "group_window");
     const int row = RowOf(museums->ListBox1, "КРАЕВЕДЧЕСКИЙ МУЗЕЙ");

@@ -2,7 +2,7 @@
 // Object database files written by hand, field by field in the stored
 // layout, and a load that keeps what was handed on before an error.
 #include "../data/TestSupport.h"
-#include "app/TarnData.h"
+#include "db/TarnData.h"
 #include "platform/Cp1251.h"
 
 #include <string>

@@ -4,7 +4,7 @@
 // says it holds.
 #include "FuzzEntries.h"
 
-#include "app/Unzip.h"
+#include "app/cards/Unzip.h"
 #include "platform/Metafile.h"
 #include "platform/RichText.h"
 #include "platform/gdi/Gdi.h"

@@ -4,7 +4,7 @@
 // both readers must agree on the records.
 #include "FuzzEntries.h"
 
-#include "app/TarnData.h"
+#include "db/TarnData.h"
 
 #include <filesystem>
 #include <fstream>

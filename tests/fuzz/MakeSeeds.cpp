@@ -4,7 +4,6 @@
 // tests/fuzz/corpus/.
 #include "FuzzEntries.h"
 #include "PictureSupport.h"
-#include "app/TarnData.h"
 #include "data/FlatFile.h"
 #include "data/Layers.h"
 #include "data/MapObj.h"
@@ -14,11 +13,12 @@
 #include "data/Rasters.h"
 #include "data/Registration.h"
 #include "data/_Common.h"
-#include "platform/Ini.h"
+#include "db/TarnData.h"
 #include "model/Models.h"
+#include "platform/Ini.h"
 #include "tools/City.h"
-#include "tools/CityData.h"
 #include "tools/CityCards.h"
+#include "tools/CityData.h"
 #include "tools/CityDatabase.h"
 
 #include <cstdio>

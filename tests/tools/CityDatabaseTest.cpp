@@ -4,7 +4,7 @@
 // the model at the whole-map view.
 #include "CitySupport.h"
 
-#include "app/TarnData.h"
+#include "db/TarnData.h"
 #include "platform/Cp1251.h"
 #include "tools/CityCards.h"
 #include "tools/CityDatabase.h"

@@ -1,0 +1,242 @@
+#include "UnContViews.h"
+
+#include "app/cards/Unzip.h"
+#include "platform/Cp1251Qt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QUrl>
+
+namespace tarn {
+
+namespace {
+
+constexpr qint64 MaxPageBytes = qint64(16) << 20;
+
+QByteArray ReadWhole(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly) || f.size() > MaxPageBytes) return {};
+    return f.readAll();
+}
+
+} // namespace
+
+QString DecodeHtml(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(QStringDecoder::Utf16);
+        return utf16.decode(bytes);
+    }
+    static const QRegularExpression charset(QStringLiteral("<meta[^>]*charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9_.:-]+)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QString head = QString::fromLatin1(bytes.left(4096));
+    const QString name = charset.match(head).captured(1).toLower();
+    if (name == QLatin1String("utf-8") || name == QLatin1String("utf8")) return QString::fromUtf8(bytes);
+    if (name == QLatin1String("iso-8859-1") || name == QLatin1String("latin1") || name == QLatin1String("us-ascii"))
+        return QString::fromLatin1(bytes);
+    return Cp1251ToQString(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
+
+std::string ResolvePageLink(const std::string& root, const QString& pageFolder, const QString& link)
+{
+    if (root.empty() || link.isEmpty()) return {};
+    QString path = link;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (path.startsWith(QLatin1Char('/'))) return {};
+    const QString joined = QDir::cleanPath(pageFolder.isEmpty() ? path : pageFolder + QLatin1Char('/') + path);
+    if (joined == QLatin1String("..") || joined.startsWith(QLatin1String("../"))) return {};
+    return FindInFolder(root, joined);
+}
+
+// ---- THtmlView ----
+
+THtmlView::THtmlView(QWidget* parent) : QTextBrowser(parent)
+{
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    QPalette p = palette();
+    p.setColor(QPalette::Base, Qt::white);
+    setPalette(p);
+}
+
+bool THtmlView::OpenFile(const QString& relative)
+{
+    if (FindInFolder(Root, relative).empty()) return false;
+    History.clear();
+    Position = -1;
+    Push({relative, QString()});
+    return !ShownPath.isNull();
+}
+
+void THtmlView::OpenMemory(const QByteArray& page)
+{
+    Memory = page;
+    History.clear();
+    Position = -1;
+    Push({QString(), QString()});
+}
+
+bool THtmlView::Follow(const QString& link)
+{
+    if (Position < 0) return false;
+    const TPage& now = History[std::size_t(Position)];
+    if (link.startsWith(QLatin1Char('#'))) {
+        Push({now.Path, link.mid(1)});
+        return true;
+    }
+    QString target = link, fragment;
+    if (const qsizetype hash = target.indexOf(QLatin1Char('#')); hash >= 0) {
+        fragment = target.mid(hash + 1);
+        target.truncate(hash);
+    }
+    if (target.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) target = target.mid(5);
+    const std::string found = ResolvePageLink(Root, Folder, target);
+    if (found.empty()) return false;
+    const QString suffix = QFileInfo(QString::fromStdString(found)).suffix().toLower();
+    if (suffix != QLatin1String("htm") && suffix != QLatin1String("html")) return false;
+    const QString relative = QString::fromStdString(found.substr(Root.size() + 1));
+    Push({relative, fragment});
+    return true;
+}
+
+void THtmlView::GoBack()
+{
+    if (!CanGoBack()) return;
+    --Position;
+    Show(History[std::size_t(Position)]);
+}
+
+void THtmlView::GoForward()
+{
+    if (!CanGoForward()) return;
+    ++Position;
+    Show(History[std::size_t(Position)]);
+}
+
+QString THtmlView::CurrentPage() const
+{
+    if (Position < 0) return {};
+    const TPage& p = History[std::size_t(Position)];
+    return p.Fragment.isEmpty() ? p.Path : p.Path + QLatin1Char('#') + p.Fragment;
+}
+
+void THtmlView::Push(const TPage& page)
+{
+    History.resize(std::size_t(Position + 1));
+    History.push_back(page);
+    if (History.size() > std::size_t(MaxHistory)) History.erase(History.begin());
+    Position = int(History.size()) - 1;
+    Show(page);
+}
+
+void THtmlView::Show(const TPage& page)
+{
+    if (page.Path != ShownPath || page.Path.isEmpty()) {
+        QByteArray bytes;
+        if (page.Path.isEmpty()) {
+            bytes = Memory;
+            Folder.clear();
+        } else {
+            const std::string file = FindInFolder(Root, page.Path);
+            bytes = ReadWhole(file);
+            const QString relative = QString::fromStdString(file.substr(std::min(file.size(), Root.size() + 1)));
+            Folder = QFileInfo(relative).path();
+            if (Folder == QLatin1String(".")) Folder.clear();
+        }
+        document()->clear();  // drops the pictures of the page before
+        setHtml(DecodeHtml(bytes));
+        ShownPath = page.Path.isEmpty() ? QString() : page.Path;
+    }
+    if (page.Fragment.isEmpty()) moveCursor(QTextCursor::Start);
+    else scrollToAnchor(page.Fragment);
+}
+
+QVariant THtmlView::loadResource(int type, const QUrl& name)
+{
+    if (type != QTextDocument::ImageResource && type != QTextDocument::StyleSheetResource) return {};
+    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0) {
+        // A picture carried in the page itself.
+        const QString data = name.toString(QUrl::FullyEncoded);
+        const qsizetype comma = data.indexOf(QLatin1Char(','));
+        if (type != QTextDocument::ImageResource || comma < 0 || !data.left(comma).endsWith(QLatin1String(";base64")))
+            return {};
+        const QImage image = QImage::fromData(QByteArray::fromBase64(data.mid(comma + 1).toLatin1()));
+        return image.isNull() ? QVariant() : QVariant(image);
+    }
+    if (!name.scheme().isEmpty() && name.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
+        return {};  // nothing from the network
+    const std::string file = ResolvePageLink(Root, Folder, name.path());
+    if (file.empty()) return {};
+    const QByteArray bytes = ReadWhole(file);
+    if (type == QTextDocument::StyleSheetResource) return QString::fromLatin1(bytes);
+    QImage image;
+    image.loadFromData(bytes);
+    return image.isNull() ? QVariant() : QVariant(image);
+}
+
+// ---- TPictureView ----
+
+TPictureView::TPictureView(QWidget* parent) : QWidget(parent) {}
+
+TPictureView::~TPictureView() { Clear(); }
+
+void TPictureView::SetImage(const QImage& image)
+{
+    Clear();
+    Picture = image;
+    update();
+}
+
+bool TPictureView::SetMovie(const QByteArray& bytes)
+{
+    Clear();
+    MovieBytes = bytes;
+    MovieBuffer = std::make_unique<QBuffer>(&MovieBytes);
+    MovieBuffer->open(QIODevice::ReadOnly);
+    Animation = std::make_unique<QMovie>(MovieBuffer.get(), QByteArray("gif"));
+    if (!Animation->isValid() || !Animation->jumpToFrame(0) || Animation->currentImage().isNull()) {
+        Clear();
+        return false;
+    }
+    QObject::connect(Animation.get(), &QMovie::frameChanged, this, [this](int) { update(); });
+    Animation->start();
+    return true;
+}
+
+void TPictureView::Clear()
+{
+    // The movie goes before the buffer it reads and the bytes under it.
+    Animation.reset();
+    MovieBuffer.reset();
+    MovieBytes.clear();
+    Picture = QImage();
+    update();
+}
+
+void TPictureView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    if (!Transparent) p.fillRect(rect(), palette().window());
+    const QImage frame = Animation ? Animation->currentImage() : Picture;
+    if (frame.isNull()) return;
+    if (Stretch) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(rect(), frame);
+    } else {
+        p.drawImage(QPoint(0, 0), frame);
+    }
+}
+
+void TPictureView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && OnClick) OnClick();
+    QWidget::mouseReleaseEvent(event);
+}
+
+} // namespace tarn

@@ -1,0 +1,79 @@
+#pragma once
+// The items of a search list: display names (code page 1251) with their
+// payloads. A plain list keeps insertion order and equal names; a sorted
+// list orders names ignoring case (platform/Cp1251Compare) and keeps only
+// the first of equal names.
+//
+// While deferred (a list's update), a sorted list appends and sorts once
+// when the update ends, keeping the first of equal names: a sorted insert
+// per name would be quadratic over a large database.
+//
+// The incremental search compares the names' collation keys: a binary
+// search for a prefix, and for the words a pass over the keys laid end to
+// end with a summary of the character pairs of each (made when first
+// searched after a change), so a keystroke costs microseconds over tens
+// of thousands of names.
+#include "app/search/SearchTData.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarn {
+
+class TSearchItems {
+public:
+    explicit TSearchItems(bool sorted) : Sorted(sorted) {}
+
+    bool IsSorted() const { return Sorted; }
+    int32_t Count() const { return int32_t(Entries.size()); }
+    const std::string& Name(int32_t i) const { return Entries[std::size_t(i)].Name; }
+    const TDataPtr& Data(int32_t i) const { return Entries[std::size_t(i)].Data; }
+
+    // A sorted list does not take a name equal to one it holds (ignoring case).
+    void Add(std::string name, TDataPtr data);
+    void Delete(int32_t i);
+    void Clear();
+    // Deferring off sorts what was appended and drops the later of equal names.
+    void Defer(bool on);
+    bool Deferred() const { return Postponed; }
+
+    // The first item, in list order, whose name begins with
+    // the text (compared as by collation key), -1 when none.
+    int32_t FindPrefix(std::string_view text) const;
+    // The first item, in list order, at least minLength long whose name
+    // holds every word; -1 when none. An empty word occurs nowhere.
+    int32_t FindWords(const std::vector<std::string>& words, std::size_t minLength) const;
+
+private:
+    struct TEntry {
+        std::string Name;
+        TDataPtr Data;
+        // The name's collation key in Keys while the list is deferred.
+        uint32_t KeyStart = 0;
+        uint32_t KeyWords = 0;
+    };
+    void AddKey(TEntry& e);
+    // Where the name goes in a sorted list; `equal` when it is there already.
+    std::size_t SortedPlace(std::string_view name, bool& equal) const;
+    void Changed() { JoinedValid = false; }
+    void Join() const;
+
+    const bool Sorted;
+    bool Postponed = false;
+    std::vector<TEntry> Entries;
+    std::vector<uint64_t> Keys;  // while deferred: the keys in words of 8 characters
+    // The keys laid end to end, where each starts, and the pairs of
+    // neighbouring characters each holds (64 bits of a hash).
+    mutable std::string Joined;
+    mutable std::vector<uint32_t> Starts;
+    mutable std::vector<uint64_t> Pairs;
+    mutable bool JoinedValid = false;
+};
+
+// The words of a typed text: split at each blank, the part after the last
+// blank also at each hyphen; empty words kept.
+std::vector<std::string> SplitWords(std::string_view text);
+
+} // namespace tarn

@@ -125,7 +125,7 @@ TEST(HostileProject, NamesFromFilesStayInsideTheProjectsFolder)
             EXPECT_FALSE(picture(2)->Bitmap());
             EXPECT_FALSE(BitmapCache().Find(cwdName)) << "looked for in the current directory";
         } else {
-            EXPECT_TRUE(c.Errors->Mentions("leads outside the project's folder"));
+            EXPECT_TRUE(c.Errors->Mentions("путь ведёт за пределы папки проекта"));
             EXPECT_EQ(SheetOf(LevelOf(c.Model, 0), 0).Flags & SheetFlagReadOnly, SheetFlagReadOnly);
             c.Model.SaveFile(dir + "/city.prj", 1);
             EXPECT_TRUE(SameBytes(ReadFileBytes(root.File("outside.map")), outside)) << "rewritten outside the folder";
@@ -148,7 +148,7 @@ TEST(HostileProject, TheSymbolLibraryIsNeverTakenFromAboveTheFolder)
     c.Model.StripPaths = 0;
     c.Model.LoadProjectDll("../tarn.dll");
     EXPECT_EQ(c.Model.LibraryLoaded, 0);
-    EXPECT_TRUE(c.Errors->Mentions("leads outside the project's folder"));
+    EXPECT_TRUE(c.Errors->Mentions("путь ведёт за пределы папки проекта"));
     c.Model.LoadProjectDll("./tarn.dll");
     EXPECT_EQ(c.Model.LibraryLoaded, 1);
 }

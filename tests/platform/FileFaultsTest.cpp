@@ -150,13 +150,12 @@ TEST_F(FileFaults, AnIniFileThatIsNoRegularFileOrTooLargeIsRefused)
         SCOPED_TRACE(c.What);
         const std::string path = File(std::string("s-") + std::to_string(&c - cases) + ".ini");
         c.Make(path);
-        const std::string named = fs::weakly_canonical(path).string();  // what the link leads to
         auto ini = TIniFile::Open(path);
         try {
             ini->ReadString("S", "k", "");
             ADD_FAILURE() << "read";
         } catch (const EFileError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind(named + ": ", 0), 0u) << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind(path + ": ", 0), 0u) << "the name as the program has it: " << e.what();
         }
     }
 }

@@ -1,12 +1,15 @@
 // Files under the faults of a real machine: two running copies writing one
-// settings file (the identifier file: CommonTest), read-only targets, a pipe or a device where a settings
-// file should be, a full disk in the middle of a batch, and the leftovers
-// of a save that was killed.
+// settings file (the identifier file: CommonTest) or holding one folder,
+// read-only targets, a pipe or a device where a settings file should be, a
+// full disk in the middle of a batch, and the leftovers of a save or an ini
+// write that was killed.
+#include "platform/FolderLock.h"
 #include "platform/Ini.h"
 #include "platform/SafeFile.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -205,6 +208,73 @@ TEST_F(FileFaults, LeftoversOfAKilledSaveGoButNotThoseOfARunningOne)
                                                 fs::path(running.TempPath()).filename().string()}));
     running.Commit();
     EXPECT_EQ(Bytes(File("tarn.map")), "half");
+}
+
+TEST_F(FileFaults, AnIniWriteRemovesWhatKilledWritesLeftButNotARunningWritesTemporary)
+{
+    Put(File("tarn.ini"), "[S]\r\nk=1\r\n");
+    Put(File("tsclnt31.ini"), "[Files]\r\n");
+    // Two writes killed halfway, by another program, of either settings file.
+    for (const char* name : {"tarn.ini", "tsclnt31.ini"}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            TSafeFileWriter w(File(name));
+            w.Write("half", 4);
+            ::kill(::getpid(), SIGKILL);
+        }
+        ASSERT_GT(pid, 0);
+        ::waitpid(pid, nullptr, 0);
+    }
+    ASSERT_EQ(Entries().size(), 4u) << "two leftovers";
+    TSafeFileWriter running(File("tarn.ini"));
+    TIniFile::Open(File("tarn.ini"))->WriteInteger("S", "k", 2);
+    EXPECT_EQ(Entries(), (std::set<std::string>{"tarn.ini", "tsclnt31.ini", ".tarn.ini.lock",
+                                                fs::path(running.TempPath()).filename().string()}));
+    EXPECT_EQ(TIniFile::Open(File("tarn.ini"))->ReadInteger("S", "k", 0), 2);
+}
+
+// The folder's lock: the first copy holds it, a second is told why it
+// cannot have it, and a copy that was killed lets it go.
+TEST_F(FileFaults, OneCopyHoldsTheFolderUntilItEndsHoweverItEnds)
+{
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t first = ::fork();
+    if (first == 0) {
+        TFolderLock lock(Dir);
+        const char held = lock.Held() ? 'y' : 'n';
+        (void)!::write(ready[1], &held, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(first, 0);
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    EXPECT_EQ(held, 'y');
+    {
+        TFolderLock second(Dir);
+        EXPECT_FALSE(second.Held());
+        EXPECT_EQ(second.Reason(), "Из папки " + Dir +
+                                       " уже запущена другая копия программы: в этой копии знаки и проект не могут "
+                                       "быть изменены");
+    }
+    ::kill(first, SIGKILL);
+    ::waitpid(first, nullptr, 0);
+    TFolderLock after(Dir);
+    EXPECT_TRUE(after.Held()) << after.Reason();
+    EXPECT_TRUE(after.Reason().empty());
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    // A lock file that is a link is not followed: nothing is made where it leads.
+    const std::string other = File("other");
+    fs::create_directory(other);
+    fs::create_directory(File("linked"));
+    fs::create_symlink(other + "/lock", File("linked") + "/" + TFolderLock::FileName);
+    TFolderLock linked(File("linked"));
+    EXPECT_FALSE(linked.Held());
+    EXPECT_NE(linked.Reason().find("нельзя закрепить"), std::string::npos) << linked.Reason();
+    EXPECT_TRUE(fs::is_empty(other));
 }
 
 } // namespace

@@ -277,6 +277,7 @@ TFlatFile::TFlatFile(std::unique_ptr<TStream> stream, TOpenMode mode)
         File->Seek(0);
         File->ReadBuffer(Header, HeaderSize, "block file header");
         LoadMap(size);
+        CheckHoles(size);
     } else {
         if (size > 0 && mode == TOpenMode::Read)
             ThrowFormat(File->Name(), 0, "block file header", "not a block file: it does not begin with \"FM00\"");
@@ -413,7 +414,6 @@ void TFlatFile::CheckLoadedMap(int64_t fileSize, int32_t mapOffset, int64_t mapE
         }
     }
     if (!mapSeen) fail("it has no block for itself (handle 3)");
-    CheckHoles(fileSize);
 }
 
 void TFlatFile::CheckHoles(int64_t fileSize) const

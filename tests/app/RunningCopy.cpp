@@ -1,5 +1,5 @@
 // One running copy of the program on a folder, as the program block starts
-// it, for the test of two copies at once (TwoCopiesTest). Driven through its
+// it, for the test of two copies at once (SharedFilesTest). Driven through its
 // windows, offscreen:
 //
 //   tarn_running_copy first FOLDER SYNC COUNT

@@ -1,16 +1,22 @@
-// Two running copies of the program on one folder: the first changes its
-// files, the second runs beside it, is told why it cannot change the signs
-// or the project, and loses the first one nothing.
-#include "AppSupport.h"
+// The program's files shared with others: two running copies of the
+// program on one folder (the first changes its files, the second runs beside
+// it, is told why it cannot change the signs or the project, and loses the
+// first one nothing), and a sheet another program changed under it.
+#include "CommandsSupport.h"
+
+#include "app/windows/SelSgn_f.h"
+#include "model/WorkSign.h"
 
 #include "data/Filer.h"
 #include "data/LayerOps.h"
 #include "platform/FolderLock.h"
 
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -90,7 +96,7 @@ std::map<int32_t, int> SignCodes(const std::string& sheet)
     return codes;
 }
 
-TEST(TwoCopies, TheSecondChangesNothingAndSaysWhyAndTheFirstLosesNoSign)
+TEST(SharedFiles, ASecondCopyChangesNothingAndSaysWhyAndTheFirstLosesNoSign)
 {
     constexpr int Signs = 24;
     TCityCopy city;
@@ -118,6 +124,37 @@ TEST(TwoCopies, TheSecondChangesNothingAndSaysWhyAndTheFirstLosesNoSign)
     ASSERT_EQ(expected.size(), before.size() + Signs) << "codes given twice";
     EXPECT_EQ(SignCodes(city.File("signs.map")), expected);
     EXPECT_TRUE(fs::exists(city.File(TFolderLock::FileName)));
+}
+
+// The sign sheet changed on disk after the program read it: a new sign is
+// not saved over it, the user is told, and the sign stays on the map.
+TEST(SharedFiles, ASignWhoseSheetChangedOnDiskStaysOnTheMapAndTheUserIsTold)
+{
+    TCityCopy city;
+    TStubServices services;
+    auto started = StartForm(city.ProgramDir(), services);
+    TMainForm& form = *started;
+    const TRect r = form.Model()->ProjectRect();
+    ASSERT_EQ(form.Model()->ZoomAtPoint(*form.View(), {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}, 5000),
+              ResultDone);
+    const std::string sheet = city.File("signs.map");
+    fs::last_write_time(sheet, fs::last_write_time(sheet) + std::chrono::seconds(10));
+    const std::string bytes = ReadFileBytes(sheet);
+    const TObjectKey key{1, 1, SignLayer, 23, form.WorkSign->NextFreeCode()};
+    TModalDriver choose([](QWidget& w, int) {
+        auto& chooser = static_cast<TSelectSignForm&>(w);
+        QTest::mouseClick(chooser.SignPanel->Boxes.at(0)->SurfaceWidget(), Qt::LeftButton, {}, QPoint(10, 10));
+        chooser.BitBtn1->click();
+    });
+    form.N1Click();
+    QTest::mouseClick(form.MapPanel->SurfaceWidget(), Qt::LeftButton, {}, QPoint(200, 150));
+    ASSERT_EQ(choose.Seen, 1);
+    ASSERT_EQ(services.Errors.size(), 1u);
+    EXPECT_EQ(services.Errors[0].rfind(sheet + ": файл изменён на диске", 0), 0u) << services.Errors[0];
+    std::vector<uint8_t> header;
+    EXPECT_EQ(form.Model()->GetObjectData(form.View(), 1, key, header), ResultDone) << "the sign is kept";
+    EXPECT_EQ(ReadFileBytes(sheet), bytes);
+    EXPECT_EQ(form.View()->ViewMode, ModeNormal);
 }
 
 } // namespace

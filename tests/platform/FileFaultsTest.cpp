@@ -5,6 +5,7 @@
 // write that was killed.
 #include "platform/FolderLock.h"
 #include "platform/Ini.h"
+#include "platform/Paths.h"
 #include "platform/SafeFile.h"
 
 #include <gtest/gtest.h>
@@ -231,6 +232,39 @@ TEST_F(FileFaults, AnIniWriteRemovesWhatKilledWritesLeftButNotARunningWritesTemp
     EXPECT_EQ(Entries(), (std::set<std::string>{"tarn.ini", "tsclnt31.ini", ".tarn.ini.lock",
                                                 fs::path(running.TempPath()).filename().string()}));
     EXPECT_EQ(TIniFile::Open(File("tarn.ini"))->ReadInteger("S", "k", 0), 2);
+}
+
+// Whether a name stays inside a folder is decided by where it really leads.
+TEST_F(FileFaults, ANameLeadsInsideAFolderOnlyWhenItsRealPathLiesBelowIt)
+{
+    const std::string proj = File("proj");
+    fs::create_directories(proj + "/sub");
+    fs::create_directories(File("projX"));
+    Put(proj + "/a", "");
+    Put(File("projX/b"), "");
+    fs::create_directory_symlink("sub", proj + "/in");
+    fs::create_directory_symlink("../projX", proj + "/out");
+    fs::create_directory_symlink("..", proj + "/up");
+    fs::create_symlink("../projX/b", proj + "/b");
+    const struct {
+        std::string Folder, Path;
+        bool Inside;
+    } cases[] = {
+        {proj, proj + "/a", true},
+        {proj + "/", proj + "/a", true},
+        {proj, proj + "/missing/x", true},
+        {proj, proj, false},
+        {proj, proj + "/.", false},
+        {proj, File("projX/b"), false},  // the folder's name is a prefix of its neighbour's
+        {proj, proj + "/../projX/b", false},
+        {proj, proj + "/in/x", true},
+        {proj, proj + "/out/b", false},
+        {proj, proj + "/b", false},
+        {proj, proj + "/up/proj/a", true},
+        {proj, proj + "/up/projX/b", false},
+        {proj + "/in", proj + "/sub/x", true},  // the folder is taken where its link leads too
+    };
+    for (const auto& c : cases) EXPECT_EQ(LeadsInside(c.Folder, c.Path), c.Inside) << c.Folder << " | " << c.Path;
 }
 
 // The folder's lock: the first copy holds it, a second is told why it

@@ -196,7 +196,8 @@ int64_t TFileStream::Position() const { return Pos; }
 void TFileStream::Seek(int64_t position)
 {
     if (position < 0) Fail(nullptr, "seek before the start");
-    if (::fseeko(F, static_cast<off_t>(position), SEEK_SET) != 0) ThrowFileError(Name(), "не удалось перейти к месту в файле", errno);
+    if (::fseeko(F, static_cast<off_t>(position), SEEK_SET) != 0)
+        ThrowFileError(Name(), "не удалось перейти к месту в файле", errno);
     Pos = position;
     Last = LastOp::None;
 }

@@ -159,7 +159,7 @@ TEST_F(FileFaults, AnIniFileThatIsNoRegularFileOrTooLargeIsRefused)
             ini->ReadString("S", "k", "");
             ADD_FAILURE() << "read";
         } catch (const EFileError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind(path + ": ", 0), 0u) << "the name as the program has it: " << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind(path + ": ", 0), 0u) << "named as the program has it: " << e.what();
         }
     }
 }

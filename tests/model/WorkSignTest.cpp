@@ -241,17 +241,6 @@ TEST(WorkSign, EveryChangeIsRefusedOnceBeforeAnyQuestionWhereTheFilesMayNotChang
         EXPECT_EQ(c.Anchor(1), (TPoint{-1, -1}));
         EXPECT_TRUE(c.UI->Asked.empty());
     }
-    // A read-only model writes nothing, whoever asks.
-    TOpenCity c;
-    c.Model->ReadOnlyReason = another;
-    const std::string before = ReadFileBytes(c.City.Prj);
-    try {
-        c.Model->SaveFile(c.City.Prj, 1);
-        ADD_FAILURE() << "saved";
-    } catch (const EModel& e) {
-        EXPECT_EQ(std::string(e.what()), another);
-    }
-    EXPECT_EQ(ReadFileBytes(c.City.Prj), before);
 }
 
 } // namespace

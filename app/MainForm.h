@@ -18,6 +18,7 @@
 #include "app/common/TSPanel.h"
 #include "db/TarnData.h"
 #include "model/Models.h"
+#include "platform/FolderLock.h"
 #include "platform/Ini.h"
 
 #include <QRect>
@@ -258,6 +259,9 @@ public:
     QTimer* Timer2;  // ticker, 90 s
 
     // ---------------------------------------------------------------- state
+    // This copy of the program alone changes the folder's files while it
+    // holds the lock; taken at start-up, let go after the model.
+    std::unique_ptr<TFolderLock> FolderLock;
     // The model and view first, so they go last.
     std::unique_ptr<TModel> ModelPtr;
     std::unique_ptr<TView> ViewPtr;

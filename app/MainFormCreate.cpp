@@ -151,9 +151,12 @@ void TMainForm::OpenMainModel()
     // Without a model and its project the window cannot run: any failure
     // here leaves no model, and the show step then closes the window.
     try {
+        // A second copy on the folder runs, but changes none of its files.
+        if (!FolderLock) FolderLock = std::make_unique<TFolderLock>(ProgramDirName);
         ViewPtr = std::make_unique<TView>(&MapPanel->Surface());
         ViewPtr->ClientRect = MapPanel->ClientRect();
         ModelPtr = std::make_unique<TModel>();
+        ModelPtr->ReadOnlyReason = FolderLock->Reason();
         ModelPtr->SetUI(std::make_shared<TAppModelUI>(Services));
         SetGaugeValue(10);
 

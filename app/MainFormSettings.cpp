@@ -161,7 +161,11 @@ void TMainForm::SpeedButton1Click()
             ModelPtr->InvalidateView(*ViewPtr);
         }
         const QString chosen = form->FontName();
-        if (!chosen.isEmpty() && QStringToCp1251(chosen) != font) ApplyLabelFont(QStringToCp1251(chosen));
+        if (!chosen.isEmpty() && QStringToCp1251(chosen) != font) {
+            // The font lives in the project: a copy that may not write it changes nothing.
+            if (!ModelPtr->ReadOnlyReason.empty()) Services.ShowError(ModelPtr->ReadOnlyReason);
+            else ApplyLabelFont(QStringToCp1251(chosen));
+        }
     } catch (const std::exception& e) {
         Services.ShowError(e.what());
     }

@@ -31,8 +31,9 @@ void TMainForm::CreateWorkSign()
     WorkSign->OnBeforeDelete = [this](const TObjectKey& k, bool c, bool s) { return SignBeforeDelete(k, c, s); };
     WorkSign->OnAfterDelete = [this](const TObjectKey& k, bool c, bool s) { SignAfterDelete(k, c, s); };
     WorkSign->OnAfterMove = [this](const TObjectKey& k, const TPoint& p, bool s) { SignAfterMove(k, p, s); };
-    // Nobody is asked for a sign the sheet cannot take: the user is told why.
-    WorkSign->OnAddRefused = [this](const TObjectKey&, const std::string& why) {
+    // Nobody is asked about a sign the sheet or the folder cannot take: the
+    // user is told why, once, and the mode ends.
+    WorkSign->OnRefused = [this](const TObjectKey&, const std::string& why) {
         SetMapMode(ModeNormal);
         Services.ShowError(why);
     };
@@ -75,6 +76,7 @@ void TMainForm::SignAfterAdd(const TObjectKey& key, const TPoint&, bool)
     const TSelectSignForm* chooser = InfoModule.Windows ? InfoModule.Windows->SelectSignForm.get() : nullptr;
     std::string error;
     bool placed = false;
+    bool kept = false;
     try {
         std::vector<uint8_t> header;
         if (chooser && chooser->SignPanel->Selected >= 0 &&
@@ -94,11 +96,17 @@ void TMainForm::SignAfterAdd(const TObjectKey& key, const TPoint&, bool)
                 placed = true;
             }
         }
+    } catch (const EFileChanged& e) {
+        // The sheet changed under the program: the sign stays on the map,
+        // though not in the file.
+        error = e.what();
+        kept = true;
     } catch (const std::exception& e) {
         error = e.what();
     }
-    if (placed) {
+    if (placed || kept) {
         ModelPtr->InvalidateView(*ViewPtr);
+        if (!error.empty()) Services.ShowError(error);
     } else {
         // A sign that cannot be kept does not stay on the map.
         WorkSign->RemoveSign(key);

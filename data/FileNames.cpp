@@ -1,6 +1,7 @@
 #include "FileNames.h"
 #include "Utils.h"
 #include "_Common.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -24,7 +25,7 @@ std::string NameInFolder(std::string_view storedName)
         std::string part = name.substr(start, end - start);
         if (part == "..") {
             if (parts.empty())
-                throw EOutsideFolder("\"" + std::string(storedName) + "\" leads outside the project's folder");
+                throw EOutsideFolder("\"" + std::string(storedName) + "\": путь ведёт за пределы папки проекта");
             parts.pop_back();
         } else if (!part.empty() && part != ".") {
             parts.push_back(std::move(part));
@@ -32,7 +33,7 @@ std::string NameInFolder(std::string_view storedName)
         start = end + 1;
     }
     if (parts.empty() && !name.empty())
-        throw EOutsideFolder("\"" + std::string(storedName) + "\" names the project's folder, not a file in it");
+        throw EOutsideFolder("\"" + std::string(storedName) + "\": это папка проекта, а не файл в ней");
     std::string out;
     for (const std::string& p : parts) {
         if (!out.empty()) out += '/';
@@ -51,6 +52,9 @@ const TFolderNames::TListing& TFolderNames::Listing(const std::string& folder)
     for (fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec), end; !ec && it != end;
          it.increment(ec)) {
         std::string entry = it->path().filename().string();
+        // The type comes with the listing on most file systems: no call per entry.
+        if (it->is_symlink(ec)) l.Links.insert(entry);
+        ec.clear();
         l.Exact.emplace(entry, entry);
         auto [slot, added] = l.Folded.emplace(RusUpperCase(entry), entry);
         if (!added) slot->second.clear();
@@ -84,8 +88,13 @@ std::string TFolderNames::Resolve(const std::string& folder, std::string_view st
     fs::path found = folder;
     if (relative.empty()) return found.string();
     for (const fs::path& part : fs::path(relative)) {
-        std::string match = Match(found.string(), part.string());
+        const std::string at = found.string();
+        std::string match = Match(at, part.string());
         found /= match.empty() ? part : fs::path(match);
+        // A link is followed only when it leads inside; a folder it leads
+        // out to is not even listed.
+        if (!match.empty() && Listing(at).Links.count(match) && !LeadsInside(folder, found.string()))
+            throw EOutsideFolder("\"" + std::string(storedName) + "\": ссылка ведёт за пределы папки проекта");
     }
     return found.string();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Names of files taken from files (sheets, pictures, the symbol library)
-// resolve inside the project's folder: a name never leads above it and is
+// resolve inside the project's folder: a name never leads above it, neither
+// by ".." nor through a link (of the file or of a folder on the way), and is
 // never looked for in the process's current directory. A part of a name
 // that does not exist as written is looked up without regard to letter
 // case; each folder is listed once for as long as one TFolderNames lives
@@ -11,11 +12,12 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tarn {
 
-// A stored name whose ".." parts lead out of its folder.
+// A stored name whose ".." parts, or a link on its way, lead out of its folder.
 class EOutsideFolder : public ETarnError {
 public:
     using ETarnError::ETarnError;
@@ -30,7 +32,8 @@ std::string NameInFolder(std::string_view storedName);
 
 class TFolderNames {
 public:
-    // The full path of a stored name inside folder (see NameInFolder).
+    // The full path of a stored name inside folder (see NameInFolder);
+    // EOutsideFolder when a link on its way leads out.
     std::string Resolve(const std::string& folder, std::string_view storedName);
     // The path as given when its file exists; otherwise the one entry of its
     // folder whose name differs only in letter case, if any; otherwise the
@@ -43,6 +46,7 @@ private:
     struct TListing {
         std::unordered_map<std::string, std::string> Exact;     // name -> name
         std::unordered_map<std::string, std::string> Folded;    // upper-cased name -> name; "" when two match
+        std::unordered_set<std::string> Links;                  // entries that are links
     };
     const TListing& Listing(const std::string& folder);
     // The entry of folder named name, exactly or else in another case; "" when none or several.

@@ -277,6 +277,7 @@ TFlatFile::TFlatFile(std::unique_ptr<TStream> stream, TOpenMode mode)
         File->Seek(0);
         File->ReadBuffer(Header, HeaderSize, "block file header");
         LoadMap(size);
+        CheckHoles(size);
     } else {
         if (size > 0 && mode == TOpenMode::Read)
             ThrowFormat(File->Name(), 0, "block file header", "not a block file: it does not begin with \"FM00\"");
@@ -315,7 +316,7 @@ std::unique_ptr<TFlatFile> TFlatFile::OpenForWriting(const std::string& path)
     memory->SetName(path);
     std::error_code ec;
     bool exists = std::filesystem::exists(std::filesystem::path(path), ec);
-    if (ec) ThrowFileError(path, "cannot open", ec.value());
+    if (ec) ThrowFileError(path, "не удалось открыть файл", ec.value());
     if (exists) {
         // Checked where it lies first; then only what its blocks reach is
         // copied (a file that is no block file keeps only its header).
@@ -413,6 +414,25 @@ void TFlatFile::CheckLoadedMap(int64_t fileSize, int32_t mapOffset, int64_t mapE
         }
     }
     if (!mapSeen) fail("it has no block for itself (handle 3)");
+}
+
+void TFlatFile::CheckHoles(int64_t fileSize) const
+{
+    const TIndex& byOffset = *Indexes[ByOffset];
+    const int32_t n = byOffset.Count;
+    const int64_t reach = std::min<int64_t>(fileSize, int64_t(Block(byOffset.RecNoAt(n - 1)).Offset) - 1);
+    int64_t first = -1;
+    const int64_t holes = File->HoleBytes(HeaderSize, reach, first);
+    if (holes <= MaxHoleBytes) return;
+    for (int32_t p = 0; p + 1 < n; ++p) {
+        const TFlatFileBlock b = Block(byOffset.RecNoAt(p));
+        if (first < b.Offset || first >= int64_t(b.Offset) + b.Size + b.Gap) continue;
+        ThrowFormat(File->Name(), first, "block data",
+                    "block " + Str(b.Handle) + " (offset " + Str(b.Offset) + ", size " + Str(b.Size) + ", gap " +
+                        Str(b.Gap) + ") states more bytes than the file holds: " + Str(holes) +
+                        " bytes of the blocks are a hole in the file");
+    }
+    ThrowFormat(File->Name(), first, "block data", Str(holes) + " bytes of the blocks are a hole in the file");
 }
 
 bool TFlatFile::CheckMap() const

@@ -6,7 +6,8 @@
 // the smallest gap that holds it.
 //
 // A file is validated when opened: the header, the map's offset, every block
-// record (inside the file, chained without overlap), every index entry. A
+// record (inside the file, chained without overlap, its bytes held by the
+// disk rather than a hole), every index entry. A
 // damaged or foreign file is refused with EFormatError, and a map that fails
 // its check is never written back.
 #include "UArrays.h"
@@ -103,6 +104,9 @@ public:
     static constexpr int32_t TailGap = 2147483647;
     // How far past the end of the file the blocks may reach when opened.
     static constexpr int64_t MaxSlackPastEnd = int64_t(64) << 10;
+    // How many bytes of the blocks and their gaps may be holes in the file
+    // (never written, so held by no disk): a save would copy them all.
+    static constexpr int64_t MaxHoleBytes = int64_t(1) << 20;
 
     // Takes the stream. Read refuses a non-empty stream that is not a block
     // file; ReadWrite treats such a stream as new (its header bytes kept).
@@ -159,6 +163,7 @@ private:
     void NewMap();
     void LoadMap(int64_t fileSize);
     void CheckLoadedMap(int64_t fileSize, int32_t mapOffset, int64_t mapEnd) const;
+    void CheckHoles(int64_t fileSize) const;
     void CheckWritable(const char* operation) const;
     void CheckUserHandle(int32_t handle) const;
     void CheckResize(int32_t handle, int32_t newLength) const;

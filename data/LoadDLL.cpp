@@ -1,5 +1,6 @@
 #include "data/LoadDLL.h"
 #include "data/Utils.h"
+#include "platform/Paths.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,7 +11,7 @@ bool LoadDrawDll(const char* fileName, const std::string& folder, TDynLib& handl
 {
     if (!fileName || std::strlen(fileName) < 6) return false;
     std::string path = ResolveLibraryPath(fileName, folder);
-    if (path.empty()) {
+    if (path.empty() || (!folder.empty() && !LeadsInside(folder, path))) {
         handle.Close();
         return false;
     }

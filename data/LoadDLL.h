@@ -24,7 +24,8 @@ constexpr int32_t DefaultDllSize = 100;
 
 // False, leaving `handle` as it is, for a missing name or one shorter than
 // six characters; otherwise loads the name resolved against `folder` into
-// `handle` and answers whether that worked.
+// `handle` and answers whether that worked. With a folder, a library whose
+// real path (links followed) lies outside it is not loaded.
 bool LoadDrawDll(const char* fileName, const std::string& folder, TDynLib& handle);
 
 // The library's nominal sign size from "GETSIZE"; 100 without a library

@@ -250,7 +250,8 @@ std::unique_ptr<TTiledRaster> TTiledRaster::OpenRaster(const std::string& fileNa
     const std::string cache = found.Find(TrCacheName(picture));
     std::error_code ec;
     const bool havePicture = fs::is_regular_file(picture, ec);
-    const bool haveCache = fs::is_regular_file(cache, ec);
+    // A cache that is a link may lead anywhere: it is neither read nor replaced.
+    const bool haveCache = fs::is_regular_file(fs::symlink_status(cache, ec));
     if (!havePicture && !haveCache) throw EFileError("Файл " + fileName + " не найден");
     if (!havePicture) return OpenCache(cache, nullptr);
 

@@ -138,26 +138,26 @@ TFileStream::TFileStream(const std::string& path, Mode mode)
                 : O_RDWR | O_CREAT | O_TRUNC;
     // Not blocking: a pipe is refused below instead of waiting for a writer.
     int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0) ThrowFileError(path, "cannot open", errno);
+    if (fd < 0) ThrowFileError(path, "не удалось открыть файл", errno);
     F = ::fdopen(fd, mode == Mode::Read ? "rb" : "r+b");
     if (!F) {
         int err = errno;
         ::close(fd);
-        ThrowFileError(path, "cannot open", err);
+        ThrowFileError(path, "не удалось открыть файл", err);
     }
     struct stat st {};
     if (::fstat(fileno(F), &st) != 0) {
         int err = errno;
         std::fclose(F);
-        ThrowFileError(path, "cannot read its size", err);
+        ThrowFileError(path, "не удалось узнать размер файла", err);
     }
     if (S_ISDIR(st.st_mode)) {
         std::fclose(F);
-        ThrowFileError(path, "cannot open", EISDIR);
+        ThrowFileError(path, "не удалось открыть файл", EISDIR);
     }
     if (!S_ISREG(st.st_mode)) {
         std::fclose(F);
-        throw EFileError(path + ": not a regular file");
+        throw EFileError(path + ": не обычный файл");
     }
     CachedSize = st.st_size;
 }
@@ -186,7 +186,7 @@ void TFileStream::Write(const void* buffer, std::size_t n)
 {
     if (n == 0) return;
     Switch(LastOp::Write);
-    if (std::fwrite(buffer, 1, n, F) != n) ThrowFileError(Name(), "cannot write", errno);
+    if (std::fwrite(buffer, 1, n, F) != n) ThrowFileError(Name(), "не удалось записать файл", errno);
     Pos += static_cast<int64_t>(n);
     if (Pos > CachedSize) CachedSize = Pos;
 }
@@ -196,16 +196,40 @@ int64_t TFileStream::Position() const { return Pos; }
 void TFileStream::Seek(int64_t position)
 {
     if (position < 0) Fail(nullptr, "seek before the start");
-    if (::fseeko(F, static_cast<off_t>(position), SEEK_SET) != 0) ThrowFileError(Name(), "cannot seek", errno);
+    if (::fseeko(F, static_cast<off_t>(position), SEEK_SET) != 0)
+        ThrowFileError(Name(), "не удалось перейти к месту в файле", errno);
     Pos = position;
     Last = LastOp::None;
 }
 
 int64_t TFileStream::Size() const { return CachedSize; }
 
+int64_t TFileStream::HoleBytes(int64_t from, int64_t to, int64_t& firstHole)
+{
+    firstHole = -1;
+    if (std::fflush(F) != 0) ThrowFileError(Name(), "не удалось записать файл", errno);
+    const int fd = fileno(F);
+    const off_t saved = ::lseek(fd, 0, SEEK_CUR);
+    if (saved < 0) return 0;
+    int64_t holes = 0;
+    // A file system that keeps no holes answers the end of the file.
+    for (int64_t at = std::max<int64_t>(from, 0); at < to;) {
+        const off_t hole = ::lseek(fd, static_cast<off_t>(at), SEEK_HOLE);
+        if (hole < 0 || hole >= to) break;
+        off_t data = ::lseek(fd, hole, SEEK_DATA);
+        const int64_t end = data < 0 ? to : std::min<int64_t>(data, to);
+        if (firstHole < 0) firstHole = hole;
+        holes += end - hole;
+        at = end;
+    }
+    // stdio keeps its own idea of where the file is: give it back.
+    ::lseek(fd, saved, SEEK_SET);
+    return holes;
+}
+
 void TFileStream::Flush()
 {
-    if (std::fflush(F) != 0) ThrowFileError(Name(), "cannot write", errno);
+    if (std::fflush(F) != 0) ThrowFileError(Name(), "не удалось записать файл", errno);
 }
 
 // --- file reader ---
@@ -214,16 +238,16 @@ TFileReader::TFileReader(const std::string& path, std::size_t bufferSize)
 {
     SetName(path);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) ThrowFileError(path, "cannot open", errno);
+    if (fd < 0) ThrowFileError(path, "не удалось открыть файл", errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         int err = errno;
         ::close(fd);
-        ThrowFileError(path, "cannot read its size", err);
+        ThrowFileError(path, "не удалось узнать размер файла", err);
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw EFileError(path + ": not a regular file");
+        throw EFileError(path + ": не обычный файл");
     }
     Fd = fd;
     FileSize = st.st_size;
@@ -257,7 +281,7 @@ std::size_t TFileReader::Read(void* buffer, std::size_t n)
         ssize_t got = ::pread(Fd, to, want, static_cast<off_t>(at));
         if (got < 0) {
             if (errno == EINTR) continue;
-            ThrowFileError(Name(), "cannot read", errno);
+            ThrowFileError(Name(), "не удалось прочитать файл", errno);
         }
         if (got == 0) break;
         BufStart = at;

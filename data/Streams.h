@@ -28,6 +28,17 @@ public:
     virtual void Seek(int64_t position) = 0;
     virtual int64_t Size() const = 0;
 
+    // How many bytes of [from, to) the file leaves as holes (space never
+    // written, read as zeros though the disk holds nothing), and where the
+    // first begins (-1 when none). Streams without holes answer 0.
+    virtual int64_t HoleBytes(int64_t from, int64_t to, int64_t& firstHole)
+    {
+        (void)from;
+        (void)to;
+        firstHole = -1;
+        return 0;
+    }
+
     int64_t Remaining() const
     {
         int64_t r = Size() - Position();
@@ -172,6 +183,7 @@ public:
     int64_t Position() const override;
     void Seek(int64_t position) override;
     int64_t Size() const override;
+    int64_t HoleBytes(int64_t from, int64_t to, int64_t& firstHole) override;
     void Flush();
 
 private:

@@ -48,12 +48,12 @@ std::string BackupTarget(const std::string& fileName)
     namespace fs = std::filesystem;
     std::error_code ec;
     if (!fs::exists(fs::path(fileName), ec)) {
-        if (ec) ThrowFileError(fileName, "cannot make a backup copy", ec.value());
+        if (ec) ThrowFileError(fileName, "не удалось сделать резервную копию", ec.value());
         return std::string();  // nothing to keep
     }
     std::string backup = BackupName(fileName);
     if (backup == fileName)
-        throw EFileError(fileName + ": cannot make a backup copy: the backup would be the file itself");
+        throw EFileError(fileName + ": не удалось сделать резервную копию: она совпала бы с самим файлом");
     return backup;
 }
 
@@ -62,7 +62,7 @@ void CopyInto(const std::string& fileName, TSafeFileWriter& target)
     TFileStream source(fileName, TFileStream::Mode::Read);
     std::string buffer(1 << 16, '\0');
     while (std::size_t n = source.Read(buffer.data(), buffer.size())) target.Write(buffer.data(), n);
-    if (source.Position() != source.Size()) throw EFileError(fileName + ": the file could not be read to its end");
+    if (source.Position() != source.Size()) throw EFileError(fileName + ": не удалось прочитать файл до конца");
 }
 
 } // namespace
@@ -77,7 +77,7 @@ std::string MakeBackup(const std::string& fileName)
         target.Commit();
     } catch (ETarnError& e) {
         // The message names the file that failed; this says what was being done.
-        e.AddContext("backup copy of " + fileName);
+        e.AddContext("резервная копия " + fileName);
         throw;
     }
     // Like a system file copy, the backup keeps the original's time stamp.
@@ -93,7 +93,7 @@ std::string AddBackup(TSafeFileBatch& batch, const std::string& fileName)
     try {
         CopyInto(fileName, batch.Add(backup));
     } catch (ETarnError& e) {
-        e.AddContext("backup copy of " + fileName);
+        e.AddContext("резервная копия " + fileName);
         throw;
     }
     return backup;

@@ -224,7 +224,7 @@ TGdiRef<TBitmap> ReadBitmapFile(const std::string& name, int64_t maxImageBytes)
     std::error_code ec;
     const auto status = std::filesystem::status(name, ec);
     if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        throw EFileError(name + ": not a regular file");
+        throw EFileError(name + ": не обычный файл");
     TFileStream s(name, TFileStream::Mode::Read);
     return ReadBitmap(s, maxImageBytes);
 }

@@ -68,7 +68,8 @@ TView::~TView()
 TModel::TModel()
     : TAbstractItem(nullptr), WorkMap(std::make_unique<TMap>()), CollectionA(std::make_unique<TCollection>()),
       Compounds(std::make_unique<TCollection>()), CollectionB(std::make_unique<TCollection>()),
-      Header(std::make_unique<TMapHeaderBlock>()), UIServices(std::make_shared<TModelUI>())
+      Header(std::make_unique<TMapHeaderBlock>()), UIServices(std::make_shared<TModelUI>()),
+      ReadFiles(std::make_unique<TReadFiles>())
 {
     RegisterMapEngineClasses();
 }

@@ -67,8 +67,9 @@ class TModel;
 class TView;
 
 // The two file messages of the model: "Ошибка входного файла " + name, and
-// "Тип файла " + extension + " не поддерживается...". Cause holds what went
-// wrong underneath, for logs.
+// "Тип файла " + extension + " не поддерживается..."; and the reason a
+// read-only model writes nothing. Cause holds what went wrong underneath,
+// for logs.
 class EModel : public ETarnError {
 public:
     explicit EModel(std::string message, std::string cause = std::string())
@@ -264,7 +265,10 @@ public:
     // ".map". withSheets 1 also writes the loaded sheets that are not
     // read-only. Every file is complete in memory before any is replaced
     // (temporary file and rename; a sheet's backup copy first); a value
-    // that does not fit refuses the whole save with no file touched.
+    // that does not fit refuses the whole save with no file touched. So
+    // does a file that changed on disk since the model read it
+    // (EFileChanged naming it), and a read-only model (EModel with
+    // ReadOnlyReason); what changed in memory stays there.
     void SaveFile(const std::string& fileName, int32_t withSheets);
     // Loads the library named (its name part with StripPaths) from the
     // project's folder; only when the model has a file name.
@@ -444,6 +448,9 @@ public:
     TFileContext FileContext;                  // this model's reading and writing state
     // Where the identifier file lives; empty: the project's folder.
     std::string ProgramDir;
+    // Why this model may not change its files (another running copy of the
+    // program owns the folder), for the user; empty when it may.
+    std::string ReadOnlyReason;
     std::string LastHookError;                 // the last exception a hook raised
     std::string LastSheetError;                // why the last sheet that could not be loaded was skipped
     // Threads that read a level's sheets: 0 as many as the machine has
@@ -463,6 +470,7 @@ private:
         std::type_index Type;
     };
     struct TSaveBatch;
+    struct TReadFiles;
     struct TSheetLoad;
     struct TKeptSheet;
     struct TMapSheets;
@@ -480,6 +488,7 @@ private:
     int32_t AddSheetTo(TDocument& doc, int32_t levelIndex, const std::string& fileName);
     std::unique_ptr<TMap> ReadSheet(const std::string& path, TFileContext& context, TSheetFileState& state,
                                     bool withLayers);
+    std::unique_ptr<TMap> ReadSheetFile(const std::string& path, TFileContext& context, bool withLayers);
     void WritePrj(const std::string& fileName, int32_t withSheets, TSaveBatch& batch);
     void WriteBlockFile(const std::string& fileName, int32_t withSheets, TSaveBatch& batch);
     void WriteMapProject(const std::string& fileName, TSaveBatch& batch);
@@ -523,6 +532,8 @@ private:
     std::vector<std::unique_ptr<TMapSheets>> MapSheets;
     TView* LastSwitchedView = nullptr;
     std::shared_ptr<TModelUI> UIServices;
+    // The files as the model read them or last wrote them.
+    std::unique_ptr<TReadFiles> ReadFiles;
 };
 
 // Sheet flag bits.

@@ -7,6 +7,7 @@
 #include "data/LayerWalk.h"
 #include "data/LoadDLL.h"
 #include "data/Utils.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -170,6 +171,7 @@ bool TModel::OpenFile(const std::string& fileName)
     TDocument doc;
     doc.Context = FileContext;
     doc.FileName = fileName;
+    const TFileStamp read = StampOf(fileName);
     try {
         if (ext == ".prj") ReadPrj(fileName, doc);
         else if (ext == ".mts") ReadBlockFile(fileName, doc);
@@ -178,6 +180,8 @@ bool TModel::OpenFile(const std::string& fileName)
         throw EModel("Ошибка входного файла " + fileName, e.what());
     }
     Commit(doc, ext == ".mts");
+    ReadFiles->Clear();
+    ReadFiles->Note(fileName, read);
     FileName = fileName;
     ReportedLoadErrors.clear();
     LoadProjectDll(LibraryName);
@@ -381,9 +385,10 @@ TSheetFileState FileState(const std::string& path)
 {
     TSheetFileState st;
     struct stat sb {};
-    if (::stat(path.c_str(), &sb) != 0) return st;
+    if (::lstat(path.c_str(), &sb) != 0) return st;
     st.Exists = true;
-    st.ReadOnly = (sb.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    // Nothing is written through a link: a sheet reached by one is read only.
+    st.ReadOnly = S_ISLNK(sb.st_mode) || (sb.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
     return st;
 }
 
@@ -396,6 +401,14 @@ std::unique_ptr<TMap> TModel::ReadSheet(const std::string& path, TFileContext& c
                                         bool withLayers)
 {
     state = FileState(path);
+    const TFileStamp read = StampOf(path);
+    std::unique_ptr<TMap> map = ReadSheetFile(path, context, withLayers);
+    if (map) ReadFiles->Note(path, read);
+    return map;
+}
+
+std::unique_ptr<TMap> TModel::ReadSheetFile(const std::string& path, TFileContext& context, bool withLayers)
+{
     std::string ext = LowerExtension(path);
     if (ext == ".map") {
         TFileReader ms(path);
@@ -466,7 +479,12 @@ void TModel::LoadProjectDll(const std::string& dllName)
         inside = NameInFolder(name);
     } catch (const EOutsideFolder& e) {
         // Drawing goes on with the built-in procedures.
-        UI().ShowError("symbol library " + std::string(e.what()));
+        UI().ShowError("Библиотека знаков " + std::string(e.what()));
+        return;
+    }
+    if (const std::string path = ResolveLibraryPath(inside, ProjectDir());
+        !path.empty() && !LeadsInside(ProjectDir(), path)) {
+        UI().ShowError("Библиотека знаков " + path + ": ссылка ведёт за пределы папки проекта");
         return;
     }
     if (LoadDrawDll(inside.c_str(), ProjectDir(), Library)) LibraryLoaded = 1;

@@ -3,7 +3,9 @@
 #include "model/Models.h"
 #include "data/Utils.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -49,8 +51,10 @@ struct TModel::TSaveBatch {
     void AddFile(std::string path, std::string bytes, bool backup);
     // The block file of path, opened on a copy in memory on first use.
     TFlat& Flat(const std::string& path);
-    // Backup copies first, then each file through a temporary file.
-    void Commit();
+    // Refused (EFileChanged) when a file to be replaced changed since it
+    // was read; then backup copies first, then each file through a
+    // temporary file. The files read are noted as written.
+    void Commit(TReadFiles& read);
 };
 
 // A file as it was when a sheet was read from it or written: another stamp
@@ -62,6 +66,22 @@ struct TFileStamp {
     bool operator==(const TFileStamp&) const = default;
 };
 TFileStamp StampOf(const std::string& path);
+
+// The files of the open project as they were when read, or last written:
+// a save refuses to replace one that changed since (its size, modification
+// time or inode differ).
+struct TModel::TReadFiles {
+    // Before the read, so that a change while it reads counts as a change.
+    void Note(const std::string& path, const TFileStamp& before);
+    void Written(const std::string& path);
+    // EFileChanged naming the file; a file never read passes.
+    void CheckUnchanged(const std::string& path);
+    void Clear();
+
+private:
+    std::mutex Lock;  // sheets are read on several threads
+    std::map<std::string, TFileStamp> Stamps;  // by absolute path
+};
 // A sheet file's permission bits; a missing file counts as read-only.
 TSheetFileState FileState(const std::string& path);
 

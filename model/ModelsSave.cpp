@@ -26,7 +26,49 @@ void WriteBlock(TFlatFile& flat, int32_t handle, const TMemoryStream& ms)
     flat.WriteObject(handle, b.data(), static_cast<int32_t>(b.size()));
 }
 
+std::string StampKey(const std::string& path)
+{
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(path), ec);
+    return (ec ? fs::path(path) : p).lexically_normal().string();
+}
+
+bool SameFile(const TFileStamp& a, const TFileStamp& b)
+{
+    // Not the status change time: keeping the old file by a link while
+    // the new one is put in place changes it without changing the file.
+    return a.Exists == b.Exists && a.Device == b.Device && a.Inode == b.Inode && a.Size == b.Size &&
+           a.Modified == b.Modified;
+}
+
 } // namespace
+
+// ---------------------------------------------------------------- files as read
+
+void TModel::TReadFiles::Note(const std::string& path, const TFileStamp& before)
+{
+    std::lock_guard<std::mutex> guard(Lock);
+    Stamps[StampKey(path)] = before;
+}
+
+void TModel::TReadFiles::Written(const std::string& path) { Note(path, StampOf(path)); }
+
+void TModel::TReadFiles::CheckUnchanged(const std::string& path)
+{
+    std::lock_guard<std::mutex> guard(Lock);
+    const auto found = Stamps.find(StampKey(path));
+    if (found == Stamps.end() || SameFile(found->second, StampOf(path))) return;
+    throw EFileChanged(path + ": файл изменён на диске после того, как программа его прочитала; он не будет "
+                              "заменён, а ваши изменения остаются только в памяти программы");
+}
+
+void TModel::TReadFiles::Clear()
+{
+    std::lock_guard<std::mutex> guard(Lock);
+    Stamps.clear();
+}
+
+// ---------------------------------------------------------------- the batch
 
 void TModel::TSaveBatch::AddFile(std::string path, std::string bytes, bool backup)
 {
@@ -47,8 +89,11 @@ TModel::TSaveBatch::TFlat& TModel::TSaveBatch::Flat(const std::string& path)
     return Flats.back();
 }
 
-void TModel::TSaveBatch::Commit()
+void TModel::TSaveBatch::Commit(TReadFiles& read)
 {
+    // Another program's changes are never lost: checked before anything is written.
+    for (const TFile& f : Files) read.CheckUnchanged(f.Path);
+    for (const TFlat& f : Flats) read.CheckUnchanged(f.Path);
     // Temporaries a killed save left in these folders go first.
     std::set<std::string> folders;
     for (const TFile& f : Files) folders.insert(fs::path(f.Path).parent_path().string());
@@ -73,16 +118,19 @@ void TModel::TSaveBatch::Commit()
         std::error_code ec;
         fs::last_write_time(copy, time, ec);
     }
+    for (const TFile& f : Files) read.Written(f.Path);
+    for (const TFlat& f : Flats) read.Written(f.Path);
 }
 
 // ---------------------------------------------------------------- sheets
 
 void TModel::SaveSheetFile(const std::string& fileName, const TMap& map)
 {
+    if (!ReadOnlyReason.empty()) throw EModel(ReadOnlyReason);
     TSaveBatch batch;
     std::unique_ptr<TMap> copy = CopyMapWithObjects(map);
     SaveSheetTo(batch, ResolveInProject(fileName), *copy);
-    batch.Commit();
+    batch.Commit(*ReadFiles);
 }
 
 void TModel::SaveSheetTo(TSaveBatch& batch, const std::string& path, TMap& m)
@@ -137,6 +185,7 @@ void TModel::SaveFile(const std::string& fileName, int32_t withSheets)
     if (ext != ".prj" && ext != ".mts" && !map)
         throw EModel("Тип файла " + fs::path(fileName).extension().string() + " не поддерживается...");
     if (!Project) throw EModel("Нет проекта для записи в " + fileName);
+    if (!ReadOnlyReason.empty()) throw EModel(ReadOnlyReason);
     TFileContext saved = FileContext;
     FileContext.FileVersion = 102;
     TSaveBatch batch;
@@ -144,7 +193,7 @@ void TModel::SaveFile(const std::string& fileName, int32_t withSheets)
         if (ext == ".prj") WritePrj(fileName, withSheets, batch);
         else if (ext == ".mts") WriteBlockFile(fileName, withSheets, batch);
         else WriteMapProject(fileName, batch);
-        batch.Commit();
+        batch.Commit(*ReadFiles);
     } catch (...) {
         int32_t version = FileContext.FileVersion;
         FileContext = saved;

@@ -121,12 +121,29 @@ bool TWorkSign::MouseUp(TView& sender, TMouseButton /*button*/, uint32_t /*shift
 
 // ---------------------------------------------------------------- the operations
 
-std::string TWorkSign::AddRefusal(const TObjectKey& key)
+std::string TWorkSign::ChangeRefusal(const TObjectKey& key)
 {
+    if (!Model->ReadOnlyReason.empty()) return Model->ReadOnlyReason;
     const TSheetState sheet = SheetState(Model->Project.get(), key.SheetID);
     const std::string name = sheet.Record ? sheet.Record->Name : "номер " + std::to_string(key.SheetID);
     if (!sheet.Loaded) return "Лист пользовательских знаков " + name + " не загружен";
     if (!sheet.Writable) return "Лист пользовательских знаков " + name + " доступен только для чтения";
+    return std::string();
+}
+
+bool TWorkSign::Refused(const TObjectKey& key, std::string why)
+{
+    Refusal = std::move(why);
+    if (Refusal.empty()) return false;
+    if (OnRefused) OnRefused(key, Refusal);
+    return true;
+}
+
+std::string TWorkSign::AddRefusal(const TObjectKey& key)
+{
+    if (std::string why = ChangeRefusal(key); !why.empty()) return why;
+    const TSheetState sheet = SheetState(Model->Project.get(), key.SheetID);
+    const std::string& name = sheet.Record->Name;
     if (LowerExtension(name) != ".map") return std::string();
     // The code the model will give: the key's, or the layer's largest + 1
     // when the key's is taken.
@@ -148,11 +165,7 @@ int32_t TWorkSign::AddSign(TObjectKey key, const TPoint& p, bool save)
     if (!Model || !View) return 0;
     // Refused ahead of the before-event: nobody is asked for a sign that
     // cannot be placed, and no save would later fail on it.
-    Refusal = AddRefusal(key);
-    if (!Refusal.empty()) {
-        if (OnAddRefused) OnAddRefused(key, Refusal);
-        return 0;
-    }
+    if (Refused(key, AddRefusal(key))) return 0;
     if (OnBeforeAdd && OnBeforeAdd(key, p, save) != 0) return 0;
     TObjectHeader h;
     h.Compound = 1;
@@ -170,7 +183,8 @@ int32_t TWorkSign::AddSign(TObjectKey key, const TPoint& p, bool save)
 
 int32_t TWorkSign::DeleteSign(const TObjectKey& key, bool confirm, bool save)
 {
-    if (!Model || !View) return 0;
+    Refusal.clear();
+    if (!Model || !View || Refused(key, ChangeRefusal(key))) return 0;
     if (OnBeforeDelete && OnBeforeDelete(key, confirm, save) != 0) return 0;
     if (confirm && !Model->UI().Confirm("Удалить объект?")) return 0;
     TObjectKey k = key;
@@ -184,7 +198,8 @@ int32_t TWorkSign::DeleteSign(const TObjectKey& key, bool confirm, bool save)
 
 int32_t TWorkSign::MoveSign(const TObjectKey& key, const TPoint& p, bool save)
 {
-    if (!Model || !View) return 0;
+    Refusal.clear();
+    if (!Model || !View || Refused(key, ChangeRefusal(key))) return 0;
     if (OnBeforeMove && OnBeforeMove(key, p, save) != 0) return 0;
     std::vector<uint8_t> b;
     if (Model->GetObjectData(View, 1, key, b) != ResultDone || b.size() < ObjectHeaderSize) return 0;

@@ -35,9 +35,10 @@ public:
     virtual bool MouseUp(TView& sender, TMouseButton button, uint32_t shift, int32_t x, int32_t y);
     // 1 when the sign was created (deleted, moved), else 0. The after-event
     // follows unless the before-event cancelled; an add takes the code the
-    // model gave the sign. A sign is added only into the loaded, writable
-    // sign sheet, and only with a code that its file can hold (Refusal then
-    // says why).
+    // model gave the sign. A sign is changed only in a model that may write
+    // its files and in the loaded, writable sign sheet, and added only with
+    // a code that its file can hold; otherwise Refusal says why, before
+    // anything is asked or changed.
     virtual int32_t AddSign(TObjectKey key, const TPoint& p, bool save);
     virtual int32_t DeleteSign(const TObjectKey& key, bool confirm, bool save);
     virtual int32_t MoveSign(const TObjectKey& key, const TPoint& p, bool save);
@@ -58,20 +59,23 @@ public:
     TAfterDelete OnAfterDelete;
     TBeforeChange OnBeforeMove;
     TAfterChange OnAfterMove;
-    // An add refused before its before-event (Refusal says why), so the
-    // owner can tell the user and leave the adding mode.
-    TRefused OnAddRefused;
+    // An add, delete or move refused before its before-event (Refusal says
+    // why), so the owner can tell the user and leave the mode.
+    TRefused OnRefused;
     TModel* const Model;
     TView* const View;
     TLayerSelector SignLayer;  // its LayerID names the sign layer
     int32_t SignSheetID = 0;   // the sheet of new signs
-    std::string Refusal;       // why the last add was refused; empty when it was not
+    std::string Refusal;       // why the last change was refused; empty when it was not
 
 protected:
     // The first sign of the sign layer at the client point, or false.
     bool Pick(TView& sender, int32_t x, int32_t y, TObjectKey& key);
-    // Why a sign with this code cannot be added now; empty when it can.
+    // Why the sign of this key cannot be changed (added) now; empty when it can.
+    std::string ChangeRefusal(const TObjectKey& key);
     std::string AddRefusal(const TObjectKey& key);
+    // Notes and reports the refusal of a change; true when refused.
+    bool Refused(const TObjectKey& key, std::string why);
 
 private:
     THookToken DownToken;

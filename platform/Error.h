@@ -27,6 +27,13 @@ public:
     using ETarnError::ETarnError;
 };
 
+// A file changed on disk since the program read it: a save refuses to
+// replace it, and what the user changed stays in memory.
+class EFileChanged : public EFileError {
+public:
+    using EFileError::EFileError;
+};
+
 // Describes errno as "path: what: strerror".
 [[noreturn]] void ThrowFileError(const std::string& path, const std::string& what, int err);
 

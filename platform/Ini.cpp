@@ -1,4 +1,5 @@
 #include "Ini.h"
+#include "Paths.h"
 #include "SafeFile.h"
 
 #include <cerrno>
@@ -158,11 +159,11 @@ int32_t ParseProfileInt(std::string_view text)
 std::shared_ptr<TIniFile> TIniFile::Open(const std::string& path)
 {
     namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path p = fs::absolute(fs::path(path), ec);
-    if (ec) p = fs::path(path);
-    fs::path canonical = fs::weakly_canonical(p, ec);
-    std::string key = (ec ? p.lexically_normal() : canonical).string();
+    // The folder's links are followed, the file's own never: a settings
+    // file that is a link is refused where it stands.
+    const fs::path p(path);
+    const std::string key =
+        (fs::path(RealPath(p.has_parent_path() ? p.parent_path().string() : ".")) / p.filename()).string();
 
     static std::mutex registryLock;
     static std::map<std::string, std::weak_ptr<TIniFile>> registry;
@@ -182,10 +183,11 @@ namespace {
 
 void CheckIniFile(const std::string& path, const struct stat& st)
 {
-    if (!S_ISREG(st.st_mode)) throw EFileError(path + ": not a regular file: not read as settings");
+    if (S_ISLNK(st.st_mode)) ThrowLinkRefused(path);
+    if (!S_ISREG(st.st_mode)) throw EFileError(path + ": не обычный файл, настройки из него не читаются");
     if (int64_t(st.st_size) > TIniFile::MaxSize)
-        throw EFileError(path + ": " + std::to_string(st.st_size) + " bytes, more than a settings file may hold (" +
-                         std::to_string(TIniFile::MaxSize) + ")");
+        throw EFileError(path + ": файл настроек больше допустимого: " + std::to_string(st.st_size) +
+                         " байт, допустимо " + std::to_string(TIniFile::MaxSize));
 }
 
 } // namespace
@@ -193,8 +195,8 @@ void CheckIniFile(const std::string& path, const struct stat& st)
 void TIniFile::Refresh()
 {
     struct stat st {};
-    if (::stat(Path.c_str(), &st) != 0) {
-        if (errno != ENOENT && errno != ENOTDIR) ThrowFileError(Path, "cannot read", errno);
+    if (::lstat(Path.c_str(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) ThrowFileError(Path, "не удалось прочитать файл", errno);
         // No file: every read gives its default.
         Lines.clear();
         Loaded = true;
@@ -208,8 +210,9 @@ void TIniFile::Refresh()
         return;
 
     // Not blocking: what replaced the file since the stat may be a pipe.
-    int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) ThrowFileError(Path, "cannot open", errno);
+    int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0 && errno == ELOOP) ThrowLinkRefused(Path);  // made a link since the look above
+    if (fd < 0) ThrowFileError(Path, "не удалось открыть файл", errno);
     std::string bytes;
     int err = 0;
     if (::fstat(fd, &st) != 0) {
@@ -232,9 +235,9 @@ void TIniFile::Refresh()
         }
     }
     ::close(fd);
-    if (err) ThrowFileError(Path, "cannot read", err);
+    if (err) ThrowFileError(Path, "не удалось прочитать файл", err);
     if (int64_t(bytes.size()) > MaxSize)
-        throw EFileError(Path + ": more than a settings file may hold (" + std::to_string(MaxSize) + " bytes)");
+        throw EFileError(Path + ": файл настроек больше допустимого: более " + std::to_string(MaxSize) + " байт");
 
     std::vector<TLine> lines;
     std::size_t start = 0;
@@ -260,6 +263,9 @@ void TIniFile::Save(std::vector<TLine>& lines)
         bytes += l.Text;
         bytes += "\r\n";
     }
+    // What a killed write of any settings file left here goes, as a save's
+    // does; a write still running holds its temporary.
+    RemoveLeftoverTemporaries(std::filesystem::path(Path).parent_path().string());
     WriteFileAtomically(Path, bytes);
     Lines = std::move(lines);
     struct stat st {};

@@ -12,7 +12,9 @@
 // a lock file beside it (".name.lock"), so two running copies of the
 // program lose none of each other's keys; Hold keeps that lock across a
 // sequence of reads and writes. Only a regular file of at most MaxSize
-// bytes is read: a pipe or a device named like the file is refused.
+// bytes is read: a pipe, a device or a link named like the file is
+// refused, and nothing is written through a link. A write also removes what
+// killed writes left in the folder.
 #include "Error.h"
 
 #include <cstddef>

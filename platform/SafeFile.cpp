@@ -1,5 +1,6 @@
 #include "SafeFile.h"
 #include "Error.h"
+#include "Paths.h"
 
 #include <cctype>
 #include <cerrno>
@@ -79,7 +80,9 @@ void SetWriteFaultHook(TWriteFaultHook hook)
 void CheckReplaceable(const std::string& path)
 {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return;  // a new file, or reported when it is written
+    if (::lstat(path.c_str(), &st) != 0) return;  // a new file, or reported when it is written
+    // Renaming over a link would cut it off from the file it names.
+    if (S_ISLNK(st.st_mode)) ThrowLinkRefused(path);
     if (!S_ISREG(st.st_mode)) throw EFileError(path + ": не обычный файл, он не будет заменён");
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         throw EFileError(path + ": файл только для чтения, он не будет заменён");
@@ -88,13 +91,26 @@ void CheckReplaceable(const std::string& path)
 TSafeFileWriter::TSafeFileWriter(std::string targetPath) : Target(std::move(targetPath))
 {
     CheckReplaceable(Target);
-    std::string buf = FolderOf(Target) + "/." + std::filesystem::path(Target).filename().string() + ".XXXXXX";
-    Fd = ::mkstemp(buf.data());
-    if (Fd < 0) ThrowFileError(Target, "cannot create a temporary file", errno);
-    Temp = buf;
-    // Held while the file lives, so another save in the folder sees that
-    // it is not a leftover.
-    ::flock(Fd, LOCK_EX | LOCK_NB);
+    const std::string pattern = FolderOf(Target) + "/." + std::filesystem::path(Target).filename().string() + ".XXXXXX";
+    // Held while the file lives, so another save in the folder sees that it
+    // is not a leftover. Another program's clean-up may take the new file
+    // for one before it is held: then it is made again.
+    for (int attempt = 0; Fd < 0; ++attempt) {
+        std::string buf = pattern;
+        int fd = ::mkstemp(buf.data());
+        if (fd < 0) ThrowFileError(Target, "не удалось создать временный файл", errno);
+        // A folder without locks (some network folders) keeps the file unlocked.
+        const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        struct stat held {}, named {};
+        if (!taken && ::fstat(fd, &held) == 0 && ::lstat(buf.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+            held.st_dev == named.st_dev) {
+            Fd = fd;
+            Temp = buf;
+            break;
+        }
+        ::close(fd);
+        if (attempt == 10) ThrowFileError(Target, "не удалось создать временный файл", EEXIST);
+    }
     // Keep the permissions of the file being replaced, else the usual 0644.
     struct stat st {};
     mode_t mode = 0644;
@@ -103,7 +119,7 @@ TSafeFileWriter::TSafeFileWriter(std::string targetPath) : Target(std::move(targ
     if (int err = Fault(Target, TWriteStep::Write)) {
         ::unlink(Temp.c_str());
         ::close(Fd);
-        ThrowFileError(Target, "cannot write", err);
+        ThrowFileError(Target, "не удалось записать файл", err);
     }
 }
 
@@ -121,7 +137,7 @@ void TSafeFileWriter::Write(const void* data, std::size_t size)
         ssize_t n = ::write(Fd, p, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowFileError(Target, "cannot write", errno);
+            ThrowFileError(Target, "не удалось записать файл", errno);
         }
         p += n;
         size -= static_cast<std::size_t>(n);
@@ -131,14 +147,14 @@ void TSafeFileWriter::Write(const void* data, std::size_t size)
 void TSafeFileWriter::Flush()
 {
     if (Flushed) return;
-    if (::fsync(Fd) != 0) ThrowFileError(Target, "cannot flush", errno);
+    if (::fsync(Fd) != 0) ThrowFileError(Target, "не удалось записать файл на диск", errno);
     Flushed = true;
 }
 
 void TSafeFileWriter::Rename()
 {
-    if (int err = Fault(Target, TWriteStep::Replace)) ThrowFileError(Target, "cannot replace", err);
-    if (::rename(Temp.c_str(), Target.c_str()) != 0) ThrowFileError(Target, "cannot replace", errno);
+    if (int err = Fault(Target, TWriteStep::Replace)) ThrowFileError(Target, "не удалось заменить файл", err);
+    if (::rename(Temp.c_str(), Target.c_str()) != 0) ThrowFileError(Target, "не удалось заменить файл", errno);
     Committed = true;
     int fd = Fd;
     Fd = -1;

@@ -60,7 +60,7 @@ TEST(Backup, CopiesOverAnOlderCopyAndReportsFailure)
     } catch (const EFileError& e) {
         // Each path named once: what was copied, and where it failed.
         const std::string m = e.what();
-        EXPECT_EQ(m, "backup copy of " + prj + ": " + dir.File("a.~pr") + ": не обычный файл, он не будет заменён");
+        EXPECT_EQ(m, "резервная копия " + prj + ": " + dir.File("a.~pr") + ": не обычный файл, он не будет заменён");
     }
     EXPECT_EQ(ReadFileBytes(prj), "project");
 }

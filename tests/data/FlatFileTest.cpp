@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "../support/Allocations.h"
 #include "data/FlatFile.h"
 
 #include <filesystem>
@@ -231,6 +232,49 @@ TEST(FlatFile, ForeignFiles)
     std::string bytes = ReadFileBytes(path);
     EXPECT_EQ(bytes.substr(0, 4), "FM00");
     EXPECT_TRUE(SameBytes(bytes.substr(8, 248), foreign.substr(8, 248)));
+}
+
+// A block is stated without its bytes ever being written: the file has a
+// hole there. A small one is a file like any other; one of gigabytes would
+// be copied whole by the next save, so it is refused where it is opened.
+TEST(FlatFile, BlocksOverAHoleOfTheFileAreRefusedWhenLarge)
+{
+    const struct {
+        int32_t Stated;
+        bool Refused;
+    } cases[] = {{int32_t(TFlatFile::MaxHoleBytes / 2), false}, {2000000000, true}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.Stated);
+        TTempDir dir;
+        const std::string path = dir.File("holed.mts");
+        {
+            TFlatFile f(std::unique_ptr<TStream>(OpenOrCreateFileStream(path)), TFlatFile::TOpenMode::ReadWrite);
+            Write(f, 10000, "project");
+            f.NewObject(20000);
+            f.ResizeBlock(20000, t.Stated);
+        }
+        {
+            TFileStream probe(path, TFileStream::Mode::Read);
+            int64_t first = -1;
+            if (probe.HoleBytes(0, probe.Size(), first) == 0) GTEST_SKIP() << "the file system keeps no holes";
+        }
+        std::size_t largest = 0;
+        for (bool forWriting : {false, true}) {
+            TAllocationWatch watch;
+            try {
+                auto f = forWriting ? TFlatFile::OpenForWriting(path) : TFlatFile::OpenForReading(path);
+                EXPECT_FALSE(t.Refused) << "opened";
+                EXPECT_EQ(f->ReadObject(10000), "project");
+            } catch (const EFormatError& e) {
+                EXPECT_TRUE(t.Refused) << e.what();
+                const std::string m = e.what();
+                EXPECT_EQ(m.rfind(path + ", offset 0x", 0), 0u) << m;
+                EXPECT_NE(m.find(", block data: block 20000 "), std::string::npos) << m;
+            }
+            largest = std::max(largest, watch.Largest());
+        }
+        EXPECT_LE(largest, std::size_t(TFlatFile::MaxHoleBytes) + (std::size_t(1) << 20)) << "copied the hole";
+    }
 }
 
 TEST(FlatFile, EveryTruncationIsRefused)

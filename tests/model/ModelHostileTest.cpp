@@ -8,11 +8,14 @@
 
 #include "data/LayerWalk.h"
 #include "data/MapObjBmp.h"
+#include "platform/Ini.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <cstdio>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 namespace tarn::test {
@@ -125,7 +128,7 @@ TEST(HostileProject, NamesFromFilesStayInsideTheProjectsFolder)
             EXPECT_FALSE(picture(2)->Bitmap());
             EXPECT_FALSE(BitmapCache().Find(cwdName)) << "looked for in the current directory";
         } else {
-            EXPECT_TRUE(c.Errors->Mentions("leads outside the project's folder"));
+            EXPECT_TRUE(c.Errors->Mentions("путь ведёт за пределы папки проекта"));
             EXPECT_EQ(SheetOf(LevelOf(c.Model, 0), 0).Flags & SheetFlagReadOnly, SheetFlagReadOnly);
             c.Model.SaveFile(dir + "/city.prj", 1);
             EXPECT_TRUE(SameBytes(ReadFileBytes(root.File("outside.map")), outside)) << "rewritten outside the folder";
@@ -148,7 +151,7 @@ TEST(HostileProject, TheSymbolLibraryIsNeverTakenFromAboveTheFolder)
     c.Model.StripPaths = 0;
     c.Model.LoadProjectDll("../tarn.dll");
     EXPECT_EQ(c.Model.LibraryLoaded, 0);
-    EXPECT_TRUE(c.Errors->Mentions("leads outside the project's folder"));
+    EXPECT_TRUE(c.Errors->Mentions("путь ведёт за пределы папки проекта"));
     c.Model.LoadProjectDll("./tarn.dll");
     EXPECT_EQ(c.Model.LibraryLoaded, 1);
 }
@@ -249,6 +252,137 @@ TEST(HostileProject, SizesStoredWithScaleZeroSurviveOpenAndSave)
         TMap back(r, TLayer::FromMap16{});
         EXPECT_EQ(back.MapParams.Ints[2], 0);
         EXPECT_EQ(values(back), before) << "after save " << round + 1;
+    }
+}
+
+// Every open, read, write, creation or removal in a folder while it lives,
+// through whatever name (a link elsewhere included).
+class TFolderWatch {
+public:
+    explicit TFolderWatch(const std::vector<std::string>& folders) : Fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        EXPECT_GE(Fd, 0);
+        for (const std::string& f : folders) EXPECT_GE(::inotify_add_watch(Fd, f.c_str(), IN_ALL_EVENTS), 0) << f;
+    }
+    ~TFolderWatch() { ::close(Fd); }
+    // "name mask" of each event since the last call.
+    std::vector<std::string> Events()
+    {
+        std::vector<std::string> events;
+        alignas(inotify_event) char buf[4096];
+        for (ssize_t n; (n = ::read(Fd, buf, sizeof buf)) > 0;)
+            for (char* p = buf; p < buf + n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(p);
+                char mask[16];
+                std::snprintf(mask, sizeof mask, " %#x", e->mask);
+                events.push_back(std::string(e->len ? e->name : "(folder)") + mask);
+                p += sizeof(inotify_event) + e->len;
+            }
+        return events;
+    }
+
+private:
+    int Fd;
+};
+
+// An 8 x 8 picture of one bit: a tiled raster cache is made beside it.
+std::string OneBitBmp()
+{
+    return "BM" + I32(14 + 40 + 8 + 32) + I32(0) + I32(62) + I32(40) + I32(8) + I32(8) + Bytes({1, 0, 1, 0}) +
+           I32(0) + I32(32) + I32(0) + I32(0) + I32(2) + I32(0) + Bytes({0, 0, 0, 0, 255, 255, 255, 0}) +
+           std::string(32, '\x55');
+}
+
+// Links in the project's folder to files and folders beside it and
+// outside it: what leads inside is used, what leads out is refused, and
+// nothing outside is ever opened, listed or written, by the open, the
+// loading of sheets, pictures and the symbol library, the settings file,
+// and a save with sheets.
+TEST(HostileProject, NothingOutsideTheFolderIsReadOrWrittenThroughALink)
+{
+    constexpr int Any = -1;
+    const struct TCase {
+        const char* What;
+        const char* Sheet;    // its name in the project
+        const char* Picture;  // its name in the sheet ("" none)
+        std::vector<std::pair<std::string, std::string>> Links;  // in the folder -> "out/..." or "in/..."
+        int SheetLoaded, PictureLoaded, LibraryLoaded, IniRead;
+    } cases[] = {
+        {"nothing linked", "city.map", "pic.bmp", {}, 1, 1, 1, 1},
+        {"sheet: a file link out", "city.map", "", {{"city.map", "out/city.map"}}, 0, Any, 1, 1},
+        {"sheet: a folder link out", "maps/city.map", "", {{"maps", "out/sub"}}, 0, Any, 1, 1},
+        {"sheet: a file link in", "city.map", "", {{"city.map", "in/city.map"}}, 1, Any, 1, 1},
+        {"sheet: a folder link in", "maps/city.map", "", {{"maps", "in"}}, 1, Any, 1, 1},
+        {"picture: a file link out", "city.map", "pic.bmp", {{"pic.bmp", "out/pic.bmp"}}, 1, 0, 1, 1},
+        {"picture: a folder link out", "city.map", "pics/pic.bmp", {{"pics", "out/sub"}}, 1, 0, 1, 1},
+        {"picture: a file link in", "city.map", "pic.bmp", {{"pic.bmp", "in/pic.bmp"}}, 1, 1, 1, 1},
+        {"picture: its raster cache a link out", "city.map", "plan.bmp", {{"plan.tr", "out/plan.tr"}}, 1, Any, 1, 1},
+        {"symbol library: a file link out", "city.map", "", {{"tarn.dll", "out/lib.dll"}}, 1, Any, 0, 1},
+        {"symbol library: a file link in", "city.map", "", {{"tarn.dll", "in/lib.dll"}}, 1, Any, 1, 1},
+        {"settings: a file link out", "city.map", "", {{"tarn.ini", "out/settings.ini"}}, 1, Any, 1, 0},
+        {"settings: a file link in", "city.map", "", {{"tarn.ini", "in/settings.ini"}}, 1, Any, 1, 0},
+    };
+    for (const TCase& t : cases) {
+        SCOPED_TRACE(t.What);
+        TTempDir root;
+        const std::string dir = root.File("proj"), out = root.File("out"), in = dir + "/in";
+        for (const std::string& d : {dir, out, out + "/sub", in}) fs::create_directories(d);
+        std::vector<std::string> pictures;
+        if (*t.Picture) pictures.push_back(t.Picture);
+        const std::string sheet = SheetWithPictures(pictures);
+        // Every file a name may reach, wherever it leads, the same.
+        auto put = [&](const std::string& folder) {
+            WriteFileBytes(folder + "/city.map", sheet);
+            WriteFileBytes(folder + "/pic.bmp", SmallBmp());
+            WriteFileBytes(folder + "/plan.tr", "a cache of another picture");
+            WriteFileBytes(folder + "/settings.ini", "[S]\r\nk=1\r\n");
+            fs::copy_file(TARN_SYMBOLS_DLL, folder + "/lib.dll");
+        };
+        for (const std::string& f : {out, out + "/sub", in}) put(f);
+        WriteFileBytes(dir + "/city.map", sheet);
+        WriteFileBytes(dir + "/pic.bmp", SmallBmp());
+        WriteFileBytes(dir + "/plan.bmp", OneBitBmp());
+        WriteFileBytes(dir + "/tarn.ini", "[S]\r\nk=1\r\n");
+        fs::copy_file(TARN_SYMBOLS_DLL, dir + "/tarn.dll");
+        for (const auto& [name, target] : t.Links) {
+            fs::remove(dir + "/" + name);
+            fs::create_symlink(target.rfind("out", 0) == 0 ? "../" + target : target, dir + "/" + name);
+        }
+        TPrjOptions o;
+        o.SheetName = t.Sheet;
+        WriteFileBytes(dir + "/city.prj", PrjBytes(o));
+
+        TFolderWatch watch({out, out + "/sub"});
+        {
+            TOpened c(dir + "/city.prj", dir);
+            c.Model.LoadProjectDll("tarn.dll");
+            EXPECT_EQ(CountIn(c.View, "Улицы"), t.SheetLoaded);
+            if (t.SheetLoaded == 0) {
+                EXPECT_TRUE(c.Errors->Mentions("ссылка ведёт за пределы папки проекта"));
+            }
+            if (t.PictureLoaded != Any) {
+                const auto* picture = static_cast<const TBmp*>(FindLayerById(*c.View.Map, PicturesId)->Object(0));
+                EXPECT_EQ(picture->Bitmap() != nullptr, t.PictureLoaded == 1) << picture->FileName();
+            }
+            EXPECT_EQ(c.Model.LibraryLoaded, t.LibraryLoaded);
+            auto ini = TIniFile::Open(dir + "/tarn.ini");
+            const std::function<void()> uses[] = {[&] { EXPECT_EQ(ini->ReadInteger("S", "k", 0), 1); },
+                                                   [&] { ini->WriteInteger("S", "k", 2); }};
+            for (const auto& use : uses) {
+                try {
+                    use();
+                    EXPECT_EQ(t.IniRead, 1);
+                } catch (const EFileError& e) {
+                    EXPECT_EQ(t.IniRead, 0);
+                    EXPECT_EQ(std::string(e.what()), dir + "/tarn.ini: это ссылка на другой файл; программа не "
+                                                           "читает и не записывает файлы через ссылки");
+                }
+            }
+            c.Model.StructureChanged = 1;
+            c.Model.SaveFile(dir + "/city.prj", 1);
+        }
+        EXPECT_EQ(watch.Events(), std::vector<std::string>{});
+        for (const auto& [name, target] : t.Links) EXPECT_TRUE(fs::is_symlink(dir + "/" + name)) << name << " kept";
     }
 }
 

@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sys/stat.h>
 
@@ -108,6 +110,60 @@ TEST(SaveFaults, TheNextSaveRemovesTheTemporariesOfAKilledOne)
     EXPECT_FALSE(after.count(".city.prj.k1Ll3d"));
     EXPECT_FALSE(after.count(".city.map.a2B4c6"));
     EXPECT_TRUE(after.count(".notes"));
+}
+
+// Someone else's change of a file since the model read it is never lost:
+// the save is refused naming the file, and the user's change stays in memory.
+TEST(SaveFaults, AFileChangedOnDiskSinceItWasReadIsNotReplaced)
+{
+    const struct {
+        const char* What;
+        bool Sheet;  // else the project file
+        std::function<void(const std::string&)> Change;
+        bool Refused;
+    } cases[] = {
+        {"nothing", true, [](const std::string&) {}, false},
+        {"rewritten in place", false, [](const std::string& p) { WriteFileBytes(p, ReadFileBytes(p) + "x"); }, true},
+        {"rewritten in place", true, [](const std::string& p) { WriteFileBytes(p, ReadFileBytes(p) + "x"); }, true},
+        {"only its time", true,
+         [](const std::string& p) {
+             fs::last_write_time(p, fs::last_write_time(p) + std::chrono::seconds(5));
+         },
+         true},
+        {"replaced by a copy with its time", false,
+         [](const std::string& p) {
+             WriteFileBytes(p + ".new", ReadFileBytes(p));
+             fs::last_write_time(p + ".new", fs::last_write_time(p));
+             fs::rename(p + ".new", p);
+         },
+         true},
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(std::string(t.What) + (t.Sheet ? " sheet" : " project"));
+        TOpenCity c;
+        c.Model->StructureChanged = 1;
+        AsLayer(c.View->Map->GetItem(0))->Object(0)->Code = 9;
+        const std::string changed = t.Sheet ? c.City.Map : c.City.Prj;
+        t.Change(changed);
+        const auto before = Folder(c.City.Dir.Path());
+        try {
+            c.Model->SaveFile(c.City.Prj, 1);
+            EXPECT_FALSE(t.Refused) << "saved";
+        } catch (const EFileChanged& e) {
+            EXPECT_TRUE(t.Refused) << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind(changed + ": файл изменён на диске", 0), 0u) << e.what();
+        }
+        if (!t.Refused) continue;
+        EXPECT_TRUE(SameFiles(Folder(c.City.Dir.Path()), before));
+        EXPECT_EQ(c.Model->StructureChanged, 1) << "still to be saved";
+        EXPECT_EQ(AsLayer(c.View->Map->GetItem(0))->Object(0)->Code, 9) << "the change stays in memory";
+    }
+    // A file the model read again, or wrote itself, is the file it knows.
+    TOpenCity c;
+    WriteFileBytes(c.City.Prj, ReadFileBytes(c.City.Prj));
+    c.Model->OpenFile(c.City.Prj);
+    c.Model->SaveFile(c.City.Prj, 1);
+    c.Model->SaveFile(c.City.Prj, 1);
 }
 
 TEST(SaveFaults, ABlockFileSavesWithoutCopyingWhatLiesPastItsBlocks)

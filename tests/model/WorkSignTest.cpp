@@ -203,5 +203,45 @@ TEST(WorkSign, AddIsRefusedWhereTheSheetCouldNotKeepTheSign)
     }
 }
 
+// A copy of the program that may not write the folder, or a sheet that may
+// not be written: each change is refused once, with the reason, before any
+// question, and nothing changes.
+TEST(WorkSign, EveryChangeIsRefusedOnceBeforeAnyQuestionWhereTheFilesMayNotChange)
+{
+    const std::string another = "Из папки уже запущена другая копия программы";
+    const struct {
+        bool ModelReadOnly;  // else the sheet's file is read-only
+        int32_t Mode;
+        const char* Refusal;
+    } cases[] = {
+        {true, ModeAddSign, another.c_str()},
+        {true, ModeDeleteSign, another.c_str()},
+        {true, ModeMoveSign, another.c_str()},
+        {false, ModeDeleteSign, "city.map доступен только для чтения"},
+        {false, ModeMoveSign, "city.map доступен только для чтения"},
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(std::to_string(t.Mode) + (t.ModelReadOnly ? " read-only model" : " read-only sheet"));
+        TSignCity c;
+        if (t.ModelReadOnly) {
+            c.Model->ReadOnlyReason = another;
+        } else {
+            ::chmod(c.City.Map.c_str(), 0444);
+            c.Model->OpenFile(c.City.Prj);
+        }
+        TLog refused;
+        c.Tool->OnRefused = [&](const TObjectKey&, const std::string& why) { refused.push_back(why); };
+        c.Press(t.Mode, t.Mode == ModeAddSign ? 150 : 100, t.Mode == ModeAddSign ? 40 : 100);
+        if (t.Mode == ModeMoveSign) c.Release(150, 150);
+        ASSERT_EQ(refused.size(), 1u);
+        EXPECT_NE(refused[0].find(t.Refusal), std::string::npos) << refused[0];
+        EXPECT_EQ(c.Tool->Refusal, refused[0]);
+        for (const std::string& e : c.Events) EXPECT_EQ(e.find("before"), std::string::npos) << e;
+        EXPECT_EQ(c.Anchor(5), (TPoint{500000, 500000}));
+        EXPECT_EQ(c.Anchor(1), (TPoint{-1, -1}));
+        EXPECT_TRUE(c.UI->Asked.empty());
+    }
+}
+
 } // namespace
 } // namespace tarn::test

@@ -1,12 +1,16 @@
 // Files under the faults of a real machine: two running copies writing one
-// settings file (the identifier file: CommonTest), read-only targets, a pipe or a device where a settings
-// file should be, a full disk in the middle of a batch, and the leftovers
-// of a save that was killed.
+// settings file (the identifier file: CommonTest) or holding one folder,
+// read-only targets, a pipe or a device where a settings file should be, a
+// full disk in the middle of a batch, and the leftovers of a save or an ini
+// write that was killed.
+#include "platform/FolderLock.h"
 #include "platform/Ini.h"
+#include "platform/Paths.h"
 #include "platform/SafeFile.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -150,13 +154,12 @@ TEST_F(FileFaults, AnIniFileThatIsNoRegularFileOrTooLargeIsRefused)
         SCOPED_TRACE(c.What);
         const std::string path = File(std::string("s-") + std::to_string(&c - cases) + ".ini");
         c.Make(path);
-        const std::string named = fs::weakly_canonical(path).string();  // what the link leads to
         auto ini = TIniFile::Open(path);
         try {
             ini->ReadString("S", "k", "");
             ADD_FAILURE() << "read";
         } catch (const EFileError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind(named + ": ", 0), 0u) << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind(path + ": ", 0), 0u) << "named as the program has it: " << e.what();
         }
     }
 }
@@ -206,6 +209,85 @@ TEST_F(FileFaults, LeftoversOfAKilledSaveGoButNotThoseOfARunningOne)
                                                 fs::path(running.TempPath()).filename().string()}));
     running.Commit();
     EXPECT_EQ(Bytes(File("tarn.map")), "half");
+}
+
+TEST_F(FileFaults, AnIniWriteRemovesWhatKilledWritesLeftButNotARunningWritesTemporary)
+{
+    Put(File("tarn.ini"), "[S]\r\nk=1\r\n");
+    Put(File("tsclnt31.ini"), "[Files]\r\n");
+    // Two writes killed halfway, by another program, of either settings file.
+    for (const char* name : {"tarn.ini", "tsclnt31.ini"}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            TSafeFileWriter w(File(name));
+            w.Write("half", 4);
+            ::kill(::getpid(), SIGKILL);
+        }
+        ASSERT_GT(pid, 0);
+        ::waitpid(pid, nullptr, 0);
+    }
+    ASSERT_EQ(Entries().size(), 4u) << "two leftovers";
+    TSafeFileWriter running(File("tarn.ini"));
+    TIniFile::Open(File("tarn.ini"))->WriteInteger("S", "k", 2);
+    EXPECT_EQ(Entries(), (std::set<std::string>{"tarn.ini", "tsclnt31.ini", ".tarn.ini.lock",
+                                                fs::path(running.TempPath()).filename().string()}));
+    EXPECT_EQ(TIniFile::Open(File("tarn.ini"))->ReadInteger("S", "k", 0), 2);
+}
+
+// Whether a name stays inside a folder is decided by where it really leads.
+TEST_F(FileFaults, ANameLeadsInsideAFolderOnlyWhenItsRealPathLiesBelowIt)
+{
+    const std::string proj = File("proj");
+    fs::create_directories(proj + "/sub");
+    fs::create_directory_symlink("sub", proj + "/in");
+    fs::create_directory_symlink("..", proj + "/up");
+    const struct {
+        std::string Folder, Path;
+        bool Inside;
+    } cases[] = {
+        {proj + "/", proj + "/missing/x", true},
+        {proj, proj + "/.", false},
+        {proj, File("projX/b"), false},  // the folder's name is a prefix of its neighbour's
+        {proj, proj + "/in/x", true},
+        {proj, proj + "/up/proj/a", true},
+        {proj, proj + "/up/projX/b", false},
+        {proj + "/in", proj + "/sub/x", true},  // the folder is taken where its link leads too
+    };
+    for (const auto& c : cases) EXPECT_EQ(LeadsInside(c.Folder, c.Path), c.Inside) << c.Folder << " | " << c.Path;
+}
+
+// The folder's lock: the first copy holds it, a second is told why it
+// cannot have it, and a copy that was killed lets it go.
+TEST_F(FileFaults, OneCopyHoldsTheFolderUntilItEndsHoweverItEnds)
+{
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t first = ::fork();
+    if (first == 0) {
+        TFolderLock lock(Dir);
+        const char held = lock.Held() ? 'y' : 'n';
+        (void)!::write(ready[1], &held, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(first, 0);
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    EXPECT_EQ(held, 'y');
+    {
+        TFolderLock second(Dir);
+        EXPECT_FALSE(second.Held());
+        EXPECT_EQ(second.Reason(), "Из папки " + Dir +
+                                       " уже запущена другая копия программы: в этой копии знаки и проект не могут "
+                                       "быть изменены");
+    }
+    ::kill(first, SIGKILL);
+    ::waitpid(first, nullptr, 0);
+    TFolderLock after(Dir);
+    EXPECT_TRUE(after.Held()) << after.Reason();
+    EXPECT_TRUE(after.Reason().empty());
+    ::close(ready[0]);
+    ::close(ready[1]);
 }
 
 } // namespace

@@ -262,7 +262,9 @@ void TBuilder::MakeCityStreets()
         s.Link = int(Streets.size()) + 1;
         if (cls == TClass::Avenue) {
             const bool full = R.Chance(0.5);
-            s.Name = TakeName(avenues, full ? "ПРОСПЕКТ " : "ПР. ", na);
+            // The one through the centre is named after it.
+            if (!row && line == AvenueCol) s.Name = CentralAvenueName;
+            else s.Name = TakeName(avenues, full ? "ПРОСПЕКТ " : "ПР. ", na);
         } else if (cls == TClass::Embankment) {
             s.Name = g.Side[std::size_t(line)] > 0 ? "НАБЕРЕЖНАЯ ЛИСТВЫ" : "НАБЕРЕЖНАЯ ЗАРЕЧНАЯ";
         } else {
@@ -314,6 +316,7 @@ void TBuilder::MakeCityStreets()
             for (const auto& [p, q] : parts) {
                 const int s = newStreet(avenue ? TClass::Avenue : TClass::Street, false, i, p, g.ColPath(i, p, q));
                 for (int j = p; j < q; ++j) g.ColPiece(i, j) = s;
+                if (avenue && i == AvenueCol) CentralAvenue = s;
             }
         }
     }
@@ -446,6 +449,7 @@ TPlan TBuilder::Run()
     LayOutBuildings();
     MakeWaterAndNames();
     MakeTransport();
+    NumberHouses();
     MakePlaces();
     // Ordinary buildings (public ones are objects of their own).
     for (const TBlock& b : Blocks)
@@ -455,7 +459,12 @@ TPlan TBuilder::Run()
             Add(b.Style == TStyle::Industrial ? L::Works : L::Houses, TSheetKind::Detail).Points = h.Ring;
             ++Governed;
         }
-    NumberHouses();
+    // Points on numbered houses get their address.
+    for (const auto& [feature, building] : Housed) {
+        const TBuilding& h = Buildings[building];
+        if (h.Street >= 0 && !HouseNumbers[building].empty())
+            Out.Features[feature].Address = Streets[std::size_t(h.Street)].Name + ", " + HouseNumbers[building];
+    }
     MakeScan();
     MakeNav();
     CollectLabels();

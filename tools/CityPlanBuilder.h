@@ -2,6 +2,7 @@
 // The builder of the demo city's geometry, shared by the files that make
 // its parts: the world and its grids, streets, blocks and buildings,
 // places, transport, waters and the labels' input. Internal to mkcity.
+#include "City.h"
 #include "CityGeometry.h"
 #include "CityLabels.h"
 #include "CityNames.h"
@@ -215,10 +216,10 @@ struct TBlock {
     }
 };
 
-// Kinds of places of interest: layer, library sign, label of the building
-// (public buildings only: null for a sign on an ordinary building).
+// Kinds of places of interest: library sign (which names their layer),
+// label of the building (public buildings only: null for a sign on an
+// ordinary building).
 struct TPoiKind {
-    L Layer;
     int32_t Sign;
     const char* Building;  // UTF-8, "%d" for a number
     uint32_t Fill;
@@ -260,6 +261,8 @@ private:
         f.Points = std::move(line);
         f.Link = link;
     }
+    // A point of the sign's own layer.
+    TFeature& Sign(TSheetKind sheet, TPt at, int32_t sign) { return Sign(LayerOfSign(sign), sheet, at, sign); }
     TFeature& Sign(L layer, TSheetKind sheet, TPt at, int32_t sign, int32_t size = PoiSignSize)
     {
         // The object database points at the places of interest at every
@@ -315,11 +318,16 @@ private:
     TPt Station, StationDir;
     std::vector<std::pair<TPt, double>> KeepClear;  // circles with no buildings
     int AvenueCol = 0;         // the column through the centre
+    int CentralAvenue = -1;    // its street
     int ColBound[3] = {0, 0, 0};
     int RowBound = 0;          // first row of the far north districts
     int SquareCount = 0;
     int ParkNo = 0;
     std::map<const TPoiKind*, int> Numbers;
+    // Points on buildings (feature, building), given their address once the
+    // houses are numbered.
+    std::vector<std::pair<std::size_t, std::size_t>> Housed;
+    std::vector<std::string> HouseNumbers;  // by building; empty: none
 };
 
 } // namespace tarn::city::plan

@@ -66,6 +66,7 @@ struct TLabelHouse {
     std::string Number;
     TPath Ring;
     int Link = 0;
+    bool Sign = false;   // a sign stands in its middle
 };
 
 // A line that labels keep off: half its drawn width in metres and in

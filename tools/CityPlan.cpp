@@ -179,6 +179,12 @@ void TBuilder::MakeRailway()
     const double lift = R.Range(-150, 150);
     for (TPt p : control) shifted.push_back({p.X, p.Y + (p.X < 13000 ? lift : lift * (21000 - p.X) / 8000)});
     Railway = Smooth(shifted, 60);
+    RailwayLow = 1e300;
+    RailwayHigh = -1e300;
+    for (const TPt& p : Railway) {
+        RailwayLow = std::min(RailwayLow, p.Y);
+        RailwayHigh = std::max(RailwayHigh, p.Y);
+    }
     // The station: west of the centre, with its square on the south side.
     double best = 1e300;
     for (std::size_t k = 1; k < Railway.size(); ++k) {
@@ -268,8 +274,8 @@ void TBuilder::MakeCityStreets()
         } else if (cls == TClass::Embankment) {
             s.Name = g.Side[std::size_t(line)] > 0 ? "НАБЕРЕЖНАЯ ЛИСТВЫ" : "НАБЕРЕЖНАЯ ЗАРЕЧНАЯ";
         } else {
-            std::string n = TakeName(streets, "", ns);
-            s.Name = R.Chance(0.12) ? n + " УЛ." : "УЛ. " + n;
+            // The type word first, as the street list expects it.
+            s.Name = TakeName(streets, "УЛ. ", ns);
         }
         Streets.push_back(std::move(s));
         return int(Streets.size()) - 1;
@@ -432,6 +438,9 @@ void TBuilder::MakeTownStreets()
 TPlan TBuilder::Run()
 {
     Out.Seed = Seed;
+    // Buildings and their numbers, and some twenty thousand other objects:
+    // growing the list would move every feature again and again.
+    Out.Features.reserve(std::size_t(Budget * 2.5) + 20000);
     Out.WorldW = WorldW;
     Out.WorldH = WorldH;
     MakeRiver();
@@ -462,8 +471,12 @@ TPlan TBuilder::Run()
     // Points on numbered houses get their address.
     for (const auto& [feature, building] : Housed) {
         const TBuilding& h = Buildings[building];
-        if (h.Street >= 0 && !HouseNumbers[building].empty())
-            Out.Features[feature].Address = Streets[std::size_t(h.Street)].Name + ", " + HouseNumbers[building];
+        if (HouseLabel[building] != SIZE_MAX) Labels.Houses[HouseLabel[building]].Sign = true;
+        if (h.Street < 0 || HouseNumbers[building].empty()) continue;
+        const TStreet& street = Streets[std::size_t(h.Street)];
+        // The second town's addresses say so first.
+        Out.Features[feature].Address = (street.Town ? std::string(TownName) + ", " : std::string()) + street.Name +
+                                        ", " + HouseNumbers[building];
     }
     MakeScan();
     MakeNav();

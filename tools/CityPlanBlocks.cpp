@@ -228,7 +228,8 @@ void TBuilder::LayOutBuildings()
 bool TBuilder::Excluded(const TBlock& b, TPt c, const TPath& ring, double s0, double t0, double s1) const
 {
     if (b.Stub && s1 > b.StubS - 12 && s0 < b.StubS + 12 && t0 < b.StubT + 12) return true;
-    if (!b.Town) {
+    // Only houses within reach of the railway's band need the distance.
+    if (!b.Town && c.Y > RailwayLow - 90 && c.Y < RailwayHigh + 90) {
         const double d = DistToPath(c, Railway);
         if (d < 45) return true;
         if (d < 90)
@@ -251,7 +252,10 @@ void TBuilder::Put(TBlock& b, TRng& r, double s0, double t0, double s1, double t
     h.Centre = b.World((s0 + s1) / 2, (t0 + t1) / 2);
     if (Excluded(b, h.Centre, h.Ring, s0, t0, s1)) return;
     h.Area = (s1 - s0) * (t1 - t0);
-    if (side >= 0 && b.Streets[side] >= 0) {
+    // A house fronts its street when it stands near it: it takes its number
+    // and its address from it.
+    const double fromEdge[4] = {(t0 + t1) / 2, b.H() - (t0 + t1) / 2, (s0 + s1) / 2, b.W() - (s0 + s1) / 2};
+    if (side >= 0 && b.Streets[side] >= 0 && fromEdge[side] <= FrontDepth) {
         h.Street = b.Streets[side];
         h.Front = true;
         const double u = b.U0 + (s0 + s1) / 2 / b.Sx, v = b.V0 + (t0 + t1) / 2 / b.Sy;
@@ -395,6 +399,7 @@ void TBuilder::LayOut(TBlock& b, std::vector<TBuilding>& out)
 void TBuilder::NumberHouses()
 {
     HouseNumbers.assign(Buildings.size(), std::string());
+    HouseLabel.assign(Buildings.size(), SIZE_MAX);
     std::map<int, std::vector<std::size_t>> byStreet;
     for (std::size_t k = 0; k < Buildings.size(); ++k)
         if (Buildings[k].Front) byStreet[Buildings[k].Street].push_back(k);
@@ -416,6 +421,7 @@ void TBuilder::NumberHouses()
             else if (!named && hash % 31 == 0) text += "/1";
             n += 2;
             HouseNumbers[k] = text;
+            HouseLabel[k] = Labels.Houses.size();
             Labels.Houses.push_back({text, h.Ring, st.Link});
         }
     }

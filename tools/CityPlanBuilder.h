@@ -32,6 +32,10 @@ constexpr double AvenueHalf = 11 + 6;
 constexpr double StreetHalf = 5.5 + 4.5;
 constexpr double LaneHalf = 3.5 + 3;
 
+// How far from its block's edge a house's middle may stand to front the
+// street there.
+constexpr double FrontDepth = 40;
+
 // The city's name on the map.
 constexpr const char* CityLabel = "ЛИСТОГРАД";
 // Roads' own lines among the lines labels keep off, above the streets'.
@@ -315,6 +319,7 @@ private:
     std::vector<TBlock> Blocks;
     std::vector<TBuilding> Buildings;
     TPath Railway;
+    double RailwayLow = 0, RailwayHigh = 0;  // its lowest and highest point
     TPt Station, StationDir;
     std::vector<std::pair<TPt, double>> KeepClear;  // circles with no buildings
     int AvenueCol = 0;         // the column through the centre
@@ -328,6 +333,7 @@ private:
     // houses are numbered.
     std::vector<std::pair<std::size_t, std::size_t>> Housed;
     std::vector<std::string> HouseNumbers;  // by building; empty: none
+    std::vector<std::size_t> HouseLabel;    // by building: its number's label; SIZE_MAX: none
 };
 
 } // namespace tarn::city::plan

@@ -292,13 +292,13 @@ TCityReport MakeCity(const TCityOptions& o)
 
     WriteFileAtomically(work.File("tarn.dll"), library);
 
-    // The object database points at the places of interest, the stations
-    // and the information centres.
+    // The object database points at the places of interest, the stations,
+    // the information centres and the places that hand out new data.
     std::vector<TDatabaseObject> listed;
     for (const auto& [index, at] : keys) {
         const TFeature& f = plan.Features[index];
         const L layer = L(f.Layer);
-        if (!IsPlaceOfInterest(layer) && !IsStation(layer) && layer != L::InfoCentres) continue;
+        if (!IsPlaceOfInterest(layer) && !IsStation(layer) && layer != L::InfoCentres && layer != L::Places) continue;
         listed.push_back({&f, TObjectKey{0, 1, StyleOf(layer).LayerId, at.SheetId, at.Code}});
     }
     const TDatabaseReport database = WriteObjectDatabase(work.Path, listed, o.Seed);

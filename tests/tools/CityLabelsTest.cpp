@@ -280,7 +280,7 @@ TEST(CityLabels, PlacementKeepsNamesApartOffSignsAndOffCasings)
     city::TPath house;
     for (auto [x, y] : {std::pair{-25, -6}, std::pair{25, -6}, std::pair{25, 6}, std::pair{-25, 6}})
         house.push_back({700 + x * c30 - y * s30, 1300 + x * s30 + y * c30});
-    in.Houses.push_back({"12", house, 1});
+    in.Houses.push_back({"12", house, 1, true});
     in.Signs = {{{700, 1300}, 4, false, 12000}, {{1100, 1000}, 4, false, 6000}};
 
     std::vector<city::TFeature> out;

@@ -23,13 +23,14 @@ void TPlacer::AddSigns()
 
 void TPlacer::Places()
 {
-    // Beside the sign: right of it, left, below or above.
+    // Beside the sign: right of it, left (clear of the room its end
+    // keeps), below or above.
     for (const TLabelPlace& p : In.Places) {
         if (Band > p.LastBand) continue;
         const TShape s = Shape(p.Name, L::BuildingLabels);
         const double gap = SignHalf(p.SignMm) + SignGap * Mpp;
         const double w = s.W() / 2 + gap, h = gap + 0.6 * s.H;
-        for (TPt off : {TPt{w, 0}, TPt{-w, 0}, TPt{0, -h}, TPt{0, h}})
+        for (TPt off : {TPt{w, 0}, TPt{-w - End(s), 0}, TPt{0, -h}, TPt{0, h}})
             if (Take(L::BuildingLabels, s, p.At + off, {1, 0}, {})) break;
     }
 }

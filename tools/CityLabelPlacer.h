@@ -84,6 +84,9 @@ private:
     TShape Shape(const std::string& text, L kind) const;
     TBox Drawn(TPt anchor, TPt u, const TShape& s) const;
     TBox Kept(TPt anchor, TPt u, const TShape& s) const;
+    // What the box keeps beyond the text's end: each advance may round up
+    // on the screen.
+    double End(const TShape& s) const { return (5 + 0.5 * s.Ems) * Mpp + 0.2 * s.H + WholeMetre; }
     // Half a sign's box in the band, metres.
     double SignHalf(double mm) const { return mm / 2 * BandTop(Band) / 1000 + Mpp; }
     // How far from a line's middle a name beside it lies, for the line's

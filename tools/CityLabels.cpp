@@ -96,9 +96,8 @@ TBox TPlacer::Kept(TPt anchor, TPt u, const TShape& s) const
     // On the screen the height and each advance round to whole pixels and
     // the anchor to a whole metre; above the baseline the box reaches as far
     // as the frame drawn round a selected label; and a little air.
-    const double air = 0.2 * s.H + WholeMetre;
-    const double side = 1.5 * Mpp + air, end = (5 + 0.5 * s.Ems) * Mpp + air;
-    return {anchor, u, -side, s.W() + end, -LabelDescent * s.H - side, (LabelAscent + LabelDescent) * s.H + side};
+    const double side = 1.5 * Mpp + 0.2 * s.H + WholeMetre;
+    return {anchor, u, -side, s.W() + End(s), -LabelDescent * s.H - side, (LabelAscent + LabelDescent) * s.H + side};
 }
 
 bool TPlacer::Allowed(const TShape& s, TPt c, TPt dir, const TRules& rules, TPt& anchor, int32_t& tenths) const

@@ -34,7 +34,7 @@ constexpr double LaneHalf = 3.5 + 3;
 
 // How far from its block's edge a house's middle may stand to front the
 // street there.
-constexpr double FrontDepth = 40;
+constexpr double FrontDepth = 60;
 
 // The city's name on the map.
 constexpr const char* CityLabel = "ЛИСТОГРАД";

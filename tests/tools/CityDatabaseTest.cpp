@@ -254,7 +254,7 @@ TEST(MkCityDatabase, NamesAddressesAndLinesDescribeTheCity)
         std::vector<uint8_t> b;
         ASSERT_EQ(v.Model->GetObjectData(v.View.get(), 1, r.Record.Key, b), ResultDone) << address;
         const TObjectHeader h = DecodeObjectHeader(b.data());
-        EXPECT_LT(FromStreet(streets, streets.Links.at(street), {h.X, h.Y}), 70) << address << ": not on its street";
+        EXPECT_LT(FromStreet(streets, streets.Links.at(street), {h.X, h.Y}), 90) << address << ": not on its street";
     }
     EXPECT_GT(addressed, 100);
     // The places that hand out new data, where the update window sends the user.

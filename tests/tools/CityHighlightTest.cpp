@@ -6,7 +6,6 @@
 #include "CitySupport.h"
 
 #include "data/LayerWalk.h"
-#include "model/ObjKey.h"
 #include "model/ViewWork.h"
 #include "platform/Cp1251.h"
 
@@ -97,40 +96,6 @@ TEST(CityHighlight, AShownNameStandsOutAndGoesAsItCame)
 
         v.Model->HighlightObjects(v.View.get(), 2, one);
         EXPECT_TRUE(v.Draw() == plain) << "the highlight goes as it came";
-    }
-}
-
-// A place shown by its key stands out too: its sign gets a wide halo.
-TEST(CityHighlight, AShownPlaceStandsOut)
-{
-    TCityView v(SharedCity().File(city::ProjectFile), 1000, 700);
-    for (int32_t code : {4698, 4680}) {
-        SCOPED_TRACE(code);
-        const TObjectKey key{0, 1, city::InfoCentreLayerId, city::BaseSheetId, code};
-        std::vector<uint8_t> b;
-        ASSERT_EQ(v.Model->GetObjectData(v.View.get(), 1, key, b), ResultDone);
-        const TObjectHeader h = DecodeObjectHeader(b.data());
-        v.Show(h.X / 1000.0, h.Y / 1000.0, 2500);
-        const QImage plain = v.Draw();
-        TKeyList one{key};
-        v.Model->HighlightObjects(v.View.get(), 1, one);
-        const QImage lit = v.Draw();
-        SaveImage(lit, "highlight-place-" + std::to_string(code) + "-2500");
-        // The square of twice the sign round its middle.
-        int32_t sx = 0, sy = 0;
-        v.Model->ViewWorldToScreen(*v.View, h.X, h.Y, sx, sy);
-        const auto signs = DrawnSigns(v);
-        const auto sign = std::find_if(signs.begin(), signs.end(), [&](const TDrawnSign& s) {
-            return s.Layer == "Справочные центры" && city::Dist(s.Box.Centre(), {double(sx), double(sy)}) < 1;
-        });
-        ASSERT_NE(sign, signs.end());
-        city::labels::TBox around = sign->Box;
-        const double grow = (around.A1 - around.A0) / 2;
-        around = {around.O - city::TPt{grow, grow}, {1, 0}, 0, around.A1 + 2 * grow, 0, around.B1 + 2 * grow};
-        double share = 0, mean = 0;
-        Compare(plain, lit, around, share, mean);
-        EXPECT_GT(share, 0.3);
-        v.Model->HighlightObjects(v.View.get(), 2, one);
     }
 }
 

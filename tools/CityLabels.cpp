@@ -208,10 +208,23 @@ bool TPlacer::InArea(L kind, const TShape& s, const TPath& ring, TPt dir, TRules
     }
     const TPt mid = near.X == 0 && near.Y == 0 ? Centroid(ring) : near;
     const double step = std::max(s.H / 2, std::max(x1 - x0, y1 - y0) / 80);
+    // The grid's points inside the ring, a row at a time: a point is inside
+    // when an odd number of the ring's crossings of its row lie right of it.
     std::vector<std::pair<double, TPt>> points;
-    for (double y = y0 + step / 2; y < y1; y += step)
-        for (double x = x0 + step / 2; x < x1; x += step)
-            if (city::InsideRing({x, y}, ring)) points.push_back({Dist({x, y}, mid), {x, y}});
+    std::vector<double> xs;
+    for (double y = y0 + step / 2; y < y1; y += step) {
+        xs.clear();
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+            const TPt &a = ring[i], &b = ring[j];
+            if ((a.Y > y) != (b.Y > y)) xs.push_back((b.X - a.X) * (y - a.Y) / (b.Y - a.Y) + a.X);
+        }
+        std::sort(xs.begin(), xs.end());
+        std::size_t left = 0;
+        for (double x = x0 + step / 2; x < x1; x += step) {
+            while (left < xs.size() && xs[left] <= x) ++left;
+            if ((xs.size() - left) % 2 == 1) points.push_back({Dist({x, y}, mid), {x, y}});
+        }
+    }
     std::stable_sort(points.begin(), points.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [d, p] : points)

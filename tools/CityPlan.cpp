@@ -101,6 +101,7 @@ void TBuilder::MakeCityGrid()
         g.Side.push_back(side);
         g.E.push_back(e);
     }
+    g.Follow();
     g.Init(int(xs.size()), int(g.E.size()));
 
     // Nodes inside the city's rounded outline.

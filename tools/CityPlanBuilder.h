@@ -119,12 +119,19 @@ public:
     std::vector<int> Side;               // rows: -1 south of the river, 1 north
     int RiverRow = -1;                   // the river lies between RiverRow and RiverRow + 1
 
+    std::vector<double> F;               // rows: how much of the river's bends they follow
+
     double ColX(int i, double y) const { return Bx[std::size_t(i)] + Amp[std::size_t(i)] * std::sin(2 * Pi * y / 7000 + Phase[std::size_t(i)]); }
-    double RowY(int j, double x) const
+    // The row's y at x, the river's middle there given.
+    double RowY(int j, double x, double river) const
     {
-        const double e = E[std::size_t(j)];
-        const double f = 0.3 + 0.7 * std::exp(-std::fabs(e) / 2200);
-        return River.Y0 + Side[std::size_t(j)] * (River.Half(x) + 45) + e + (River.Y(x) - River.Y0) * f;
+        return River.Y0 + Side[std::size_t(j)] * (River.Half(x) + 45) + E[std::size_t(j)] + (river - River.Y0) * F[std::size_t(j)];
+    }
+    double RowY(int j, double x) const { return RowY(j, x, River.Y(x)); }
+    void Follow()
+    {
+        F.clear();
+        for (double e : E) F.push_back(0.3 + 0.7 * std::exp(-std::fabs(e) / 2200));
     }
     TPt At(double u, double v) const override
     {
@@ -133,11 +140,16 @@ public:
         const int i = std::min(int(u), Cols - 2), j = std::min(int(v), Rows - 2);
         const double fu = u - i, fv = v - j;
         double x = Bx[std::size_t(i)] + (Bx[std::size_t(i) + 1] - Bx[std::size_t(i)]) * fu, y = 0;
+        auto rowY = [&] {
+            const double river = River.Y(x), y0 = RowY(j, x, river);
+            return y0 + (RowY(j + 1, x, river) - y0) * fv;
+        };
         for (int k = 0; k < 8; ++k) {
-            y = RowY(j, x) + (RowY(j + 1, x) - RowY(j, x)) * fv;
-            x = ColX(i, y) + (ColX(i + 1, y) - ColX(i, y)) * fu;
+            y = rowY();
+            const double c0 = ColX(i, y);
+            x = c0 + (ColX(i + 1, y) - c0) * fu;
         }
-        y = RowY(j, x) + (RowY(j + 1, x) - RowY(j, x)) * fv;
+        y = rowY();
         return {x, y};
     }
 };

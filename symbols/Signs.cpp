@@ -524,8 +524,9 @@ bool DrawSign(int number, const TSignParams& rec)
     const bool whiteBadge = s.Color == W;
     const TgdiColor rim = whiteBadge ? (number == 1 ? Rgb(220, 30, 40) : Rgb(40, 110, 200)) : Tint(s.Color, -0.35);
     if (rec.Selected) {
-        // a yellow halo with a red rim around the sign
-        TFrame halo(rec.DC, rec.X, rec.Y, std::max(rec.Size + 6, rec.Size * 13 / 10));
+        // a yellow halo with a red rim around the sign, wide enough to catch
+        // the eye among the signs around it
+        TFrame halo(rec.DC, rec.X, rec.Y, std::max(rec.Size + 12, rec.Size * 7 / 4));
         if (s.Badge == Square) halo.Box(-1, -1, 1, 1, Rgb(255, 225, 0), Rgb(230, 0, 0), 0.1);
         else halo.Disc(0, 0, 1, Rgb(255, 225, 0), Rgb(230, 0, 0), 0.1);
     }

@@ -55,6 +55,8 @@ constexpr const char* PlanSheet = "plan.map";
 constexpr const char* PlacesSheet = "places.map";
 constexpr const char* UserSignSheet = "signs.map";
 constexpr const char* NavSheet = "nav.map";
+constexpr const char* NamesSheet = "nazv.map";      // the names the lists read, drawn
+constexpr const char* NamesNearSheet = "nazv0.map"; // the same, hidden (closer in)
 constexpr const char* SettingsFile = "tarn.ini";
 constexpr const char* IdentifierFile = "tsclnt31.ini";
 
@@ -62,10 +64,17 @@ constexpr const char* IdentifierFile = "tsclnt31.ini";
 constexpr int32_t UserSignSheetId = 23;
 constexpr int32_t PlacesSheetId = 24;
 constexpr int32_t BaseSheetId = 5;
+constexpr int32_t NamesSheetId = 6;  // both sheets of the names
 // Layer identifiers the program relies on.
 constexpr int32_t UserSignLayerId = 307;
 constexpr int32_t PlacesLayerId = 67;
 constexpr int32_t InfoCentreLayerId = 11;
+
+// The avenue through the centre and its houses where the places that hand
+// out new data stand (codes 1 to 8 of their layer), as the update window
+// lists them.
+constexpr const char* CentralAvenueName = "ПР. ЦЕНТРАЛЬНЫЙ";
+constexpr int32_t DistributionHouses[8] = {12, 31, 47, 58, 64, 73, 80, 95};
 
 // The levels of detail: the city's level below this scale denominator, the
 // overview above it.

@@ -365,7 +365,7 @@ std::string WmfCard(const TCardSubject& s)
 std::string GifCard(const TCardSubject& s)
 {
     std::vector<TPicture> frames;
-    for (int32_t f = 0; f < 4; ++f) frames.push_back(BannerPicture(120, 60, s.Seed, f));
+    for (int32_t f = 0; f < 4; ++f) frames.push_back(BannerPicture(120, 60, s.Seed, f, s.Name));
     return GifBytes(frames, 40);
 }
 
@@ -392,16 +392,22 @@ std::string ZipSiteCard(const TCardSubject& s)
                       {"SITE/Sound.wav", WaveSound(s.Seed)}});
 }
 
-std::string JpgBanner(uint32_t seed) { return JpegBytes(BannerPicture(BannerWidth, BannerHeight, seed, 0), 85); }
+std::string JpgBanner(uint32_t seed, const std::string& name)
+{
+    return JpegBytes(BannerPicture(BannerWidth, BannerHeight, seed, 0, name), 85);
+}
 
-std::string GifBanner(uint32_t seed)
+std::string GifBanner(uint32_t seed, const std::string& name)
 {
     std::vector<TPicture> frames;
-    for (int32_t f = 0; f < 6; ++f) frames.push_back(BannerPicture(BannerWidth, BannerHeight, seed, f));
+    for (int32_t f = 0; f < 6; ++f) frames.push_back(BannerPicture(BannerWidth, BannerHeight, seed, f, name));
     return GifBytes(frames, 30);
 }
 
-std::string BmpBanner(uint32_t seed) { return BmpBytes(BannerPicture(BannerWidth, BannerHeight, seed, 0), 8); }
+std::string BmpBanner(uint32_t seed, const std::string& name)
+{
+    return BmpBytes(BannerPicture(BannerWidth, BannerHeight, seed, 0, name), 8);
+}
 
 std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& entries)
 {

@@ -38,9 +38,10 @@ constexpr const char* ZipSiteMainFile = "site\\index.htm";
 // Banners: the strip above the navigator.
 constexpr int32_t BannerWidth = 219;
 constexpr int32_t BannerHeight = 70;
-std::string JpgBanner(uint32_t seed);
-std::string GifBanner(uint32_t seed);
-std::string BmpBanner(uint32_t seed);
+// Each shows the name of what it leads to (UTF-8).
+std::string JpgBanner(uint32_t seed, const std::string& name);
+std::string GifBanner(uint32_t seed, const std::string& name);
+std::string BmpBanner(uint32_t seed, const std::string& name);
 
 // A zip archive of stored (not packed) entries; a name ending in "/" is a
 // folder. Fixed dates, so the same entries give the same bytes.

@@ -154,7 +154,7 @@ const char* const TickerLines[] = {
     "|255Внимание! С 1 марта изменяется маршрут трамвая № 3.",
     "|32768Новые данные о предприятиях города — в пунктах распространения.",
     "|16711680Гостиница «Листоград» открылась после ремонта.",
-    "|Скидки на карты города в книжном магазине «Глобус».",
+    "Скидки на карты города в книжном магазине «Глобус».",
     "Справка по программе — клавиша F1.",
 };
 
@@ -203,8 +203,21 @@ struct TPlace {
     TObjectKey Key;
     const TKind* Kind;
     std::string Name;
-    bool Taken = false;  // has a card of its own, or comes with the supplement
+    std::string Address;  // "УЛ. ЛЕСНАЯ, 14", or empty
+    bool Taken = false;   // has a card of its own, or comes with the supplement
 };
+
+// A record's address goes with it as its second text; a card also says it.
+TDataRecord Addressed(TDataRecord r, const std::string& address)
+{
+    r.Text2 = Cp(address);
+    return r;
+}
+std::vector<std::string> WithAddress(const std::string& address, std::vector<std::string> lines)
+{
+    if (!address.empty()) lines.insert(lines.begin(), "Адрес: " + address);
+    return lines;
+}
 
 } // namespace
 
@@ -214,14 +227,17 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
     // The places of interest with unique names, in the plan's order.
     std::vector<TPlace> places;
     std::map<int32_t, TObjectKey> infoCentres;
+    std::map<int32_t, std::string> addresses;  // of the information centres and the places, by code
     std::set<std::string> names;
     std::map<const TKind*, int> numbers;
     for (const TDatabaseObject& o : objects) {
-        if (o.Key.LayerID == StyleOf(L::InfoCentres).LayerId) {
-            infoCentres[o.Key.Code] = o.Key;
+        if (o.Key.LayerID == StyleOf(L::InfoCentres).LayerId || o.Key.LayerID == PlacesLayerId) {
+            if (o.Key.LayerID != PlacesLayerId) infoCentres[o.Key.Code] = o.Key;
+            addresses[o.Key.LayerID == PlacesLayerId ? -o.Key.Code : o.Key.Code] = o.Feature->Address;
             continue;
         }
-        TPlace p{o.Key, KindOf(o.Feature->Sign), o.Feature->Name.empty() ? o.Feature->Text : o.Feature->Name};
+        TPlace p{o.Key, KindOf(o.Feature->Sign), o.Feature->Name.empty() ? o.Feature->Text : o.Feature->Name,
+                 o.Feature->Address};
         const std::string title = p.Kind ? p.Kind->Title : "ОБЪЕКТ";
         while (p.Name.empty() || names.count(p.Name))
             p.Name = title + " № " + std::to_string(++numbers[p.Kind]);
@@ -229,8 +245,10 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
         places.push_back(std::move(p));
     }
     auto first = [&places](int32_t sign) -> TPlace* {
-        for (TPlace& p : places)
-            if (!p.Taken && p.Kind && p.Kind->Sign == sign) return &p;
+        // One with an address, for its card.
+        for (bool addressed : {true, false})
+            for (TPlace& p : places)
+                if (!p.Taken && p.Kind && p.Kind->Sign == sign && addressed == !p.Address.empty()) return &p;
         for (TPlace& p : places)  // a small city may lack it: a shop stands in
             if (!p.Taken && p.Kind && p.Kind->Sign == 3) return &p;
         return nullptr;
@@ -247,19 +265,26 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
     // The places where new data is handed out; the eighth stored with
     // another sheet, which the loader puts right.
     for (int32_t n = 1; n <= 8; ++n)
-        add(KeyRecord(Places[n - 1], Reference, DistributionPlaces, false,
-                      Key(PlacesLayerId, n == 8 ? 7 : PlacesSheetId, n)),
+        add(Addressed(KeyRecord(Places[n - 1], Reference, DistributionPlaces, false,
+                                Key(PlacesLayerId, n == 8 ? 7 : PlacesSheetId, n)),
+                      addresses[-n]),
             report.KeyRecords);
     // The information centres: the main one with a card in the main list.
-    if (infoCentres.count(InfoCentreCode))
-        add(Card("ИНФОРМАЦИОННЫЙ ЦЕНТР «TARN»", 0, 0, infoCentres[InfoCentreCode], TCard::Txt,
-                 subject("ИНФОРМАЦИОННЫЙ ЦЕНТР «TARN»",
-                         {"Справки об организациях, улицах и транспорте города.", Phone(seed), "Ежедневно с 8 до 20."}, 1)),
+    if (infoCentres.count(InfoCentreCode)) {
+        const std::string& address = addresses[InfoCentreCode];
+        add(Addressed(Card("ИНФОРМАЦИОННЫЙ ЦЕНТР «TARN»", 0, 0, infoCentres[InfoCentreCode], TCard::Txt,
+                           subject("ИНФОРМАЦИОННЫЙ ЦЕНТР «TARN»",
+                                   WithAddress(address, {"Справки об организациях, улицах и транспорте города.",
+                                                         Phone(seed), "Ежедневно с 8 до 20."}),
+                                   1)),
+                      address),
             report.Cards);
+    }
     for (int32_t code : InfoLabelCodes)
         if (infoCentres.count(code))
-            add(KeyRecord(code == InfoLabelCodes[0] ? "ГОРОДСКАЯ СПРАВОЧНАЯ" : "ТУРИСТИЧЕСКОЕ БЮРО", Reference,
-                          InfoCentres, false, infoCentres[code]),
+            add(Addressed(KeyRecord(code == InfoLabelCodes[0] ? "ГОРОДСКАЯ СПРАВОЧНАЯ" : "ТУРИСТИЧЕСКОЕ БЮРО",
+                                    Reference, InfoCentres, false, infoCentres[code]),
+                          addresses[code]),
                 report.KeyRecords);
 
     // Organisations with their cards.
@@ -271,8 +296,11 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
         p->Taken = true;
         organisations.push_back({&org, p});
         ++salt;
-        add(Card(org.Name, p->Kind->Group, p->Kind->SubGroup, p->Key, org.Card,
-                 subject(org.Name, {org.About, Phone(salt), "Часы работы: с 9 до 18, без перерыва."}, salt)),
+        add(Addressed(Card(org.Name, p->Kind->Group, p->Kind->SubGroup, p->Key, org.Card,
+                           subject(org.Name,
+                                   WithAddress(p->Address, {org.About, Phone(salt), "Часы работы: с 9 до 18, без перерыва."}),
+                                   salt)),
+                      p->Address),
             report.Cards);
     }
     // The supplement brings a new shop: the last one is left out here.
@@ -285,8 +313,9 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
     // present although they have none, which the loader passes over.
     for (const TPlace& p : places) {
         if (p.Taken) continue;
-        TDataRecord r = p.Kind ? KeyRecord(p.Name, p.Kind->Group, p.Kind->SubGroup, p.Kind->Extra, p.Key)
-                               : KeyRecord(p.Name, 0, 0, false, p.Key);
+        TDataRecord r = Addressed(p.Kind ? KeyRecord(p.Name, p.Kind->Group, p.Kind->SubGroup, p.Kind->Extra, p.Key)
+                                         : KeyRecord(p.Name, 0, 0, false, p.Key),
+                                  p.Address);
         if (p.Kind && p.Kind->SubGroup == Stops) r.DataPresent = true;
         add(r, report.KeyRecords);
     }
@@ -344,8 +373,10 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
     TDataFileWriter d05(Groups());
     for (const auto& [org, place] : organisations) {
         if (org->Sign == 10)
-            d05.Add(Card("ГОСТИНИЦА «ЛИСТОГРАД» (ПОСЛЕ РЕМОНТА)", place->Kind->Group, place->Kind->SubGroup, place->Key,
-                         TCard::Jpg, subject(org->Name, {"Открыта после ремонта."}, 500)));
+            d05.Add(Addressed(Card("ГОСТИНИЦА «ЛИСТОГРАД» (ПОСЛЕ РЕМОНТА)", place->Kind->Group, place->Kind->SubGroup,
+                                   place->Key, TCard::Jpg,
+                                   subject(org->Name, WithAddress(place->Address, {"Открыта после ремонта."}), 500)),
+                              place->Address));
         if (org->Sign == 4) {
             TDataRecord r = KeyRecord(org->Name, place->Kind->Group, place->Kind->SubGroup, false, place->Key);
             r.Deleted = true;
@@ -353,8 +384,10 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
         }
     }
     if (newcomer)
-        d05.Add(Card("МАГАЗИН «НОВОСЁЛ»", Trade, Shops, newcomer->Key, TCard::Txt,
-                     subject("МАГАЗИН «НОВОСЁЛ»", {"Открылся в этом месяце.", Phone(600)}, 600)));
+        d05.Add(Addressed(Card("МАГАЗИН «НОВОСЁЛ»", Trade, Shops, newcomer->Key, TCard::Txt,
+                               subject("МАГАЗИН «НОВОСЁЛ»",
+                                       WithAddress(newcomer->Address, {"Открылся в этом месяце.", Phone(600)}), 600)),
+                          newcomer->Address));
     d05.Save(dir + "/" + SupplementFile);
     report.Supplement = d05.Records();
 
@@ -363,7 +396,7 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
     const struct {
         int32_t Sign;
         const char* Type;
-        std::string (*Make)(uint32_t);
+        std::string (*Make)(uint32_t, const std::string&);
     } shown[] = {{10, "JPG", JpgBanner}, {9, "GIF", GifBanner}, {8, "BMP", BmpBanner}};
     for (const auto& b : shown)
         for (const auto& [org, place] : organisations)
@@ -372,7 +405,7 @@ TDatabaseReport WriteObjectDatabase(const std::string& dir, const std::vector<TD
                 r.Name = Cp(org->Name);
                 r.FileType = b.Type;
                 r.Key = place->Key;
-                r.Data = b.Make(seed + uint32_t(b.Sign));
+                r.Data = b.Make(seed + uint32_t(b.Sign), org->Name);
                 banners.Add(r);
                 ++report.Banners;
             }

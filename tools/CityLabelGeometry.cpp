@@ -71,8 +71,9 @@ int32_t ReadableTenths(TPt dir)
     if (deg > 90) deg -= 180;
     if (deg <= -90) deg += 180;
     if (std::fabs(deg) < 1.5) return 0;
-    // Nearly upright labels all read upwards, as their neighbours do.
-    if (deg < -87) return 900;
+    if (std::fabs(deg) > 88.5) return 900;
+    // Steep ones read upwards, as upright ones do.
+    if (deg * 10 < -SteepTenths) deg += 180;
     return int32_t(std::lround(deg * 10));
 }
 
@@ -185,7 +186,7 @@ TLineIndex::TLineIndex(const std::vector<TLabelLine>& lines, double cell) : Grid
 {
     for (const TLabelLine& l : lines)
         for (std::size_t k = 1; k < l.Line.size(); ++k) {
-            const TPiece piece{l.Line[k - 1], l.Line[k], l.HalfMetres, l.HalfPixels, l.Link};
+            const TPiece piece{l.Line[k - 1], l.Line[k], l.HalfMetres, l.HalfPixels, l.Link, l.LastBand};
             const int32_t id = int32_t(Pieces.size());
             Pieces.push_back(piece);
             MaxMetres = std::max(MaxMetres, l.HalfMetres);
@@ -196,7 +197,7 @@ TLineIndex::TLineIndex(const std::vector<TLabelLine>& lines, double cell) : Grid
     Seen.assign(Pieces.size(), 0);
 }
 
-bool TLineIndex::Clear(const TBox& b, int link, double mpp) const
+bool TLineIndex::Clear(const TBox& b, int link, double mpp, int band) const
 {
     double x0, y0, x1, y1;
     b.Bounds(x0, y0, x1, y1);
@@ -211,7 +212,7 @@ bool TLineIndex::Clear(const TBox& b, int link, double mpp) const
             if (Seen[std::size_t(id)] == Stamp) continue;
             Seen[std::size_t(id)] = Stamp;
             const TPiece& p = Pieces[std::size_t(id)];
-            if (link != 0 && p.Link == link) continue;
+            if ((link != 0 && p.Link == link) || p.LastBand < band) continue;
             if (Touches(b, p.P, p.Q, p.HalfMetres + p.HalfPixels * mpp)) {
                 clear = false;
                 return;

@@ -65,15 +65,16 @@ private:
 class TLineIndex {
 public:
     TLineIndex(const std::vector<TLabelLine>& lines, double cell);
-    // Whether the box keeps off every line but those of its own street
-    // (link 0: none), with pixels of `mpp` metres.
-    bool Clear(const TBox& b, int link, double mpp) const;
+    // Whether the box keeps off every line of the band but those of its
+    // own street (link 0: none), with pixels of `mpp` metres.
+    bool Clear(const TBox& b, int link, double mpp, int band) const;
 
 private:
     struct TPiece {
         TPt P, Q;
         double HalfMetres, HalfPixels;
         int Link;
+        int LastBand;
     };
     TCells Grid;
     std::vector<TPiece> Pieces;

@@ -1,6 +1,7 @@
 #include "CityPictures.h"
 
 #include "CityBytes.h"
+#include "CityFont.h"
 
 #include "platform/Error.h"
 #include "platform/JpegWriter.h"
@@ -287,7 +288,7 @@ TPicture FacadePicture(int32_t width, int32_t height, uint32_t seed)
     return p;
 }
 
-TPicture BannerPicture(int32_t width, int32_t height, uint32_t seed, int32_t frame)
+TPicture BannerPicture(int32_t width, int32_t height, uint32_t seed, int32_t frame, const std::string& caption)
 {
     TDice dice(seed);
     const uint32_t hues[] = {0x1F4E8C, 0x8C1F3A, 0x1F7A4E, 0x6A2A8C, 0xB0601A};
@@ -307,6 +308,7 @@ TPicture BannerPicture(int32_t width, int32_t height, uint32_t seed, int32_t fra
     p.Rect(0, height - 6, width, height, 24);
     // A bright dot that runs along the lower band from frame to frame.
     p.Disc((frame * 23 + 10) % width, height - 12, 5, 25);
+    DrawCaption(p, caption, 8, 25, 0);
     return p;
 }
 

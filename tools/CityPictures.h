@@ -39,8 +39,9 @@ std::string GifBytes(const std::vector<TPicture>& frames, int32_t delay);
 std::string JpegBytes(const TPicture& picture, int32_t quality);
 
 // Pictures the cards and banners show, drawn from a seed: a house front
-// under a sky, and a banner strip with bands and discs.
+// under a sky, and a banner strip with bands and discs under its caption
+// (UTF-8; capitals, digits and a few signs).
 TPicture FacadePicture(int32_t width, int32_t height, uint32_t seed);
-TPicture BannerPicture(int32_t width, int32_t height, uint32_t seed, int32_t frame);
+TPicture BannerPicture(int32_t width, int32_t height, uint32_t seed, int32_t frame, const std::string& caption);
 
 } // namespace tarn::city

@@ -101,6 +101,7 @@ void TBuilder::MakeCityGrid()
         g.Side.push_back(side);
         g.E.push_back(e);
     }
+    g.Follow();
     g.Init(int(xs.size()), int(g.E.size()));
 
     // Nodes inside the city's rounded outline.
@@ -179,6 +180,12 @@ void TBuilder::MakeRailway()
     const double lift = R.Range(-150, 150);
     for (TPt p : control) shifted.push_back({p.X, p.Y + (p.X < 13000 ? lift : lift * (21000 - p.X) / 8000)});
     Railway = Smooth(shifted, 60);
+    RailwayLow = 1e300;
+    RailwayHigh = -1e300;
+    for (const TPt& p : Railway) {
+        RailwayLow = std::min(RailwayLow, p.Y);
+        RailwayHigh = std::max(RailwayHigh, p.Y);
+    }
     // The station: west of the centre, with its square on the south side.
     double best = 1e300;
     for (std::size_t k = 1; k < Railway.size(); ++k) {
@@ -262,12 +269,14 @@ void TBuilder::MakeCityStreets()
         s.Link = int(Streets.size()) + 1;
         if (cls == TClass::Avenue) {
             const bool full = R.Chance(0.5);
-            s.Name = TakeName(avenues, full ? "ПРОСПЕКТ " : "ПР. ", na);
+            // The one through the centre is named after it.
+            if (!row && line == AvenueCol) s.Name = CentralAvenueName;
+            else s.Name = TakeName(avenues, full ? "ПРОСПЕКТ " : "ПР. ", na);
         } else if (cls == TClass::Embankment) {
             s.Name = g.Side[std::size_t(line)] > 0 ? "НАБЕРЕЖНАЯ ЛИСТВЫ" : "НАБЕРЕЖНАЯ ЗАРЕЧНАЯ";
         } else {
-            std::string n = TakeName(streets, "", ns);
-            s.Name = R.Chance(0.12) ? n + " УЛ." : "УЛ. " + n;
+            // The type word first, as the street list expects it.
+            s.Name = TakeName(streets, "УЛ. ", ns);
         }
         Streets.push_back(std::move(s));
         return int(Streets.size()) - 1;
@@ -314,6 +323,7 @@ void TBuilder::MakeCityStreets()
             for (const auto& [p, q] : parts) {
                 const int s = newStreet(avenue ? TClass::Avenue : TClass::Street, false, i, p, g.ColPath(i, p, q));
                 for (int j = p; j < q; ++j) g.ColPiece(i, j) = s;
+                if (avenue && i == AvenueCol) CentralAvenue = s;
             }
         }
     }
@@ -429,6 +439,9 @@ void TBuilder::MakeTownStreets()
 TPlan TBuilder::Run()
 {
     Out.Seed = Seed;
+    // Buildings and their numbers, and some twenty thousand other objects:
+    // growing the list would move every feature again and again.
+    Out.Features.reserve(std::size_t(Budget * 2.5) + 20000);
     Out.WorldW = WorldW;
     Out.WorldH = WorldH;
     MakeRiver();
@@ -446,6 +459,7 @@ TPlan TBuilder::Run()
     LayOutBuildings();
     MakeWaterAndNames();
     MakeTransport();
+    NumberHouses();
     MakePlaces();
     // Ordinary buildings (public ones are objects of their own).
     for (const TBlock& b : Blocks)
@@ -455,7 +469,16 @@ TPlan TBuilder::Run()
             Add(b.Style == TStyle::Industrial ? L::Works : L::Houses, TSheetKind::Detail).Points = h.Ring;
             ++Governed;
         }
-    NumberHouses();
+    // Points on numbered houses get their address.
+    for (const auto& [feature, building] : Housed) {
+        const TBuilding& h = Buildings[building];
+        if (HouseLabel[building] != SIZE_MAX) Labels.Houses[HouseLabel[building]].Sign = true;
+        if (h.Street < 0 || HouseNumbers[building].empty()) continue;
+        const TStreet& street = Streets[std::size_t(h.Street)];
+        // The second town's addresses say so first.
+        Out.Features[feature].Address = (street.Town ? std::string(TownName) + ", " : std::string()) + street.Name +
+                                        ", " + HouseNumbers[building];
+    }
     MakeScan();
     MakeNav();
     CollectLabels();

@@ -36,6 +36,8 @@ enum class L : int {
     Paths,
     Lanes,
     Streets,
+    // Avenues as thin lines where the cased ones are left out.
+    AvenueLines,
     Avenues,
     Roads,
     Railway,
@@ -49,22 +51,26 @@ enum class L : int {
     RoadNumbers,
     StreetLabels,
     DistrictLabels,
-    // The names the search lists read, each once; drawn when highlighted.
+    // The names the search lists read, each once: the first street labels
+    // and the district names of the band where showing a name lands.
     StreetNames,
     TownStreetNames,
     DistrictNames,
     // The city's and the second town's names, sized per band.
     BigLabels,
-    Stops,
-    Stations,
-    SurveyPoints,
-    Medicine,
-    Education,
-    Culture,
-    Trade,
-    Authorities,
+    // Points by kind, one sign layer each (CityStyle.cpp gives their signs).
+    Hospitals, Pharmacies, Dentists, Vets,
+    Schools, Kindergartens, Libraries, Universities,
+    Museums, Theatres, Cinemas, Churches, SportsHalls, Pools, Stadiums, Fountains, Monuments, Beaches,
+    Shops, Markets, Cafes, Restaurants, Banks, CashMachines, PostOffices, Hairdressers, Laundries,
+    FuelStations, CarServices, Factories,
+    PoliceStations, FireStations, Courts, TownHalls,
     Hotels,
+    BusStops, TramStops, Taxis, Parkings,
+    RailwayStations, Airports, RiverPorts,
+    SurveyPoints,
     InfoCentres,
+    // The places where new data is handed out: shops, drawn with the shops' sign.
     Places,
     UserSigns,
     Count
@@ -75,8 +81,10 @@ enum class NL : int { Districts, Water, Parks, Industry, Avenues, Railway, Roads
 
 // Which sheet an object goes to. Detail objects go to the tile of the city
 // under their anchor, or to the second town's sheet.
-// Labels go to the sheets of their scale band.
-enum class TSheetKind : uint8_t { Base, Overview, Detail, Places, UserSigns, Plan, Labels };
+// Labels go to the sheets of their scale band. The names the search lists
+// read go to two sheets of one identifier: drawn where showing a name lands,
+// hidden closer in, where they would be too big.
+enum class TSheetKind : uint8_t { Base, Overview, Detail, Places, UserSigns, Plan, Labels, Names, NamesNear };
 
 struct TFeature {
     int Layer = 0;            // L or NL
@@ -86,7 +94,7 @@ struct TFeature {
     std::string Text;         // UTF-8; labels, picture file name
     int32_t Angle = 0;        // texts: tenths of a degree, anticlockwise
     int32_t Band = -1;        // labels: the scale band (sheet Labels)
-    int32_t Sign = 0;         // the library's sign of styled signs
+    int32_t Sign = 0;         // signs: the library's sign (the layer's, for plain sign layers)
     int32_t Size = 0;         // styled texts and signs, in drawing units
     uint32_t Colour = 0;      // styled objects (0x00BBGGRR)
     uint32_t Colour2 = 0;     // outline of styled areas
@@ -102,14 +110,15 @@ struct TFeature {
     double PictureW = 0;      // pictures: the rectangle (At is the upper-left corner)
     double PictureH = 0;
     std::string Name;         // places of interest: their name in the object database (UTF-8), if given
+    std::string Address;      // points on a numbered house: "УЛ. ЛЕСНАЯ, 14" (UTF-8)
 };
 
-// The layers of the places of interest that the object database lists.
-constexpr bool IsPlaceOfInterest(L layer)
-{
-    return layer == L::Stops || layer == L::Medicine || layer == L::Education || layer == L::Culture ||
-           layer == L::Trade || layer == L::Authorities || layer == L::Hotels;
-}
+// The layers of the places of interest that the object database lists
+// (stations and information centres are listed too, as themselves).
+constexpr bool IsPlaceOfInterest(L layer) { return layer >= L::Hospitals && layer <= L::Parkings; }
+constexpr bool IsStation(L layer) { return layer >= L::RailwayStations && layer <= L::RiverPorts; }
+// The layer of the points drawn with the library's sign, or L::Count.
+L LayerOfSign(int32_t sign);
 
 // The one-bit scanned plan shown by the raster layer.
 struct TScanArea {

@@ -41,7 +41,10 @@ void TBuilder::MakeBlocks(TGrid& g, bool town)
             const TDistrict& d = Districts[std::size_t(district)];
             b.Key = uint32_t(Seed * 2654435761u + uint32_t(town ? 100000 : 0) + uint32_t(c) * 40503u);
             TRng r(b.Key);
+            // The central avenue is lined with houses all along.
+            const bool central = !town && (b.Streets[2] == CentralAvenue || b.Streets[3] == CentralAvenue);
             if (use == TUse::Industry) b.Style = TStyle::Industrial;
+            else if (central) b.Style = TStyle::Perimeter;
             else switch (d.Type) {
                 case TDistrictType::Centre: b.Style = r.Chance(0.9) ? TStyle::Perimeter : TStyle::Slabs; break;
                 case TDistrictType::Mixed: b.Style = r.Chance(0.55) ? TStyle::Perimeter : TStyle::Slabs; break;
@@ -114,7 +117,7 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                     const double rx = std::min(w, h) * 0.11;
                     Area(L::Water, TSheetKind::Base, Ellipse(c, rx * 1.3, rx, R.Range(0, Pi), 20));
                 } else {
-                    Sign(L::Culture, TSheetKind::Detail, c, 24);
+                    Sign(TSheetKind::Detail, c, 24);
                 }
                 const std::string name = ParkNames()[std::size_t(ParkNo++ % int(ParkNames().size()))];
                 // Its sign or pond stands in the middle: the name above.
@@ -134,7 +137,7 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                 s.SquareDir = g.DirU(i + 0.5, j + 0.5);
                 s.SquareSign = c + g.DirV(i + 0.5, j + 0.5) * (-35);
                 Streets.push_back(s);
-                Sign(L::Culture, TSheetKind::Detail, s.SquareSign, town ? 29 : 25);
+                Sign(TSheetKind::Detail, s.SquareSign, town ? 29 : 25);
                 if (town) {
                     TBlock& market = cell;
                     TFeature& f = Add(L::PublicBuildings, TSheetKind::Detail);
@@ -143,7 +146,7 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                     f.Colour2 = Rgb(150, 120, 90);
                     f.Style = -1;
                     f.Text = Market.Building;
-                    Sign(L::Trade, TSheetKind::Detail, Centroid(f.Points), Market.Sign);
+                    Sign(TSheetKind::Detail, Centroid(f.Points), Market.Sign);
                 }
                 break;
             }
@@ -156,7 +159,7 @@ void TBuilder::MakeAreas(TGrid& g, bool town)
                 f.Style = -1;
                 f.Text = "СТАДИОН «ЛИСТВА»";
                 f.At = c;
-                Sign(L::Culture, TSheetKind::Detail, c, Stadium.Sign);
+                Sign(TSheetKind::Detail, c, Stadium.Sign);
                 break;
             }
             default: break;
@@ -225,7 +228,8 @@ void TBuilder::LayOutBuildings()
 bool TBuilder::Excluded(const TBlock& b, TPt c, const TPath& ring, double s0, double t0, double s1) const
 {
     if (b.Stub && s1 > b.StubS - 12 && s0 < b.StubS + 12 && t0 < b.StubT + 12) return true;
-    if (!b.Town) {
+    // Only houses within reach of the railway's band need the distance.
+    if (!b.Town && c.Y > RailwayLow - 90 && c.Y < RailwayHigh + 90) {
         const double d = DistToPath(c, Railway);
         if (d < 45) return true;
         if (d < 90)
@@ -248,7 +252,10 @@ void TBuilder::Put(TBlock& b, TRng& r, double s0, double t0, double s1, double t
     h.Centre = b.World((s0 + s1) / 2, (t0 + t1) / 2);
     if (Excluded(b, h.Centre, h.Ring, s0, t0, s1)) return;
     h.Area = (s1 - s0) * (t1 - t0);
-    if (side >= 0 && b.Streets[side] >= 0) {
+    // A house fronts its street when it stands near it: it takes its number
+    // and its address from it.
+    const double fromEdge[4] = {(t0 + t1) / 2, b.H() - (t0 + t1) / 2, (s0 + s1) / 2, b.W() - (s0 + s1) / 2};
+    if (side >= 0 && b.Streets[side] >= 0 && fromEdge[side] <= FrontDepth) {
         h.Street = b.Streets[side];
         h.Front = true;
         const double u = b.U0 + (s0 + s1) / 2 / b.Sx, v = b.V0 + (t0 + t1) / 2 / b.Sy;
@@ -294,6 +301,9 @@ void TBuilder::Perimeter(TBlock& b, TRng& r, int q, std::vector<TBuilding>& out)
             ++sides[k].Count;
             ++given;
         }
+    // A row of houses along the central avenue, whatever the budget.
+    for (int k = 2; k < 4; ++k)
+        if (b.Streets[k] == CentralAvenue) sides[k].Count = std::max(sides[k].Count, std::min(sides[k].Cap, 6));
     for (int k = 0; k < 4; ++k) {
         const int n = sides[k].Count;
         if (n == 0) continue;
@@ -388,6 +398,8 @@ void TBuilder::LayOut(TBlock& b, std::vector<TBuilding>& out)
 
 void TBuilder::NumberHouses()
 {
+    HouseNumbers.assign(Buildings.size(), std::string());
+    HouseLabel.assign(Buildings.size(), SIZE_MAX);
     std::map<int, std::vector<std::size_t>> byStreet;
     for (std::size_t k = 0; k < Buildings.size(); ++k)
         if (Buildings[k].Front) byStreet[Buildings[k].Street].push_back(k);
@@ -401,9 +413,15 @@ void TBuilder::NumberHouses()
             int& n = h.Side == 0 ? odd : even;
             std::string text = std::to_string(n);
             const uint32_t hash = uint32_t(k * 2654435761u) ^ Seed;
-            if (hash % 23 == 0) text += "А";
-            else if (hash % 31 == 0) text += "/1";
+            // The houses the update window names keep their plain numbers.
+            const bool named = street == CentralAvenue &&
+                               std::find(std::begin(DistributionHouses), std::end(DistributionHouses), n) !=
+                                   std::end(DistributionHouses);
+            if (!named && hash % 23 == 0) text += "А";
+            else if (!named && hash % 31 == 0) text += "/1";
             n += 2;
+            HouseNumbers[k] = text;
+            HouseLabel[k] = Labels.Houses.size();
             Labels.Houses.push_back({text, h.Ring, st.Link});
         }
     }

@@ -2,6 +2,7 @@
 // The builder of the demo city's geometry, shared by the files that make
 // its parts: the world and its grids, streets, blocks and buildings,
 // places, transport, waters and the labels' input. Internal to mkcity.
+#include "City.h"
 #include "CityGeometry.h"
 #include "CityLabels.h"
 #include "CityNames.h"
@@ -30,6 +31,10 @@ constexpr double TownTurn = 20 * Pi / 180;
 constexpr double AvenueHalf = 11 + 6;
 constexpr double StreetHalf = 5.5 + 4.5;
 constexpr double LaneHalf = 3.5 + 3;
+
+// How far from its block's edge a house's middle may stand to front the
+// street there.
+constexpr double FrontDepth = 60;
 
 // The city's name on the map.
 constexpr const char* CityLabel = "ЛИСТОГРАД";
@@ -114,12 +119,19 @@ public:
     std::vector<int> Side;               // rows: -1 south of the river, 1 north
     int RiverRow = -1;                   // the river lies between RiverRow and RiverRow + 1
 
+    std::vector<double> F;               // rows: how much of the river's bends they follow
+
     double ColX(int i, double y) const { return Bx[std::size_t(i)] + Amp[std::size_t(i)] * std::sin(2 * Pi * y / 7000 + Phase[std::size_t(i)]); }
-    double RowY(int j, double x) const
+    // The row's y at x, the river's middle there given.
+    double RowY(int j, double x, double river) const
     {
-        const double e = E[std::size_t(j)];
-        const double f = 0.3 + 0.7 * std::exp(-std::fabs(e) / 2200);
-        return River.Y0 + Side[std::size_t(j)] * (River.Half(x) + 45) + e + (River.Y(x) - River.Y0) * f;
+        return River.Y0 + Side[std::size_t(j)] * (River.Half(x) + 45) + E[std::size_t(j)] + (river - River.Y0) * F[std::size_t(j)];
+    }
+    double RowY(int j, double x) const { return RowY(j, x, River.Y(x)); }
+    void Follow()
+    {
+        F.clear();
+        for (double e : E) F.push_back(0.3 + 0.7 * std::exp(-std::fabs(e) / 2200));
     }
     TPt At(double u, double v) const override
     {
@@ -128,11 +140,16 @@ public:
         const int i = std::min(int(u), Cols - 2), j = std::min(int(v), Rows - 2);
         const double fu = u - i, fv = v - j;
         double x = Bx[std::size_t(i)] + (Bx[std::size_t(i) + 1] - Bx[std::size_t(i)]) * fu, y = 0;
+        auto rowY = [&] {
+            const double river = River.Y(x), y0 = RowY(j, x, river);
+            return y0 + (RowY(j + 1, x, river) - y0) * fv;
+        };
         for (int k = 0; k < 8; ++k) {
-            y = RowY(j, x) + (RowY(j + 1, x) - RowY(j, x)) * fv;
-            x = ColX(i, y) + (ColX(i + 1, y) - ColX(i, y)) * fu;
+            y = rowY();
+            const double c0 = ColX(i, y);
+            x = c0 + (ColX(i + 1, y) - c0) * fu;
         }
-        y = RowY(j, x) + (RowY(j + 1, x) - RowY(j, x)) * fv;
+        y = rowY();
         return {x, y};
     }
 };
@@ -215,10 +232,10 @@ struct TBlock {
     }
 };
 
-// Kinds of places of interest: layer, library sign, label of the building
-// (public buildings only: null for a sign on an ordinary building).
+// Kinds of places of interest: library sign (which names their layer),
+// label of the building (public buildings only: null for a sign on an
+// ordinary building).
 struct TPoiKind {
-    L Layer;
     int32_t Sign;
     const char* Building;  // UTF-8, "%d" for a number
     uint32_t Fill;
@@ -260,6 +277,8 @@ private:
         f.Points = std::move(line);
         f.Link = link;
     }
+    // A point of the sign's own layer.
+    TFeature& Sign(TSheetKind sheet, TPt at, int32_t sign) { return Sign(LayerOfSign(sign), sheet, at, sign); }
     TFeature& Sign(L layer, TSheetKind sheet, TPt at, int32_t sign, int32_t size = PoiSignSize)
     {
         // The object database points at the places of interest at every
@@ -312,14 +331,21 @@ private:
     std::vector<TBlock> Blocks;
     std::vector<TBuilding> Buildings;
     TPath Railway;
+    double RailwayLow = 0, RailwayHigh = 0;  // its lowest and highest point
     TPt Station, StationDir;
     std::vector<std::pair<TPt, double>> KeepClear;  // circles with no buildings
     int AvenueCol = 0;         // the column through the centre
+    int CentralAvenue = -1;    // its street
     int ColBound[3] = {0, 0, 0};
     int RowBound = 0;          // first row of the far north districts
     int SquareCount = 0;
     int ParkNo = 0;
     std::map<const TPoiKind*, int> Numbers;
+    // Points on buildings (feature, building), given their address once the
+    // houses are numbered.
+    std::vector<std::pair<std::size_t, std::size_t>> Housed;
+    std::vector<std::string> HouseNumbers;  // by building; empty: none
+    std::vector<std::size_t> HouseLabel;    // by building: its number's label; SIZE_MAX: none
 };
 
 } // namespace tarn::city::plan

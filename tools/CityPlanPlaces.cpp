@@ -6,37 +6,37 @@
 
 namespace tarn::city::plan {
 
-const TPoiKind Hospital{L::Medicine, 1, "БОЛЬНИЦА № %d", Rgb(244, 196, 196)};
-const TPoiKind Pharmacy{L::Medicine, 6, nullptr, 0};
-const TPoiKind Dentist{L::Medicine, 46, nullptr, 0};
-const TPoiKind Vet{L::Medicine, 47, nullptr, 0};
-const TPoiKind School{L::Education, 2, "ШКОЛА № %d", Rgb(250, 205, 150)};
-const TPoiKind Kindergarten{L::Education, 30, "ДЕТСКИЙ САД № %d", Rgb(250, 222, 160)};
-const TPoiKind LibraryPoi{L::Education, 19, "БИБЛИОТЕКА № %d", Rgb(220, 205, 235)};
-const TPoiKind University{L::Education, 31, "УНИВЕРСИТЕТ", Rgb(230, 200, 160)};
-const TPoiKind Shop{L::Trade, 3, nullptr, 0};
-const TPoiKind Market{L::Trade, 29, "РЫНОК", Rgb(250, 226, 170)};
-const TPoiKind Cafe{L::Trade, 11, nullptr, 0};
-const TPoiKind Restaurant{L::Trade, 21, nullptr, 0};
-const TPoiKind Bank{L::Trade, 4, nullptr, 0};
-const TPoiKind Post{L::Trade, 5, nullptr, 0};
-const TPoiKind Atm{L::Trade, 50, nullptr, 0};
-const TPoiKind Barber{L::Trade, 48, nullptr, 0};
-const TPoiKind Laundry{L::Trade, 49, nullptr, 0};
-const TPoiKind Fuel{L::Trade, 16, nullptr, 0};
-const TPoiKind CarService{L::Trade, 57, nullptr, 0};
-const TPoiKind Museum{L::Culture, 8, "МУЗЕЙ", Rgb(226, 200, 232)};
-const TPoiKind Theatre{L::Culture, 9, "ТЕАТР", Rgb(236, 196, 220)};
-const TPoiKind Cinema{L::Culture, 20, "КИНОТЕАТР", Rgb(226, 204, 236)};
-const TPoiKind Church{L::Culture, 7, "ЦЕРКОВЬ", Rgb(236, 226, 196)};
-const TPoiKind Gym{L::Culture, 60, "СПОРТКОМПЛЕКС", Rgb(200, 228, 200)};
-const TPoiKind Pool{L::Culture, 54, "БАССЕЙН", Rgb(196, 222, 240)};
-const TPoiKind Stadium{L::Culture, 22, "СТАДИОН", Rgb(196, 226, 190)};
-const TPoiKind Police{L::Authorities, 17, "ОТДЕЛ ПОЛИЦИИ", Rgb(200, 210, 235)};
-const TPoiKind Fire{L::Authorities, 18, "ПОЖАРНАЯ ЧАСТЬ", Rgb(240, 200, 190)};
-const TPoiKind Court{L::Authorities, 33, "СУД", Rgb(212, 206, 230)};
-const TPoiKind TownHall{L::Authorities, 32, "АДМИНИСТРАЦИЯ ГОРОДА", Rgb(220, 200, 236)};
-const TPoiKind Factory{L::Trade, 34, nullptr, 0};
+const TPoiKind Hospital{1, "БОЛЬНИЦА № %d", Rgb(244, 196, 196)};
+const TPoiKind Pharmacy{6, nullptr, 0};
+const TPoiKind Dentist{46, nullptr, 0};
+const TPoiKind Vet{47, nullptr, 0};
+const TPoiKind School{2, "ШКОЛА № %d", Rgb(250, 205, 150)};
+const TPoiKind Kindergarten{30, "ДЕТСКИЙ САД № %d", Rgb(250, 222, 160)};
+const TPoiKind LibraryPoi{19, "БИБЛИОТЕКА № %d", Rgb(220, 205, 235)};
+const TPoiKind University{31, "УНИВЕРСИТЕТ", Rgb(230, 200, 160)};
+const TPoiKind Shop{3, nullptr, 0};
+const TPoiKind Market{29, "РЫНОК", Rgb(250, 226, 170)};
+const TPoiKind Cafe{11, nullptr, 0};
+const TPoiKind Restaurant{21, nullptr, 0};
+const TPoiKind Bank{4, nullptr, 0};
+const TPoiKind Post{5, nullptr, 0};
+const TPoiKind Atm{50, nullptr, 0};
+const TPoiKind Barber{48, nullptr, 0};
+const TPoiKind Laundry{49, nullptr, 0};
+const TPoiKind Fuel{16, nullptr, 0};
+const TPoiKind CarService{57, nullptr, 0};
+const TPoiKind Museum{8, "МУЗЕЙ", Rgb(226, 200, 232)};
+const TPoiKind Theatre{9, "ТЕАТР", Rgb(236, 196, 220)};
+const TPoiKind Cinema{20, "КИНОТЕАТР", Rgb(226, 204, 236)};
+const TPoiKind Church{7, "ЦЕРКОВЬ", Rgb(236, 226, 196)};
+const TPoiKind Gym{60, "СПОРТКОМПЛЕКС", Rgb(200, 228, 200)};
+const TPoiKind Pool{54, "БАССЕЙН", Rgb(196, 222, 240)};
+const TPoiKind Stadium{22, "СТАДИОН", Rgb(196, 226, 190)};
+const TPoiKind Police{17, "ОТДЕЛ ПОЛИЦИИ", Rgb(200, 210, 235)};
+const TPoiKind Fire{18, "ПОЖАРНАЯ ЧАСТЬ", Rgb(240, 200, 190)};
+const TPoiKind Court{33, "СУД", Rgb(212, 206, 230)};
+const TPoiKind TownHall{32, "АДМИНИСТРАЦИЯ ГОРОДА", Rgb(220, 200, 236)};
+const TPoiKind Factory{34, nullptr, 0};
 
 struct TPoiChance {
     const TPoiKind* Kind;
@@ -90,7 +90,8 @@ void TBuilder::MakePlaces()
         f.Colour2 = Rgb(120, 100, 110);
         f.Style = -1;
         f.Text = name;
-        Sign(k.Layer, TSheetKind::Detail, h.Centre, k.Sign).Name = name;
+        Sign(TSheetKind::Detail, h.Centre, k.Sign).Name = name;
+        Housed.push_back({Out.Features.size() - 1, std::size_t(&h - Buildings.data())});
     };
     // The biggest free building, one standing in the courtyard first.
     auto biggest = [&](TBlock& b) -> TBuilding* {
@@ -110,6 +111,19 @@ void TBuilder::MakePlaces()
         if (list.empty()) return nullptr;
         return list[std::size_t(r.U() * double(list.size()))];
     };
+    // The places that hand out new data (layer 67, codes 1..8) in the
+    // houses of the central avenue that the update window names.
+    for (int32_t n = 1; n <= 8; ++n) {
+        std::size_t k = 0;
+        const std::string number = std::to_string(DistributionHouses[n - 1]);
+        while (k < Buildings.size() && !(Buildings[k].Street == CentralAvenue && HouseNumbers[k] == number)) ++k;
+        if (k == Buildings.size()) continue;
+        TBuilding& h = Buildings[k];
+        h.Taken = true;
+        TFeature& f = Sign(L::Places, TSheetKind::Places, h.Centre, Shop.Sign);
+        f.Code = n;
+        Housed.push_back({Out.Features.size() - 1, std::size_t(&h - Buildings.data())});
+    }
     // The town hall by the first square, the university and the hotel.
     bool hall = false, university = false;
     int hotels = 0;
@@ -139,7 +153,8 @@ void TBuilder::MakePlaces()
         if (!b.Town && centre && hotels < 4 && r.Chance(0.12))
             if (TBuilding* h = anyFront(b, r)) {
                 h->Taken = true;
-                Sign(L::Hotels, TSheetKind::Detail, h->Centre, 10);
+                Sign(TSheetKind::Detail, h->Centre, 10);
+                Housed.push_back({Out.Features.size() - 1, std::size_t(h - Buildings.data())});
                 ++hotels;
             }
         for (const TPoiChance& c : PoiChances(b.Style, centre)) {
@@ -154,12 +169,12 @@ void TBuilder::MakePlaces()
                 TBuilding* h = anyFront(b, r);
                 if (!h) continue;
                 h->Taken = true;
-                Sign(k.Layer, TSheetKind::Detail, h->Centre, k.Sign);
+                Sign(TSheetKind::Detail, h->Centre, k.Sign);
+                Housed.push_back({Out.Features.size() - 1, std::size_t(h - Buildings.data())});
             }
         }
     }
-    // The places the object database points at (layer 67, codes 1..8) and
-    // the information centres (layer 11; the information tab shows 4698 and
+    // The information centres (layer 11; the information tab shows 4698 and
     // 4680): central buildings on avenues.
     struct TInfoCentre {
         int32_t Code;
@@ -167,25 +182,19 @@ void TBuilder::MakePlaces()
     };
     static const TInfoCentre infoCentres[] = {
         {811, "ИНФОРМАЦИОННЫЙ ЦЕНТР «TARN»"}, {4698, "ГОРОДСКАЯ СПРАВОЧНАЯ"}, {4680, "ТУРИСТИЧЕСКОЕ БЮРО"}};
-    const int infoCount = int(std::size(infoCentres));
-    int placeNo = 0, info = 0;
+    std::size_t info = 0;
     for (TBlock& b : Blocks) {
         if (b.Town || Districts[std::size_t(b.District)].Type != TDistrictType::Centre) continue;
-        for (std::size_t k = b.First; k < b.First + b.Count && (placeNo < 8 || info < infoCount); ++k) {
+        for (std::size_t k = b.First; k < b.First + b.Count && info < std::size(infoCentres); ++k) {
             TBuilding& h = Buildings[k];
             if (h.Taken || !h.Front || Streets[std::size_t(h.Street)].Class != TClass::Avenue) continue;
             h.Taken = true;
-            if (info < infoCount) {
-                TFeature& f = Sign(L::InfoCentres, TSheetKind::Base, h.Centre, 27, 2000);
-                f.Code = infoCentres[info].Code;
-                f.Text = infoCentres[info].Label;
-                f.Name = f.Text;
-                ++info;
-            } else {
-                TFeature& f = Add(L::Places, TSheetKind::Places);
-                f.At = h.Centre;
-                f.Code = ++placeNo;
-            }
+            TFeature& f = Sign(L::InfoCentres, TSheetKind::Base, h.Centre, 27);
+            f.Code = infoCentres[info].Code;
+            f.Text = infoCentres[info].Label;
+            f.Name = f.Text;
+            Housed.push_back({Out.Features.size() - 1, k});
+            ++info;
             break;
         }
     }
@@ -200,9 +209,12 @@ void TBuilder::MakePlaces()
 }
 
 // What the labels are placed on: the streets and squares, the lines their
-// names keep off, the named buildings and places.
+// names keep off, the named buildings and places, the signs.
 void TBuilder::CollectLabels()
 {
+    // The last band whose avenues are drawn with their casing.
+    int cased = 0;
+    while (cased + 1 < BandCount && StyleOf(L::Avenues).ScaleLimit > BandBottom(cased + 1)) ++cased;
     for (const TStreet& s : Streets) {
         TLabelStreet l;
         l.Name = s.Name;
@@ -218,22 +230,24 @@ void TBuilder::CollectLabels()
             // Half the drawn width: the roadways, and the avenues' casing.
             const bool narrow = s.Class == TClass::Lane || s.Class == TClass::DeadEnd;
             const bool avenue = s.Class == TClass::Avenue;
-            Labels.Crossings.push_back({s.Line, avenue ? 11.0 : narrow ? 3.5 : 5.5, avenue ? 2.0 : 1.0, s.Link});
-            if (avenue) Labels.Barriers.push_back({s.Line, 11, 2, s.Link});
+            l.Half = avenue ? 11.0 : narrow ? 3.5 : 5.5;
+            l.Cased = avenue;
+            Labels.Crossings.push_back({s.Line, l.Half, avenue ? 2.0 : 1.0, s.Link});
+            if (avenue) Labels.Barriers.push_back({s.Line, 11, 2, s.Link, cased});
         }
         Labels.Streets.push_back(std::move(l));
     }
     Labels.Barriers.push_back({Railway, 1.75, 2.5, 0});
     // The names of public buildings, stations and information centres, and
-    // the numbers of the roads, placed like the other labels.
+    // the numbers of the roads, placed like the other labels; the signs.
     for (const TFeature& f : Out.Features) {
+        const L layer = L(f.Layer);
+        if (layer >= L::Hospitals && layer <= L::UserSigns)
+            Labels.Signs.push_back({f.At, SignMillimetres(layer), layer == L::UserSigns, StyleOf(layer).ScaleLimit});
         if (f.Text.empty()) continue;
-        switch (L(f.Layer)) {
-        case L::PublicBuildings: Labels.Buildings.push_back({f.Text, f.Points, {1, 0}}); break;
-        case L::Stations: Labels.Places.push_back({f.Text, f.At, 3}); break;
-        case L::InfoCentres: Labels.Places.push_back({f.Text, f.At, 1}); break;
-        default: break;
-        }
+        if (layer == L::PublicBuildings) Labels.Buildings.push_back({f.Text, f.Points, {1, 0}});
+        else if (layer == L::InfoCentres) Labels.Places.push_back({f.Text, f.At, 1, SignMillimetres(layer)});
+        else if (IsStation(layer)) Labels.Places.push_back({f.Text, f.At, 3, SignMillimetres(layer)});
     }
 }
 
@@ -246,7 +260,10 @@ void TBuilder::MakeTransport()
         if (s.Class == TClass::Avenue) layer = L::Avenues;
         if (s.Class == TClass::Lane || s.Class == TClass::DeadEnd) layer = L::Lanes;
         Line(layer, TSheetKind::Base, s.Line, s.Link);
-        if (s.Class == TClass::Avenue) AddNav(NL::Avenues).Points = s.Line;
+        if (s.Class == TClass::Avenue) {
+            Line(L::AvenueLines, TSheetKind::Base, s.Line, s.Link);
+            AddNav(NL::Avenues).Points = s.Line;
+        }
     }
     // The railway, its stations and the navigator's copy.
     Line(L::Railway, TSheetKind::Base, Railway);
@@ -261,7 +278,7 @@ void TBuilder::MakeTransport()
         station.Style = -1;
         station.Text = "ВОКЗАЛ ЛИСТОГРАД-ПАССАЖИРСКИЙ";
         Out.StationBuilding = int(Out.Features.size()) - 1;
-        TFeature& sign = Sign(L::Stations, TSheetKind::Base, c, 14, StationSignSize);
+        TFeature& sign = Sign(TSheetKind::Base, c, 14);
         sign.Text = "ЛИСТОГРАД-ПАССАЖИРСКИЙ";
         Out.StationSign = int(Out.Features.size()) - 1;
         // Its square, labelled with the streets.
@@ -276,18 +293,17 @@ void TBuilder::MakeTransport()
         s.SquareDir = StationDir;
         Streets.push_back(s);
         ++SquareCount;
-        Sign(L::Stops, TSheetKind::Detail, sq + StationDir * 80, 12);
-        Sign(L::Trade, TSheetKind::Detail, sq - StationDir * 80, 51);
-        Sign(L::Trade, TSheetKind::Detail, sq - StationDir * 40 + Perp(StationDir) * 20, 15);
+        Sign(TSheetKind::Detail, sq + StationDir * 80, 12);
+        Sign(TSheetKind::Detail, sq - StationDir * 80, 51);
+        Sign(TSheetKind::Detail, sq - StationDir * 40 + Perp(StationDir) * 20, 15);
     }
     {
         const TPt t = Town.At(4, -0.9);
-        TFeature& sign = Sign(L::Stations, TSheetKind::Base, t, 14, StationSignSize);
+        TFeature& sign = Sign(TSheetKind::Base, t, 14);
         sign.Text = "СТ. ВЕРБИНСК";
-        Sign(L::Stations, TSheetKind::Base, {CityCentre.X + 650, 450}, 35, StationSignSize).Text = "АЭРОПОРТ";
+        Sign(TSheetKind::Base, {CityCentre.X + 650, 450}, 35).Text = "АЭРОПОРТ";
         const int jr = City.RiverRow;
-        Sign(L::Stations, TSheetKind::Base, City.At(ColBound[2] + 1.5, jr + 1) + TPt{0, -40}, 36, StationSignSize).Text =
-            "РЕЧНОЙ ВОКЗАЛ";
+        Sign(TSheetKind::Base, City.At(ColBound[2] + 1.5, jr + 1) + TPt{0, -40}, 36).Text = "РЕЧНОЙ ВОКЗАЛ";
     }
     // A tram route up the central avenue from the south, along the avenue
     // row north of the river to the east and up the eastern avenue: every
@@ -325,7 +341,7 @@ void TBuilder::MakeTransport()
         const double len = PathLength(piece);
         for (double at = 250; at < len - 100; at += 520) {
             const auto [p, d] = PointAlong(piece, at);
-            Sign(L::Stops, TSheetKind::Detail, p + Perp(d) * 20, 13);
+            Sign(TSheetKind::Detail, p + Perp(d) * 20, 13);
         }
     }
     // Bus stops along the other avenues.
@@ -335,7 +351,7 @@ void TBuilder::MakeTransport()
         int side = 1;
         for (double at = 200; at < len - 100; at += 460) {
             const auto [p, d] = PointAlong(s.Line, at);
-            Sign(L::Stops, TSheetKind::Detail, p + Perp(d) * (19.0 * side), 12);
+            Sign(TSheetKind::Detail, p + Perp(d) * (19.0 * side), 12);
             side = -side;
         }
     }
@@ -361,10 +377,11 @@ void TBuilder::MakeTransport()
             f.Values.push_back(int32_t(std::lround(km)));
         }
         AddNav(NL::Roads).Points = f.Points;
-        // Roads are lines of their own for the labels: their numbers lie on them.
+        // Roads are lines of their own for the labels, drawn thin with a
+        // casing: their numbers lie beside them.
         const int link = RoadLinks + int(Labels.Courses.size());
-        Labels.Barriers.push_back({f.Points, 7, 1, link});
-        Labels.Courses.push_back({number, f.Points, 6, L::RoadNumbers, link});
+        Labels.Barriers.push_back({f.Points, 7, 3, link});
+        Labels.Courses.push_back({number, f.Points, 6, L::RoadNumbers, link, 7, 3});
     };
     if (i1 >= 0) {
         const TPt e = City.At(i1, eastRow), w = City.At(i0, eastRow);
@@ -430,7 +447,9 @@ void TBuilder::MakeWaterAndNames()
     // The creek from the north down to the river, east of the city.
     TPath creek = Smooth({{15900, 13000}, {15500, 11600}, {15950, 10200}, {15400, 8400}, {15250, rv.Y(15250)}}, 40);
     Line(L::Streams, TSheetKind::Base, creek);
-    Labels.Courses.push_back({CreekName, creek, 5});
+    // Drawn with its banks: its name beside it, other names off it.
+    Labels.Barriers.push_back({creek, 3, 2, 0});
+    Labels.Courses.push_back({CreekName, creek, 5, L::WaterNames, 0, 3, 2});
     // The lake south-west of the city, outside its outline.
     TPt lake{1700, 1900};
     for (int k = 0; k < 20; ++k) {
@@ -449,7 +468,7 @@ void TBuilder::MakeWaterAndNames()
     Area(L::Water, TSheetKind::Base, lakeRing);
     AddNav(NL::Water).Points = lakeRing;
     Labels.Lakes.push_back({LakeName, lakeRing, {1, 0}});
-    Sign(L::Culture, TSheetKind::Detail, lake + TPt{0, 380}, 58);
+    Sign(TSheetKind::Detail, lake + TPt{0, 380}, 58);
     // Woods round the city.
     const struct {
         TPt C;

@@ -61,18 +61,22 @@ int32_t LabelHeight(L layer, int band);
 // The layer of a label kind in a band: the kind's style with the band's
 // name, identifier, scale limit and font height.
 const TLayerStyle& StyleOf(L layer, int band);
-// Index layers (the names the search lists read): never drawn by scale,
-// only when highlighted.
-constexpr int32_t IndexScaleLimit = 1;
+// Index layers (the names the search lists read): drawn in the band where
+// showing a name lands (1:2 500), where they are its first street labels
+// and its district names, so a highlighted name is drawn with the map.
+constexpr int IndexBand = 1;
+constexpr int32_t IndexScaleLimit = 3500;  // the band's top
 
 // The project scale the sheets' sizes relate to: style values in the
 // sheets are the drawing values above converted with it.
 constexpr int32_t CityProjectScale = 1000;
 
-// Sizes of styled signs and texts (TSignEx without map units, TTextEx).
+// Sizes of styled signs (TSignEx without map units).
 constexpr int32_t PoiSignSize = 1700;      // about 16 pixels at 0.25 mm a pixel
-constexpr int32_t StationSignSize = 2300;
 constexpr int32_t UserSignSize = 2000;     // map units: 20 m across
+// The size of a sign on the screen in millimetres (signs of fixed size), or
+// in metres (user signs, in map units).
+double SignMillimetres(L layer);
 
 // The font face of every label.
 constexpr const char* LabelFace = "DejaVu Sans";

@@ -85,10 +85,13 @@ void Check(int32_t result, const std::string& sheet)
 // them, label fonts that the sheet form cannot carry, the station as a
 // compound object; then the model's own ".prj" sequence. Besides the
 // city's level and the overview, each band of labels has a level of its
-// own that loads only its sheets over the others.
+// own that loads only its sheets over the others; the names the search
+// lists read come from two sheets of one identifier, one level each: drawn
+// from the band where showing a name lands outward, hidden closer in.
 void WriteProject(const std::string& dir, const TSheetOut& base,
                   const TSheetOut& overview, const std::vector<TSheetOut>& cityOnly, const std::vector<TSheetOut>& both,
-                  const std::vector<std::vector<TSheetOut>>& bands, const std::vector<TObjectKey>& station)
+                  const std::vector<std::vector<TSheetOut>>& bands, const TSheetOut& names, const TSheetOut& namesNear,
+                  const std::vector<TObjectKey>& station)
 {
     TModel m;
     m.ProgramDir = dir;
@@ -108,6 +111,17 @@ void WriteProject(const std::string& dir, const TSheetOut& base,
         labels->MaxScale = BandTop(b);
         m.Project->Add(labels.release());
     }
+    // The two overlap by one: every scale finds the names, and the one
+    // scale both hold finds the drawn ones first.
+    auto far = std::make_unique<TLevel>(Cp("Названия"), 0);
+    far->MinScale = BandBottom(IndexBand);
+    far->MaxScale = 20000000;
+    auto near = std::make_unique<TLevel>(Cp("Названия вблизи"), 0);
+    near->MinScale = 0;
+    near->MaxScale = BandBottom(IndexBand) + 1;
+    const int32_t namesLevel = m.Project->Count;
+    m.Project->Add(far.release());
+    m.Project->Add(near.release());
     m.WorkMap = std::make_unique<TMap>();
     m.FileContext.ProjectScale = CityProjectScale;
     m.LibraryName = "tarn.dll";
@@ -119,6 +133,8 @@ void WriteProject(const std::string& dir, const TSheetOut& base,
     for (const TSheetOut& s : both) Check(m.AddSheet(1, s.Name), s.Name);
     for (int b = 0; b < int(bands.size()); ++b)
         for (const TSheetOut& s : bands[std::size_t(b)]) Check(m.AddSheet(2 + b, s.Name), s.Name);
+    Check(m.AddSheet(namesLevel, names.Name), names.Name);
+    Check(m.AddSheet(namesLevel + 1, namesNear.Name), namesNear.Name);
     // Label fonts of the styled layers live in the project only.
     for (int i = 0; i < int(L::Count); ++i) {
         const TLayerStyle& s = StyleOf(L(i));
@@ -212,6 +228,8 @@ TCityReport MakeCity(const TCityOptions& o)
     TSheetOut nav{NavSheet, 4, world, true, {}};
     TSheetOut places{PlacesSheet, PlacesSheetId, world, false, {}};
     TSheetOut signs{UserSignSheet, UserSignSheetId, world, false, {}};
+    TSheetOut index{NamesSheet, NamesSheetId, world, false, {}};
+    TSheetOut indexNear{NamesNearSheet, NamesSheetId, world, false, {}};
     std::vector<std::size_t> detail;
     std::vector<std::vector<std::size_t>> labels(BandCount);
     for (std::size_t k = 0; k < plan.Features.size(); ++k) {
@@ -223,6 +241,8 @@ TCityReport MakeCity(const TCityOptions& o)
         case TSheetKind::UserSigns: signs.Features.push_back(k); break;
         case TSheetKind::Plan: picture.Features.push_back(k); break;
         case TSheetKind::Labels: labels[std::size_t(plan.Features[k].Band)].push_back(k); break;
+        case TSheetKind::Names: index.Features.push_back(k); break;
+        case TSheetKind::NamesNear: indexNear.Features.push_back(k); break;
         }
     }
     for (std::size_t k = 0; k < plan.Nav.size(); ++k) nav.Features.push_back(k);
@@ -232,7 +252,7 @@ TCityReport MakeCity(const TCityOptions& o)
     std::vector<std::vector<TSheetOut>> bands;
     for (int b = 0; b < BandCount; ++b) bands.push_back(LabelSheets(plan, b, labels[std::size_t(b)]));
 
-    std::vector<TSheetOut> all = {base, overview, town, picture, places, signs};
+    std::vector<TSheetOut> all = {base, overview, town, picture, places, signs, index, indexNear};
     all.insert(all.end(), tiles.begin(), tiles.end());
     for (const std::vector<TSheetOut>& band : bands) all.insert(all.end(), band.begin(), band.end());
     std::vector<TSheetOut> withNav = all;
@@ -267,18 +287,18 @@ TCityReport MakeCity(const TCityOptions& o)
     std::vector<TSheetOut> cityOnly = tiles;
     cityOnly.push_back(town);
     cityOnly.push_back(picture);
-    WriteProject(work.Path, base, overview, cityOnly, {places, signs}, bands, station);
+    WriteProject(work.Path, base, overview, cityOnly, {places, signs}, bands, index, indexNear, station);
     WriteNavProject(work.Path, nav);
 
     WriteFileAtomically(work.File("tarn.dll"), library);
 
-    // The object database points at the places of interest, the stations
-    // and the information centres.
+    // The object database points at the places of interest, the stations,
+    // the information centres and the places that hand out new data.
     std::vector<TDatabaseObject> listed;
     for (const auto& [index, at] : keys) {
         const TFeature& f = plan.Features[index];
         const L layer = L(f.Layer);
-        if (!IsPlaceOfInterest(layer) && layer != L::Stations && layer != L::InfoCentres) continue;
+        if (!IsPlaceOfInterest(layer) && !IsStation(layer) && layer != L::InfoCentres && layer != L::Places) continue;
         listed.push_back({&f, TObjectKey{0, 1, StyleOf(layer).LayerId, at.SheetId, at.Code}});
     }
     const TDatabaseReport database = WriteObjectDatabase(work.Path, listed, o.Seed);

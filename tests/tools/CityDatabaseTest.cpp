@@ -4,10 +4,13 @@
 // the model at the whole-map view.
 #include "CitySupport.h"
 
+#include "data/LayerWalk.h"
 #include "db/TarnData.h"
+#include "model/ObjKey.h"
 #include "platform/Cp1251.h"
 #include "tools/CityCards.h"
 #include "tools/CityDatabase.h"
+#include "tools/CityFont.h"
 #include "tools/CityPictures.h"
 
 #include <QBuffer>
@@ -15,8 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace tarn::test {
 namespace {
@@ -156,7 +161,109 @@ TEST(MkCityDatabase, FixedKeysOfTheProgram)
     const std::string ticker = ReadCardData(db.Find(9999, 5, 99)->Card);
     EXPECT_NE(ticker.find("\r\n|255"), std::string::npos) << "a red line";
     EXPECT_NE(ticker.find("\r\n|32768"), std::string::npos) << "a green line";
-    EXPECT_NE(ticker.find("\r\n|" + Cp("С")), std::string::npos) << "a bar without a colour";
+}
+
+// The city's streets as the map draws them: each name the lists read with
+// the lines of its street (the name's link); the second town's streets
+// under its name first ("ВЕРБИНСК, УЛ. ЛЕСНАЯ").
+struct TCityStreets {
+    std::map<std::string, int32_t> Links;                     // name (UTF-8) -> link
+    std::multimap<int32_t, std::vector<TPoint>> Lines;        // link -> a line, world units
+};
+
+TCityStreets StreetsOf(TCityView& v)
+{
+    TCityStreets s;
+    for (const auto& [layer, town] : {std::pair{"Названия улиц", ""}, std::pair{"Улицы ВЕРБИНСКА", "ВЕРБИНСК, "}}) {
+        TCustomLayer* l = AsLayer(FindLayerByName(*v.View->Map, Cp(layer)));
+        for (int32_t i = 0; l && i < l->Count; ++i)
+            if (auto* t = dynamic_cast<const TText*>(l->Object(i)))
+                s.Links[town + Cp1251ToUtf8(t->Text)] = t->Attribute;
+    }
+    for (const char* layer : {"Улицы", "Проспекты", "Проезды и тупики"}) {
+        TCustomLayer* l = AsLayer(FindLayerByName(*v.View->Map, Cp(layer)));
+        for (int32_t i = 0; l && i < l->Count; ++i)
+            if (auto* line = dynamic_cast<const TPolyLine*>(l->Object(i))) s.Lines.insert({line->Attribute, line->Points});
+    }
+    return s;
+}
+
+// Metres from the point to the nearest line of the street.
+double FromStreet(const TCityStreets& s, int32_t link, TPoint p)
+{
+    double best = 1e300;
+    const auto [from, to] = s.Lines.equal_range(link);
+    for (auto it = from; it != to; ++it) {
+        city::TPath path;
+        for (const TPoint& q : it->second) path.push_back({q.X / 1000.0, q.Y / 1000.0});
+        best = std::min(best, city::DistToPath({p.X / 1000.0, p.Y / 1000.0}, path));
+    }
+    return best;
+}
+
+// A text as a reader sees it: no blank before a comma, no doubled or
+// leading or trailing blank.
+bool ReadsWell(const std::string& utf8)
+{
+    return utf8.find(" ,") == std::string::npos && utf8.find("  ") == std::string::npos &&
+           (utf8.empty() || (utf8.front() != ' ' && utf8.back() != ' '));
+}
+
+TEST(MkCityDatabase, NamesAddressesAndLinesDescribeTheCity)
+{
+    TCityView v(SharedCity().File(city::ProjectFile));
+    const TCityStreets streets = StreetsOf(v);
+    ASSERT_GE(streets.Links.size(), 140u);
+    // Street names: the type word first, so the list's rows read "ЛЕСНАЯ, УЛ.".
+    for (const auto& [name, link] : streets.Links) {
+        if (name.rfind("ВЕРБИНСК, ", 0) == 0) continue;
+        EXPECT_TRUE(ReadsWell(name)) << name;
+        for (const char* word : {"УЛ.", "ПР.", "ПЕР.", "ПЛ.", "ТУПИК", "ПРОСПЕКТ", "ПЛОЩАДЬ"})
+            if (name.find(word) != std::string::npos) {
+                EXPECT_EQ(name.rfind(word, 0), 0u) << name;
+            }
+    }
+    int addressed = 0;
+    for (const TLoadedRecord& r : Demo().Records) {
+        const std::string name = Cp1251ToUtf8(r.Record.Name), address = Cp1251ToUtf8(r.Record.Text2);
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(ReadsWell(name));
+        if (r.Kind == CardItemKind && r.Card.FileType == "TXT") {
+            std::istringstream lines(Cp1251ToUtf8(ReadCardData(r.Card)));
+            for (std::string line; std::getline(lines, line);) {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                EXPECT_TRUE(ReadsWell(line)) << line;
+                // A ticker line has a bar only before its colour.
+                if (!line.empty() && line[0] == '|') {
+                    EXPECT_TRUE(line.size() > 1 && std::isdigit(uint8_t(line[1]))) << line;
+                }
+                if (line.rfind("Адрес: ", 0) == 0) {
+                    EXPECT_EQ(line, "Адрес: " + address);
+                }
+            }
+        }
+        if (address.empty()) continue;
+        // "УЛ. ЛЕСНАЯ, 14": a street of the city, a house number, the object beside that street.
+        ++addressed;
+        const std::size_t comma = address.rfind(", ");
+        ASSERT_NE(comma, std::string::npos) << address;
+        const std::string street = address.substr(0, comma), number = address.substr(comma + 2);
+        ASSERT_TRUE(streets.Links.count(street)) << address << ": no such street";
+        EXPECT_TRUE(std::isdigit(uint8_t(number[0])) && number.find_first_not_of("0123456789") >= number.size() - 2)
+            << address;
+        std::vector<uint8_t> b;
+        ASSERT_EQ(v.Model->GetObjectData(v.View.get(), 1, r.Record.Key, b), ResultDone) << address;
+        const TObjectHeader h = DecodeObjectHeader(b.data());
+        EXPECT_LT(FromStreet(streets, streets.Links.at(street), {h.X, h.Y}), 90) << address << ": not on its street";
+    }
+    EXPECT_GT(addressed, 100);
+    // The places that hand out new data, where the update window sends the user.
+    for (int32_t n = 1; n <= 8; ++n) {
+        const TLoadedRecord* place = Demo().Find(city::PlacesLayerId, city::PlacesSheetId, n);
+        ASSERT_NE(place, nullptr) << n;
+        EXPECT_EQ(Cp1251ToUtf8(place->Record.Text2),
+                  std::string(city::CentralAvenueName) + ", " + std::to_string(city::DistributionHouses[n - 1]));
+    }
 }
 
 TEST(MkCityDatabase, SupplementReplacesAddsAndDeletes)
@@ -190,7 +297,7 @@ TEST(MkCityDatabase, SupplementReplacesAddsAndDeletes)
     EXPECT_EQ(SharedCity().Report.SupplementRecords, 3);
 }
 
-TEST(MkCityDatabase, BannersShowPicturesAndLeadToCards)
+TEST(MkCityDatabase, BannersShowTheirNamesAndLeadToCards)
 {
     TBannerList banners;
     LoadBannerFile(SharedCity().File(city::BannerFile), banners);
@@ -202,6 +309,15 @@ TEST(MkCityDatabase, BannersShowPicturesAndLeadToCards)
         const int frames = Frames(ReadDataBytes(*banners.Stream, b.DataOffset, b.DataSize), formats[i], &size);
         EXPECT_GE(frames, i == 1 ? 2 : 1) << formats[i];
         EXPECT_EQ(size, QSize(city::BannerWidth, city::BannerHeight)) << formats[i];
+        // The name in white letters over the strip, above its band.
+        const std::string bytes = ReadDataBytes(*banners.Stream, b.DataOffset, b.DataSize);
+        const QImage picture = QImage::fromData(QByteArray(bytes.data(), qsizetype(bytes.size())), formats[i]);
+        int letters = 0;
+        for (int y = 0; y < city::BannerHeight - 20; ++y)
+            for (int x = 0; x < city::BannerWidth; ++x) letters += (picture.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
+        if (i > 0) {
+            EXPECT_GT(letters, 300) << formats[i] << ": " << Cp1251ToUtf8(b.Name);
+        }
         // A click runs the action of (1, layer, 24, code): an organisation's card.
         const TLoadedRecord* card = Demo().Find(b.Key.LayerID, 24, b.Key.Code);
         ASSERT_NE(card, nullptr) << formats[i];
@@ -253,6 +369,30 @@ TEST(CityPictures, GifAndBmpDecodeToTheirPixels)
             EXPECT_EQ(wrong, 0) << format << " " << c.W << "x" << c.H;
         }
     }
+}
+
+// The banners' font: a glyph of its own for every capital and digit; and
+// captions broken at blanks into the lines they fit, or not at all.
+TEST(CityFont, GlyphsOfTheirOwnAndCaptionsBrokenAtBlanks)
+{
+    std::set<std::vector<uint8_t>> seen;
+    for (char32_t c : std::u32string(U"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ0123456789«»-.,!№")) {
+        uint8_t rows[7];
+        EXPECT_TRUE(city::GlyphRows(c, rows)) << uint32_t(c);
+        EXPECT_TRUE(seen.insert(std::vector<uint8_t>(rows, rows + 7)).second) << uint32_t(c) << " looks like another";
+    }
+    const struct {
+        const char* Text;
+        std::size_t Chars, Lines;
+        std::vector<std::string> Expected;
+    } cases[] = {
+        {"МУЗЕЙ", 17, 2, {"МУЗЕЙ"}},
+        {"ДРАМАТИЧЕСКИЙ ТЕАТР «ЛИСТОК»", 17, 2, {"ДРАМАТИЧЕСКИЙ", "ТЕАТР «ЛИСТОК»"}},
+        {"ГОСТИНИЦА  «ЛИСТОГРАД»", 21, 2, {"ГОСТИНИЦА «ЛИСТОГРАД»"}},
+        {"А Б В Г", 1, 3, {}},         // four lines needed
+        {"ДРАМАТИЧЕСКИЙ", 10, 3, {}},  // a word too long
+    };
+    for (const auto& c : cases) EXPECT_EQ(city::BreakLines(c.Text, c.Chars, c.Lines), c.Expected) << c.Text;
 }
 
 } // namespace

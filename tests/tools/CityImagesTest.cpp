@@ -43,8 +43,8 @@ TEST(CityImages, WholeCityAndStreetLevel)
     SaveImage(v.Draw(), "city-10000");
     v.Show(centre.X, centre.Y, 20000);
     SaveImage(v.Draw(), "city-20000");
-    v.Show(centre.X, centre.Y, 30000);
-    SaveImage(v.Draw(), "city-30000");
+    v.Show(centre.X, centre.Y, 40000);
+    SaveImage(v.Draw(), "city-40000");
     const TPoint town = Label(v, "Наименование районов", "ВЕРБИНСК");
     v.Show(town.X, town.Y, 6000);
     SaveImage(v.Draw(), "verbinsk-6000");
@@ -52,6 +52,10 @@ TEST(CityImages, WholeCityAndStreetLevel)
     SaveImage(v.Draw(), "plan-12000");
     v.Show(centre.X + 300, centre.Y - 700, 1200);
     SaveImage(v.Draw(), "city-1200");
+
+    // The whole map in the main window's map panel of a usual size.
+    TCityView window(SharedCity().File(city::ProjectFile), 777, 681);
+    SaveImage(window.Draw(), "city-whole-window");
 
     TCityView nav(SharedCity().File(city::NavProjectFile), 220, 150);
     nav.ShowAll();

@@ -30,92 +30,8 @@ using city::labels::TBox;
 
 constexpr double Dpi96 = 25.4 / 96;
 
-// A label as drawn: its layer, its text and its box in window pixels.
-struct TDrawn {
-    std::string Layer;  // UTF-8
-    std::string Text;
-    int32_t Link = 0;
-    int32_t Height = 0; // the text extent's height
-    TBox Box;
-};
 
 bool Starts(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
-
-// The text objects the view's drawing draws: layers in their scale limit,
-// objects marked in view, boxes reaching into the window.
-std::vector<TDrawn> DrawnLabels(TCityView& v)
-{
-    std::vector<TDrawn> out;
-    const TView& view = *v.View;
-    const int64_t n = std::llround(view.Scale / view.MmPerPixel);
-    const double sizeScale = 1000.0 / view.Scale;
-    std::vector<TCustomLayer*> layers;
-    CollectLayers(*view.Map, false, layers);
-    TDeviceContext dc;
-    for (TCustomLayer* l : layers) {
-        if (!IsTextKind(l->Kind) || l->ScaleLimit < n) continue;
-        const bool own = (l->Flags & LayerFlagOwnAttributes) != 0;
-        for (int32_t i = 0; i < l->Count; ++i) {
-            const auto* t = dynamic_cast<const TText*>(l->Object(i));
-            if (!t || !(t->Flags() & ObjFlagInView) || (t->Flags() & (ObjFlagHidden | ObjFlagTemporary))) continue;
-            TLogFont lf = l->TextFont;
-            const auto* ex = dynamic_cast<const TTextEx*>(t);
-            const double height = own && ex ? ex->Size : lf.Height;
-            lf.Height = int32_t(std::nearbyint(height * sizeScale / 10));
-            if (std::abs(lf.Height) <= 4) continue;
-            lf.Escapement = 0;
-            auto font = TFont::Create(lf);
-            dc.SelectFont(font);
-            const TSize ext = dc.GetTextExtent(t->Text);
-            int32_t sx = 0, sy = 0;
-            v.Model->ViewWorldToScreen(view, t->X, t->Y, sx, sy);
-            const double a = t->Angle / 10.0 * M_PI / 180;
-            // Window y runs down: the text runs along (cos, -sin), its
-            // letters stand against Perp of that.
-            TBox box{{double(sx), double(sy)}, {std::cos(a), -std::sin(a)}, 0, double(ext.Cx),
-                     -double(font->Ascent()), double(ext.Cy - font->Ascent())};
-            double x0, y0, x1, y1;
-            box.Bounds(x0, y0, x1, y1);
-            if (x1 < 0 || y1 < 0 || x0 > v.Surface.Image().width() || y0 > v.Surface.Image().height()) continue;
-            out.push_back({Cp1251ToUtf8(l->Name), Cp1251ToUtf8(t->Text), t->Attribute, ext.Cy, box});
-        }
-    }
-    return out;
-}
-
-// Lines a street name keeps off, in window pixels, with half their drawn
-// width (the symbol library's roads, tram lines and railway add pixels).
-struct TBarrier {
-    TPt P, Q;
-    double Half;
-    int32_t Link;  // an avenue's own name may lie on it
-};
-
-std::vector<TBarrier> Barriers(TCityView& v)
-{
-    std::vector<TBarrier> out;
-    const double sizeScale = 1000.0 / v.View->Scale;
-    for (const char* name : {"Проспекты", "Трамвайные линии", "Железная дорога"}) {
-        TCustomLayer* l = AsLayer(FindLayerByName(*v.View->Map, Utf8ToCp1251(name)));
-        if (!l || !l->Count) continue;
-        const double w = std::clamp(std::lround(std::nearbyint(l->Style2 * sizeScale) / 10.0), 1L, 200L);
-        const bool avenue = Starts(name, "Проспекты"), tram = Starts(name, "Трамвайные");
-        const double half = avenue ? (w + 2) / 2 : tram ? (w + 4) / 2 : std::max(3.0, w + 2) / 2;
-        for (int32_t i = 0; i < l->Count; ++i) {
-            const auto* line = dynamic_cast<const TPolyLine*>(l->Object(i));
-            if (!line) continue;
-            std::vector<TPt> pts;
-            for (const TPoint& p : line->Points) {
-                int32_t sx = 0, sy = 0;
-                v.Model->ViewWorldToScreen(*v.View, p.X, p.Y, sx, sy);
-                pts.push_back({double(sx), double(sy)});
-            }
-            for (std::size_t k = 1; k < pts.size(); ++k)
-                out.push_back({pts[k - 1], pts[k], half, avenue ? line->Attribute : -1});
-        }
-    }
-    return out;
-}
 
 struct TScaleCase {
     const char* Name;
@@ -124,45 +40,75 @@ struct TScaleCase {
     std::vector<const char*> Kinds;  // layers (by the start of their name) that must show
 };
 
-TEST(CityLabels, ReadWellAtEveryScale)
+// Round the centre of the city: the central district's name.
+TPoint CentreOf(TCityView& v)
+{
+    TCustomLayer* names = AsLayer(FindLayerByName(*v.View->Map, Utf8ToCp1251("Наименование районов")));
+    if (names)
+        for (int32_t i = 0; i < names->Count; ++i)
+            if (auto* t = dynamic_cast<TText*>(names->Object(i)); t->Text == Utf8ToCp1251("ЦЕНТРАЛЬНЫЙ"))
+                return {t->X / 1000, t->Y / 1000};
+    ADD_FAILURE() << "no central district";
+    return {};
+}
+
+// Whether a label that reaches a cased line lies on its own line between
+// the casings: every corner within the inside of one of its pieces.
+bool BetweenCasings(const TDrawnLabel& d, const std::vector<TCasedPiece>& lines)
+{
+    for (int k = 0; k < 4; ++k) {
+        const TPt c = d.Box.Corner(k);
+        bool inside = false;
+        for (const TCasedPiece& p : lines)
+            inside = inside || (p.Link == d.Link && d.Link != 0 && city::DistToSegment(c, p.P, p.Q) <= p.Inner - 0.5);
+        if (!inside) return false;
+    }
+    return true;
+}
+
+TEST(CityLabels, ReadWellAtEveryBandClearOfEachOtherSignsAndCasings)
 {
     const TScaleCase cases[] = {
         {"whole", 0, 1600, 1000, {"Подписи районов", "Подписи улиц", "Названия рек", "Крупные надписи"}},
+        {"whole-window", 0, 777, 681, {"Подписи районов", "Названия рек", "Крупные надписи"}},
         {"whole-small", 0, 480, 300, {"Подписи районов", "Названия рек", "Крупные надписи"}},
+        {"whole-tiny", 0, 240, 150, {"Названия рек", "Крупные надписи"}},
+        {"70000", 70000, 1000, 700, {"Подписи районов", "Названия рек", "Крупные надписи"}},
         {"40000", 40000, 1600, 1000, {"Подписи районов", "Подписи улиц", "Крупные надписи"}},
         {"20000", 20000, 1600, 1000, {"Подписи районов", "Подписи улиц", "Названия рек"}},
         {"10000", 10000, 1600, 1000, {"Подписи улиц", "Подписи парков", "Названия рек"}},
         {"5000", 5000, 1600, 1000, {"Подписи улиц", "Подписи парков"}},
-        {"2500", 2500, 1600, 1000, {"Подписи улиц", "Номера домов"}},
+        {"2500", 2500, 1600, 1000, {"Названия улиц", "Подписи улиц", "Номера домов"}},
+        {"1200", 1200, 1600, 1000, {"Подписи улиц", "Номера домов"}},
     };
     const TCityFolder& city = SharedCity();
+    std::set<int> bands;
     for (const double mm : {0.25, Dpi96})
         for (const TScaleCase& c : cases) {
             TCityView v(city.File(city::ProjectFile), c.Width, c.Height, mm);
-            // Round the centre of the city: the central district's name.
-            TCustomLayer* names = AsLayer(FindLayerByName(*v.View->Map, Utf8ToCp1251("Наименование районов")));
-            ASSERT_NE(names, nullptr);
-            TPoint centre{};
-            for (int32_t i = 0; i < names->Count; ++i)
-                if (auto* t = dynamic_cast<TText*>(names->Object(i)); t->Text == Utf8ToCp1251("ЦЕНТРАЛЬНЫЙ"))
-                    centre = {t->X / 1000, t->Y / 1000};
+            const TPoint centre = CentreOf(v);
             if (c.Denominator > 0) v.Show(centre.X, centre.Y, c.Denominator);
             const std::string image =
                 SaveImage(v.Draw(), std::string("labels-") + c.Name + (mm == 0.25 ? "" : "-96dpi"));
             const double n = v.Denominator();
             int band = 0;
             while (band < city::BandCount - 1 && n > city::BandTop(band)) ++band;
-            const std::vector<TDrawn> drawn = DrawnLabels(v);
-            const std::vector<TBarrier> barriers = Barriers(v);
+            bands.insert(band);
+            const std::vector<TDrawnLabel> drawn = DrawnLabels(v);
+            const std::vector<TDrawnSign> signs = DrawnSigns(v);
+            const std::vector<TCasedPiece> cased = CasedLines(v);
             std::ostringstream where;
             where << c.Name << " at 1:" << std::lround(n) << ", " << mm << " mm a pixel, " << image;
             SCOPED_TRACE(where.str());
 
-            // Each band that should show, and only the labels of the band.
+            // Each band that should show, and only the labels of the band
+            // (the names the lists read in theirs).
             std::map<std::string, int> counts;
-            for (const TDrawn& d : drawn) {
+            for (const TDrawnLabel& d : drawn) {
                 ++counts[d.Layer];
-                EXPECT_TRUE(Starts(d.Layer, "Крупные надписи") ||
+                const bool index = Starts(d.Layer, "Названия улиц") || Starts(d.Layer, "Улицы ВЕРБИНСКА") ||
+                                   Starts(d.Layer, "Наименование районов");
+                EXPECT_TRUE(Starts(d.Layer, "Крупные надписи") || (index && band == city::IndexBand) ||
                             d.Layer.find(city::BandName(band)) != std::string::npos)
                     << d.Layer << ": " << d.Text;
             }
@@ -171,31 +117,40 @@ TEST(CityLabels, ReadWellAtEveryScale)
                 for (const auto& [layer, count] : counts) shown += Starts(layer, kind) ? count : 0;
                 EXPECT_GT(shown, 0) << kind;
             }
-            // Heights, overlaps, street names off the lines they cross.
-            for (const TDrawn& d : drawn) {
+            // Heights; each label clear of the others, of the signs and of
+            // the casings of roads, reading one way.
+            int overlaps = 0, onSigns = 0, onCasings = 0;
+            for (std::size_t i = 0; i < drawn.size(); ++i) {
+                const TDrawnLabel& d = drawn[i];
                 EXPECT_GE(d.Height, 8) << d.Layer << ": " << d.Text;
                 EXPECT_LE(d.Height, 20) << d.Layer << ": " << d.Text;
-            }
-            int overlaps = 0, crossings = 0;
-            for (std::size_t i = 0; i < drawn.size(); ++i)
+                const double a = d.Angle / 10.0 * M_PI / 180;
+                EXPECT_GT(std::cos(a), -0.5) << d.Text << " reads backwards at " << d.Angle;
+                if (std::fabs(std::sin(a)) > std::sin(M_PI / 3) + 1e-9) {
+                    EXPECT_GT(d.Angle, 0) << d.Text << " reads downwards at " << d.Angle;
+                }
                 for (std::size_t j = i + 1; j < drawn.size(); ++j)
-                    if (city::labels::Overlap(drawn[i].Box, drawn[j].Box) && ++overlaps <= 3)
-                        ADD_FAILURE() << "overlap: " << drawn[i].Text << " / " << drawn[j].Text;
-            for (const TDrawn& d : drawn) {
-                if (!Starts(d.Layer, "Подписи улиц")) continue;
-                for (const TBarrier& b : barriers)
-                    if (b.Link != d.Link && city::labels::Touches(d.Box, b.P, b.Q, b.Half) && ++crossings <= 3)
-                        ADD_FAILURE() << d.Text << " lies on a line it crosses";
+                    if (city::labels::Overlap(d.Box, drawn[j].Box) && ++overlaps <= 3)
+                        ADD_FAILURE() << "overlap: " << d.Text << " / " << drawn[j].Text;
+                for (const TDrawnSign& g : signs)
+                    if (city::labels::Overlap(d.Box, g.Box) && ++onSigns <= 3)
+                        ADD_FAILURE() << d.Text << " lies on a sign of " << g.Layer;
+                bool reaches = false;
+                for (const TCasedPiece& p : cased) reaches = reaches || city::labels::Touches(d.Box, p.P, p.Q, p.Outer);
+                if (reaches && !BetweenCasings(d, cased) && ++onCasings <= 3)
+                    ADD_FAILURE() << d.Text << " crosses a casing";
             }
             EXPECT_EQ(overlaps, 0);
-            EXPECT_EQ(crossings, 0);
+            EXPECT_EQ(onSigns, 0);
+            EXPECT_EQ(onCasings, 0);
             int32_t low = 99, high = 0;
-            for (const TDrawn& d : drawn) low = std::min(low, d.Height), high = std::max(high, d.Height);
+            for (const TDrawnLabel& d : drawn) low = std::min(low, d.Height), high = std::max(high, d.Height);
             std::cout << "[ labels   ] " << c.Name << " 1:" << std::lround(n) << " " << mm << " mm, heights " << low
-                      << "-" << high << ":";
+                      << "-" << high << ", " << signs.size() << " signs:";
             for (const auto& [layer, count] : counts) std::cout << " " << layer << " " << count << ";";
             std::cout << "\n";
         }
+    EXPECT_EQ(int(bands.size()), city::BandCount) << "every band looked at";
 }
 
 // The text extent of `text` in DejaVu Sans with letters `em` pixels tall.
@@ -269,14 +224,15 @@ TEST(CityLabels, WidthsThePlacementUsesAreThoseTheDrawingLayerMeasures)
         }
 }
 
-TEST(CityLabels, NamesReadFromLeftToRightAndUprightOnesUpwards)
+TEST(CityLabels, NamesReadFromLeftToRightAndSteepOnesUpwards)
 {
     const struct {
         double Degrees;
         int32_t Tenths;
-    } cases[] = {{0, 0},      {1, 0},          {-1.4, 0},    {180, 0},     {30, 300},   {210, 300},  {-30, -300},
-                 {150, -300}, {90, 900},       {-90, 900},   {270, 900},   {89, 890},   {91, 900},   {-89, 900},
-                 {95, -850},  {-85, -850},     {120.5, -595}};
+    } cases[] = {{0, 0},      {1, 0},     {-1.4, 0},  {180, 0},     {30, 300},  {210, 300},   {-30, -300},
+                 {150, -300}, {240, 600}, {-60, -600}, {90, 900},   {-90, 900}, {270, 900},   {89, 900},
+                 {88, 880},   {91, 900},  {-89, 900},  {95, 950},   {-85, 950}, {-61, 1190},  {119, 1190},
+                 {120.5, -595}};
     for (const auto& c : cases) {
         const double a = c.Degrees * M_PI / 180;
         EXPECT_EQ(city::ReadableTenths({std::cos(a), std::sin(a)}), c.Tenths) << c.Degrees;
@@ -287,14 +243,25 @@ TEST(CityLabels, NamesReadFromLeftToRightAndUprightOnesUpwards)
 TBox BoxOf(const city::TFeature& f)
 {
     const city::L kind = city::L(f.Layer);
-    const double h = (kind == city::L::BigLabels ? -f.Size : city::StyleOf(kind, f.Band).FontHeight) / 10.0;
+    const double h = (kind == city::L::BigLabels  ? -f.Size
+                      : city::LabelKindOf(kind) ? city::StyleOf(kind, f.Band).FontHeight
+                                                : city::StyleOf(kind).FontHeight) /
+                     10.0;
     const bool bold = kind == city::L::BigLabels || city::StyleOf(kind).FontWeight >= 700;
     const double a = f.Angle / 10.0 * M_PI / 180;
     return {f.At, {std::cos(a), std::sin(a)}, 0, city::LabelEms(f.Text, bold) * h, -city::LabelDescent * h,
             city::LabelAscent * h};
 }
 
-TEST(CityLabels, PlacementKeepsNamesApartAndOffTheLinesTheyCross)
+// Whether every corner of the box lies within `half` of the line.
+bool Within(const TBox& box, const city::TPath& line, double half)
+{
+    for (int k = 0; k < 4; ++k)
+        if (city::DistToPath(box.Corner(k), line) > half) return false;
+    return true;
+}
+
+TEST(CityLabels, PlacementKeepsNamesApartOffSignsAndOffCasings)
 {
     using city::L;
     city::TLabelInput in;
@@ -302,63 +269,77 @@ TEST(CityLabels, PlacementKeepsNamesApartAndOffTheLinesTheyCross)
     for (int k = 0; k <= 30; ++k) row.push_back({100.0 * k, 1000});
     for (int k = 0; k <= 40; ++k) column.push_back({1500, 100.0 * k});
     for (int k = 15; k <= 40; ++k) tram.push_back({1506, 100.0 * k});  // up the avenue's middle and north
-    in.Streets.push_back({"УЛ. ПРЯМАЯ", row, {}, {1, 0}, {0, 0}, false, false, 1});
-    in.Streets.push_back({"ПР. ПОПЕРЕЧНЫЙ", column, {}, {1, 0}, {0, 0}, true, false, 2});
-    in.Barriers = {{column, 11, 2, 2}, {tram, 1.25, 3, 0}};
+    in.Streets.push_back({"УЛ. ПРЯМАЯ", row, 5.5, false, {}, {1, 0}, {0, 0}, false, false, 1});
+    in.Streets.push_back({"ПР. ПОПЕРЕЧНЫЙ", column, 11, true, {}, {1, 0}, {0, 0}, true, false, 2});
+    in.Barriers = {{column, 11, 2, 2, 5}, {tram, 1.25, 3, 0}};
     in.Crossings = {{row, 5.5, 1, 1}, {column, 11, 2, 2}};
     in.Districts.push_back({"ПРОБНЫЙ", district, {1, 0}});
-    // A house turned by 30 degrees, 40 m by 12 m.
+    // A house turned by 30 degrees, 50 m by 12 m, a shop's sign in its
+    // middle; a bus stop on the street.
     const double c30 = std::cos(M_PI / 6), s30 = std::sin(M_PI / 6);
     city::TPath house;
-    for (auto [x, y] : {std::pair{-20, -6}, std::pair{20, -6}, std::pair{20, 6}, std::pair{-20, 6}})
+    for (auto [x, y] : {std::pair{-25, -6}, std::pair{25, -6}, std::pair{25, 6}, std::pair{-25, 6}})
         house.push_back({700 + x * c30 - y * s30, 1300 + x * s30 + y * c30});
-    in.Houses.push_back({"12", house, 1});
+    in.Houses.push_back({"12", house, 1, true});
+    in.Signs = {{{700, 1300}, 4, false, 12000}, {{1100, 1000}, 4, false, 6000}};
 
     std::vector<city::TFeature> out;
-    EXPECT_EQ(city::PlaceLabels(in, out), 2) << "the house numbered at both close bands";
-    std::map<std::string, int> index;
+    EXPECT_EQ(city::PlaceLabels(in, out), 2) << "the house numbered at both close bands, beside its sign";
+    std::map<std::string, std::pair<int, int>> index;  // drawn, without text
     std::map<int, std::vector<TBox>> bands;
     std::set<int> streetBands, districtBands;
     for (const city::TFeature& f : out) {
-        if (f.Band < 0) {
-            ++index[f.Text];
+        if (f.Sheet == city::TSheetKind::NamesNear) {
+            EXPECT_TRUE(f.Text.empty());
+            ++index[std::to_string(f.Layer) + "/" + std::to_string(f.Code)].second;
             continue;
         }
+        const int band = f.Band < 0 ? city::IndexBand : f.Band;
+        if (f.Sheet == city::TSheetKind::Names) ++index[std::to_string(f.Layer) + "/" + std::to_string(f.Code)].first;
         const TBox box = BoxOf(f);
-        for (const TBox& other : bands[f.Band]) EXPECT_FALSE(city::labels::Overlap(box, other)) << f.Text << " " << f.Band;
-        bands[f.Band].push_back(box);
-        EXPECT_GT(f.Angle, -870);
-        EXPECT_LE(f.Angle, 900);
+        for (const TBox& other : bands[band]) EXPECT_FALSE(city::labels::Overlap(box, other)) << f.Text << " " << band;
+        bands[band].push_back(box);
+        for (const city::TLabelSign& g : in.Signs) {
+            if (g.ScaleLimit <= city::BandBottom(band)) continue;
+            const double half = g.Size / 2 * std::min(g.ScaleLimit, city::BandTop(band)) / 1000;
+            const TBox sign{g.At - TPt{half, half}, {1, 0}, 0, 2 * half, 0, 2 * half};
+            EXPECT_FALSE(city::labels::Overlap(box, sign)) << f.Text << " on a sign, band " << band;
+        }
+        EXPECT_GE(f.Angle, -city::SteepTenths);
+        EXPECT_LT(f.Angle, 1800 - city::SteepTenths);
         switch (L(f.Layer)) {
-        case L::StreetLabels:
-            streetBands.insert(f.Band);
+        case L::StreetLabels: case L::StreetNames:
+            streetBands.insert(band);
             if (f.Text == "УЛ. ПРЯМАЯ") {
                 EXPECT_EQ(f.Angle, 0);
                 EXPECT_FALSE(city::labels::Touches(box, column.front(), column.back(), 11)) << "over the avenue";
+            } else if (band <= 1) {
+                EXPECT_EQ(f.Angle, 900);
+                EXPECT_TRUE(Within(box, column, 11)) << "between the avenue's casings, band " << band;
+                EXPECT_FALSE(city::labels::Touches(box, tram.front(), tram.back(), 1.25)) << band;
             } else {
                 EXPECT_EQ(f.Angle, 900);
-                EXPECT_LT(box.Centre().Y, 1500) << "on the avenue, clear of its tram line, band " << f.Band;
-                EXPECT_FALSE(city::labels::Touches(box, tram.front(), tram.back(), 1.25)) << f.Band;
+                EXPECT_FALSE(city::labels::Touches(box, column.front(), column.back(), 11)) << "beside, band " << band;
             }
             break;
         case L::HouseNumbers:
             EXPECT_EQ(f.Angle, 300) << "along the long side";
-            for (int k = 0; k < 4; ++k) EXPECT_TRUE(city::InsideRing(box.Corner(k), house)) << f.Band;
+            for (int k = 0; k < 4; ++k) EXPECT_TRUE(city::InsideRing(box.Corner(k), house)) << band;
             break;
-        case L::DistrictLabels:
+        case L::DistrictLabels: case L::DistrictNames:
             // Inside; at the smallest scales, where districts are a few
             // pixels wide, round their middle.
-            districtBands.insert(f.Band);
-            if (f.Band <= 5) EXPECT_TRUE(city::labels::InsideRing(box, district)) << f.Band;
-            else EXPECT_TRUE(city::InsideRing(box.Centre(), district)) << f.Band;
+            districtBands.insert(band);
+            if (band <= 5) EXPECT_TRUE(city::labels::InsideRing(box, district)) << band;
+            else EXPECT_TRUE(city::InsideRing(box.Centre(), district)) << band;
             break;
         default: ADD_FAILURE() << "unexpected label " << f.Text;
         }
     }
-    EXPECT_EQ(index, (std::map<std::string, int>{{"УЛ. ПРЯМАЯ", 1}, {"ПР. ПОПЕРЕЧНЫЙ", 1}, {"ПРОБНЫЙ", 1}}))
-        << "each name once in the lists' layers";
+    EXPECT_EQ(index.size(), 3u) << "the two streets and the district";
+    for (const auto& [key, n] : index) EXPECT_EQ(n, std::make_pair(1, 1)) << key << ": once drawn, once without its text";
     EXPECT_EQ(streetBands, (std::set<int>{0, 1, 2, 3, 4, 5})) << "the avenue named at small scales too";
-    EXPECT_EQ(districtBands, (std::set<int>{4, 5, 6, 7}));
+    EXPECT_EQ(districtBands, (std::set<int>{city::IndexBand, 4, 5, 6, 7}));
 }
 
 } // namespace

@@ -9,24 +9,46 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
 #include <set>
 
 namespace tarn::test {
 namespace {
 
-// The sheets of the levels that hold the denominator.
-std::set<int32_t> SheetsAt(const TModel& m, double denominator)
+// The sheets of the levels that hold the denominator: identifiers and the
+// files that carry them (the names the lists read keep one identifier in
+// two files).
+std::set<std::pair<int32_t, std::string>> SheetsAt(const TModel& m, double denominator)
 {
-    std::set<int32_t> ids;
+    std::set<std::pair<int32_t, std::string>> sheets;
     for (int32_t li = 0; li < m.Project->Count; ++li) {
         const TLevel& level = *static_cast<const TLevel*>(m.Project->GetItem(li));
         if (level.MinScale < denominator && denominator < level.MaxScale)
-            for (int32_t si = 0; si < level.Sheets->Count; ++si)
-                ids.insert(static_cast<const TSheet*>(level.Sheets->GetItem(si))->FileID);
+            for (int32_t si = 0; si < level.Sheets->Count; ++si) {
+                const TSheet& s = *static_cast<const TSheet*>(level.Sheets->GetItem(si));
+                sheets.insert({s.FileID, s.Name});
+            }
     }
-    return ids;
+    return sheets;
+}
+
+// The identifiers whose files both sets hold alike.
+std::set<int32_t> Shared(const std::set<std::pair<int32_t, std::string>>& a,
+                         const std::set<std::pair<int32_t, std::string>>& b)
+{
+    std::set<int32_t> ids;
+    for (const auto& [id, name] : a) ids.insert(id);
+    for (const auto& [id, name] : b) ids.insert(id);
+    std::set<int32_t> alike;
+    for (int32_t id : ids) {
+        auto of = [id](const std::set<std::pair<int32_t, std::string>>& s) {
+            std::set<std::string> names;
+            for (const auto& [i, name] : s)
+                if (i == id) names.insert(name);
+            return names;
+        };
+        if (!of(a).empty() && of(a) == of(b)) alike.insert(id);
+    }
+    return alike;
 }
 
 std::set<const TBaseObject*> ObjectsOf(const TMap& map, const std::set<int32_t>& sheets)
@@ -50,9 +72,7 @@ TEST(CityLevels, ZoomingAcrossBandsKeepsTheCitysSheetsAndShowsWhatAFreshReadShow
     for (double denominator : {2500.0, 5000.0, 2500.0, 1200.0, 2500.0}) {
         SCOPED_TRACE("1:" + std::to_string(int(denominator)));
         // The sheets of the levels left and of those entered: the same objects.
-        std::set<int32_t> both;
-        const std::set<int32_t> from = SheetsAt(*v.Model, v.Denominator()), to = SheetsAt(*v.Model, denominator);
-        std::set_intersection(from.begin(), from.end(), to.begin(), to.end(), std::inserter(both, both.end()));
+        const std::set<int32_t> both = Shared(SheetsAt(*v.Model, v.Denominator()), SheetsAt(*v.Model, denominator));
         const std::set<const TBaseObject*> before = ObjectsOf(*v.View->Map, both);
         v.Show(x, y, denominator);
         const QImage shown = v.Draw();

@@ -4,11 +4,13 @@
 #include "../data/TestSupport.h"
 #include "model/Models.h"
 #include "tools/City.h"
+#include "tools/CityLabelGeometry.h"
 
 #include <QImage>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tarn::test {
 
@@ -41,6 +43,37 @@ struct TCityView {
     std::unique_ptr<TModel> Model;
     std::unique_ptr<TView> View;
 };
+
+// A label as drawn: its layer, its text and its box in window pixels.
+struct TDrawnLabel {
+    std::string Layer;  // UTF-8
+    std::string Text;
+    int32_t Link = 0;
+    int32_t Angle = 0;
+    int32_t Height = 0; // the text extent's height
+    city::labels::TBox Box;
+};
+// The text objects the view's drawing draws: layers in their scale limit,
+// objects marked in view, not hidden and with a text, boxes reaching into
+// the window.
+std::vector<TDrawnLabel> DrawnLabels(TCityView& v);
+
+// A sign as drawn: its layer and its square in window pixels.
+struct TDrawnSign {
+    std::string Layer;
+    city::labels::TBox Box;
+};
+std::vector<TDrawnSign> DrawnSigns(TCityView& v);
+
+// A piece of a line drawn with a casing (the library's road and river
+// lines), in window pixels: the half width of its inside and of its
+// casing, and its object's link.
+struct TCasedPiece {
+    city::TPt P, Q;
+    double Inner = 0, Outer = 0;
+    int32_t Link = 0;
+};
+std::vector<TCasedPiece> CasedLines(TCityView& v);
 
 // Writes the image under the build folder; answers its path.
 std::string SaveImage(const QImage& image, const std::string& name);

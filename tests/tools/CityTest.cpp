@@ -78,10 +78,10 @@ int64_t ObjectsInSheets(TModel& m)
 TEST(MkCity, WritesEveryFileStartUpNeedsAndNoOther)
 {
     const TCityFolder& c = SharedCity();
-    std::vector<std::string> expected = {"banners.dat", "nav.map",  "nav.prj",  "obzor.map", "places.map",
-                                         "plan.bmp",    "plan.map", "plan.tr",  "signs.map", "tarn.d05",
-                                         "tarn.dat",    "tarn.dll", "tarn.map", "tarn.prj",  "tsclnt31.ini",
-                                         "verbinsk.map"};
+    std::vector<std::string> expected = {"banners.dat", "nav.map",  "nav.prj",  "nazv.map",     "nazv0.map",
+                                         "obzor.map",   "places.map", "plan.bmp", "plan.map", "plan.tr",
+                                         "signs.map",   "tarn.d05", "tarn.dat", "tarn.dll",     "tarn.map",
+                                         "tarn.prj",    "tsclnt31.ini", "verbinsk.map"};
     for (int32_t i = 1; i <= c.Report.DetailSheets; ++i) expected.push_back(city::DetailSheetName(i));
     for (int b = 1; b <= city::BandCount; ++b) expected.push_back("nadp" + std::to_string(b) + ".map");
     std::sort(expected.begin(), expected.end());
@@ -102,10 +102,10 @@ TEST(MkCity, WritesEveryFileStartUpNeedsAndNoOther)
     }
 }
 
-TEST(MkCity, ProjectHasLevelsOfDetailForTheCityTheOverviewAndEachLabelBand)
+TEST(MkCity, ProjectHasLevelsOfDetailForTheCityTheOverviewEachLabelBandAndTheNames)
 {
     std::unique_ptr<TModel> m = OpenModel(SharedCity().File(city::ProjectFile));
-    ASSERT_EQ(m->Project->Count, 2 + city::BandCount);
+    ASSERT_EQ(m->Project->Count, 2 + city::BandCount + 2);
     TLevel& detail = LevelOf(*m, 0);
     TLevel& overview = LevelOf(*m, 1);
     EXPECT_EQ(detail.Name, Cp("Город"));
@@ -127,6 +127,18 @@ TEST(MkCity, ProjectHasLevelsOfDetailForTheCityTheOverviewAndEachLabelBand)
         EXPECT_EQ(SheetsOf(band).size(), 1u) << b;
         EXPECT_TRUE(SheetsOf(band).count("nadp" + std::to_string(b + 1) + ".map")) << b;
     }
+
+    // The names the lists read: drawn from the band where showing a name
+    // lands outwards, without their texts closer in; one identifier for
+    // both, and one scale where both are read.
+    TLevel& names = LevelOf(*m, 2 + city::BandCount);
+    TLevel& near = LevelOf(*m, 3 + city::BandCount);
+    EXPECT_EQ(names.MinScale, city::BandBottom(city::IndexBand));
+    EXPECT_EQ(names.MaxScale, overview.MaxScale);
+    EXPECT_EQ(near.MinScale, 0);
+    EXPECT_EQ(near.MaxScale, names.MinScale + 1);
+    EXPECT_EQ(SheetsOf(names), (std::map<std::string, int32_t>{{city::NamesSheet, city::NamesSheetId}}));
+    EXPECT_EQ(SheetsOf(near), (std::map<std::string, int32_t>{{city::NamesNearSheet, city::NamesSheetId}}));
 
     const auto d = SheetsOf(detail), o = SheetsOf(overview);
     // Sheets the program relies on, with the identifiers it uses, in both
@@ -171,8 +183,8 @@ TEST(MkCity, WorkingMapHasTheLayersTheProgramReads)
         {"Улицы ВЕРБИНСКА", 0, LayerKindText},
         {"Наименование районов", 0, LayerKindText},
         {"Пользовательские знаки", city::UserSignLayerId, LayerKindStyledSign},
-        {"Пункты распространения", city::PlacesLayerId, LayerKindSign},
-        {"Справочные центры", city::InfoCentreLayerId, LayerKindStyledSign},
+        {"Пункты распространения", city::PlacesLayerId, LayerKindStyledSign},
+        {"Справочные центры", city::InfoCentreLayerId, LayerKindSign},
         {"Скан плана застройки", 0, LayerKindBitmap},
     };
     for (const TWanted& w : wanted) {
@@ -203,12 +215,14 @@ TEST(MkCity, WorkingMapHasTheLayersTheProgramReads)
     EXPECT_EQ(identifiers.GetFileID("signs.map"), city::UserSignSheetId);
     EXPECT_EQ(identifiers.GetFileID("places.map"), city::PlacesSheetId);
 
-    // Scale limits: labels by their band (the names the lists read only
-    // when highlighted), the main roads always.
+    // Scale limits: labels by their band (the names the lists read in the
+    // band where showing them lands), the main roads always: with their
+    // casing close up, as thin lines further out.
     EXPECT_EQ(Layer(work, "Названия улиц")->ScaleLimit, city::IndexScaleLimit);
     EXPECT_EQ(Layer(work, "Номера домов 1:1 750 - 1:3 500")->ScaleLimit, 3500);
     EXPECT_LE(Layer(work, "Жилые дома")->ScaleLimit, city::LevelBoundary);
-    EXPECT_GE(Layer(work, "Проспекты")->ScaleLimit, 1000000);
+    EXPECT_GE(Layer(work, "Проспекты")->ScaleLimit, city::LevelBoundary);
+    EXPECT_GE(Layer(work, "Осевые линии проспектов")->ScaleLimit, 1000000);
     EXPECT_GE(Layer(work, "Водоёмы")->ScaleLimit, 1000000);
 }
 
@@ -235,7 +249,7 @@ TEST(MkCity, ZoomingInSwitchesTheLevelAndLoadsTheDetailSheets)
     const auto placesAbove = KeysIn(*v.View, "Пункты распространения");
     // The places of interest, which the object database points at, are
     // loaded at both levels, on the places' sheet.
-    const auto shopsAbove = KeysIn(*v.View, "Торговля и услуги");
+    const auto shopsAbove = KeysIn(*v.View, "Магазины");
     EXPECT_GT(shopsAbove.size(), 100u);
     for (const auto& [sheet, code] : shopsAbove) EXPECT_EQ(sheet, city::PlacesSheetId);
     EXPECT_TRUE(KeysIn(*v.View, "Жилые дома").empty());
@@ -251,7 +265,7 @@ TEST(MkCity, ZoomingInSwitchesTheLevelAndLoadsTheDetailSheets)
     // the same keys at both levels.
     EXPECT_EQ(KeysIn(*v.View, "Названия улиц"), streetsAbove);
     EXPECT_EQ(KeysIn(*v.View, "Пункты распространения"), placesAbove);
-    EXPECT_EQ(KeysIn(*v.View, "Торговля и услуги"), shopsAbove);
+    EXPECT_EQ(KeysIn(*v.View, "Магазины"), shopsAbove);
     std::multiset<std::pair<int32_t, int32_t>> places;
     for (int32_t code = 1; code <= 8; ++code) places.insert({city::PlacesSheetId, code});
     EXPECT_EQ(placesAbove, places) << "the places the object database points at";

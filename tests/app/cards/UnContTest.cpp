@@ -183,7 +183,7 @@ TEST(UniversalContainer, StretchedPictureInAPanelReportsClicks)
     const struct {
         const char* Type;
         std::string Bytes;
-    } cases[] = {{"BMP", city::BmpBanner(3)}, {"GIF", city::GifBanner(3)}, {"JPG", city::JpgBanner(3)}};
+    } cases[] = {{"BMP", city::BmpBanner(3, "МУЗЕЙ")}, {"GIF", city::GifBanner(3, "ТЕАТР")}, {"JPG", city::JpgBanner(3, "ГОСТИНИЦА")}};
     for (const auto& k : cases) {
         ASSERT_EQ(c->LoadFromMemory(k.Bytes, k.Type), 0) << k.Type;
         c->ShowContainer();

@@ -41,6 +41,8 @@ TEST(SearchWindow, TypedStreetAndEnterShowTheStreetAtOneTo2500)
     ListsTakeTheKeyboard(*form);
     const TRect whole = form->View()->WorldRect;
 
+    // Every row reads "NAME, TYPE": the demo city writes the type word first.
+    for (const std::string& row : Names(*form->StreetSearch)) EXPECT_EQ(row.find(" ,"), std::string::npos) << row;
     Type(form->StreetE, "лес");
     EXPECT_EQ(form->StreetE->text().toStdString(), "ЛЕСНАЯ, УЛ.");
     EXPECT_EQ(form->StreetE->selectedText().toStdString(), "НАЯ, УЛ.");

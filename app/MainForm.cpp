@@ -88,6 +88,7 @@ TMainForm::TMainForm(TInfoModule& info, TGaugeForm* gauge)
     : InfoModule(info), Services(info.Services), Gauge(gauge), ProgramDirName(info.ProgramDir())
 {
     setObjectName("MainForm");
+    OpenContextMenusOnRelease();
     setWindowTitle(QString::fromUtf8(
         "Информационно-справочная система по г.Листоград \"TARN\" (версия от 01.02.2000)"));
     resize(FormWidth, FormHeight);
@@ -376,6 +377,9 @@ void TMainForm::WireEvents()
     onClick(InetLabel, [this] { GifAnimator1Click(); });
 
     for (QListWidget* list : {StreetList, ObjList}) {
+        // A right click on a row shows the object's text while held, and
+        // only that: the tool side's menu does not open over it.
+        list->setContextMenuPolicy(Qt::PreventContextMenu);
         TControlHooks& h = TControlHooks::Of(list);
         Hooks.push_back(h.OnEnter.Install([this](const THook<>::TNext& next) {
             StreetListEnter();

@@ -277,6 +277,7 @@ public:
     int32_t BannerIndex = 1;  // the banner shown, from 1
     int32_t ObjectCount = 0;
     QRect SavedBounds;  // the window before full screen
+    QRect SavedFrame;   // and its whole rectangle (full screen has no frame)
     std::vector<int> SavedPanelSizes;  // the map's and the tools' widths before full screen
     std::vector<TTickerLine> TickerLines;
     int32_t TickerIndex = 0;  // the next ticker line

@@ -64,8 +64,16 @@ void TMainForm::RestoreFormStorage()
 void TMainForm::SaveFormStorage()
 {
     TIniFile& ini = *IniFile;
-    // In full screen the window is kept as it will be again.
-    WritePlacement(ini, StorageSection, PlacementOf(*this));
+    // In full screen the window is kept as it will be again, in its frame.
+    TWindowPlacement placed = PlacementOf(*this);
+    if (isFullScreen() && SavedFrame.isValid()) {
+        const QRect normal = normalGeometry().isValid() ? normalGeometry() : SavedBounds;
+        const QMargins frame(SavedBounds.left() - SavedFrame.left(), SavedBounds.top() - SavedFrame.top(),
+                             SavedFrame.right() - SavedBounds.right(), SavedFrame.bottom() - SavedBounds.bottom());
+        const QRect whole = normal.marginsAdded(frame);
+        placed = {whole.x(), whole.y(), whole.width(), whole.height(), placed.WindowState};
+    }
+    WritePlacement(ini, StorageSection, placed);
     QList<int> sizes = Splitter2->sizes();
     if (LeftPanel->isHidden() && SavedPanelSizes.size() == 2) sizes = {SavedPanelSizes[0], SavedPanelSizes[1]};
     if (sizes.size() == 2) {
@@ -92,6 +100,7 @@ void TMainForm::ToggleFullScreen(bool toFull)
     if (toFull) {
         SetMapFocused(true);
         SavedBounds = geometry();
+        SavedFrame = frameGeometry();
         const QList<int> sizes = Splitter2->sizes();
         SavedPanelSizes.assign(sizes.begin(), sizes.end());
         LeftPanel->hide();

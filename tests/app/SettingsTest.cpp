@@ -210,18 +210,19 @@ TEST(FormStorage, TheLegendKeepsItsPlace)
 {
     TCityCopy city;
     TStubServices services;
-    QRect placed;
+    QRect placed, whole;
     {
         auto started = StartForm(city.ProgramDir(), services);
         TModalDriver move([&](QWidget& w, int) {
             w.setGeometry(120, 90, 400, 380);
             placed = w.geometry();
+            whole = w.frameGeometry();
             static_cast<QDialog&>(w).reject();
         });
         QTest::mouseClick(started->SpeedButton9, Qt::LeftButton);
         EXPECT_EQ(move.Seen, 1);
     }
-    EXPECT_EQ(TIniFile::Open(city.File("tarn.ini"))->ReadInteger("LegendForm", "WIDTH", 0), 400);
+    EXPECT_EQ(TIniFile::Open(city.File("tarn.ini"))->ReadInteger("LegendForm", "WIDTH", 0), whole.width());
     auto again = StartForm(city.ProgramDir(), services);
     QRect shown;
     TModalDriver look([&](QWidget& w, int) {

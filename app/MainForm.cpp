@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMovie>
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
@@ -214,6 +215,11 @@ void TMainForm::BuildLayout()
         l->setContentsMargins(4, 2, 4, 2);
         GifAnimator1 = Named(new QLabel, "GifAnimator1");
         GifAnimator1->setFixedSize(InetPanelHeight - 4, InetPanelHeight - 4);
+        // A globe turning, for as long as the window lives.
+        auto* globe = new QMovie(QStringLiteral(":/icons/site.gif"), QByteArray(), GifAnimator1);
+        globe->setCacheMode(QMovie::CacheAll);
+        GifAnimator1->setMovie(globe);
+        globe->start();
         InetLabel = Named(new QLabel(QString::fromUtf8("Сайт системы")), "InetLabel");
         l->addWidget(GifAnimator1);
         l->addWidget(InetLabel, 1);

@@ -167,6 +167,8 @@ public:
     // Every text layer's labels in the font, the project saved without
     // its sheets, then FONTNAME written; throws what the save throws.
     void ApplyLabelFont(const std::string& fontName);
+    // The face name of the first text layer that names one (code page 1251).
+    std::string CurrentLabelFont() const;
 
     // ---------------------------------------------------------------- user signs
     // The sign menu: add, delete, move.

@@ -256,8 +256,10 @@ void TControlHooks::Deliver(QObject* receiver, QEvent* e, bool charOnly)
 
 bool TControlHooks::DeliverTyped(QWidget* receiver, const QKeyEvent& e, QChar c)
 {
-    // Only what types: with Ctrl or Alt the key would be a command.
-    if (!c.isPrint()) return false;
+    // Only what types: with Ctrl or Alt the key is a command (both together
+    // stand for AltGr, which types).
+    const bool ctrl = e.modifiers() & Qt::ControlModifier, alt = e.modifiers() & Qt::AltModifier;
+    if (!c.isPrint() || ctrl != alt) return false;
     const Qt::KeyboardModifiers mods = e.modifiers() & ~(Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     QKeyEvent typed(QEvent::KeyPress, e.key(), mods, QString(c), e.isAutoRepeat(), ushort(e.count()));
     Deliver(receiver, &typed, true);

@@ -42,7 +42,7 @@ bool IsLand(double longitude, double latitude)
 
 TPicture Frame(int frame)
 {
-    std::vector<uint32_t> palette{0xD8E4F0};
+    std::vector<uint32_t> palette{0xEFEFEF};  // the window colour of Qt's own style
     for (uint32_t c : tarn::city::Ramp(0x10306A, 0x4A9ADE, Shades)) palette.push_back(c);
     for (uint32_t c : tarn::city::Ramp(0x1E5A28, 0x7CC050, LandShades)) palette.push_back(c);
     palette.push_back(0xCFE6FA);

@@ -99,8 +99,10 @@ public:
         setAttribute(Qt::WA_ShowWithoutActivating);
     }
 
-    void Show(const QString& text, QPoint at, int maxWidth)
+    void Show(QString text, QPoint at, int maxWidth)
     {
+        // A text's closing line break would only leave an empty line.
+        while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'))) text.chop(1);
         Text = text;
         setProperty("text", text);
         const int chrome = 2 * (HintPadding + 1);
@@ -159,21 +161,28 @@ bool IsWebOrMailAddress(const QUrl& url)
 TAppServices::TAppServices() = default;
 TAppServices::~TAppServices() = default;
 
+namespace {
+
+// Messages name files and objects from the data: never markup. They stay
+// above the card and group windows, which stay on top themselves.
+int AskUser(QMessageBox::Icon icon, const std::string& message, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, QString::fromUtf8(ApplicationTitle), QString::fromStdString(message), buttons);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    return box.exec();
+}
+
+} // namespace
+
 void TAppServices::ShowError(const std::string& message)
 {
-    // Messages name files and objects from the data: never markup.
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle), QString::fromStdString(message),
-                    QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    AskUser(QMessageBox::Critical, message, QMessageBox::Ok);
 }
 
 bool TAppServices::Confirm(const std::string& message)
 {
-    QMessageBox box(QMessageBox::Question, QString::fromUtf8(ApplicationTitle), QString::fromStdString(message),
-                    QMessageBox::Ok | QMessageBox::Cancel);
-    box.setTextFormat(Qt::PlainText);
-    return box.exec() == QMessageBox::Ok;
+    return AskUser(QMessageBox::Question, message, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 void TAppServices::SetBusy(bool busy)

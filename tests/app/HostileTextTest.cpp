@@ -129,6 +129,7 @@ TEST(HostileText, NamesShowLiterallyEverywhere)
         TModalDriver box([&](QWidget& w, int) {
             auto& message = static_cast<QMessageBox&>(w);
             EXPECT_EQ(message.textFormat(), Qt::PlainText) << name;
+            EXPECT_TRUE(message.windowFlags() & Qt::WindowStaysOnTopHint) << "above the cards and groups";
             EXPECT_EQ(message.text(), QString::fromUtf8("Не могу найти файл: ") + text);
             message.close();
         });

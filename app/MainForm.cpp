@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMovie>
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
@@ -88,6 +89,7 @@ TMainForm::TMainForm(TInfoModule& info, TGaugeForm* gauge)
     : InfoModule(info), Services(info.Services), Gauge(gauge), ProgramDirName(info.ProgramDir())
 {
     setObjectName("MainForm");
+    OpenContextMenusOnRelease();
     setWindowTitle(QString::fromUtf8(
         "Информационно-справочная система по г.Листоград \"TARN\" (версия от 01.02.2000)"));
     resize(FormWidth, FormHeight);
@@ -213,6 +215,11 @@ void TMainForm::BuildLayout()
         l->setContentsMargins(4, 2, 4, 2);
         GifAnimator1 = Named(new QLabel, "GifAnimator1");
         GifAnimator1->setFixedSize(InetPanelHeight - 4, InetPanelHeight - 4);
+        // A globe turning, for as long as the window lives.
+        auto* globe = new QMovie(QStringLiteral(":/icons/site.gif"), QByteArray(), GifAnimator1);
+        globe->setCacheMode(QMovie::CacheAll);
+        GifAnimator1->setMovie(globe);
+        globe->start();
         InetLabel = Named(new QLabel(QString::fromUtf8("Сайт системы")), "InetLabel");
         l->addWidget(GifAnimator1);
         l->addWidget(InetLabel, 1);
@@ -376,6 +383,9 @@ void TMainForm::WireEvents()
     onClick(InetLabel, [this] { GifAnimator1Click(); });
 
     for (QListWidget* list : {StreetList, ObjList}) {
+        // A right click on a row shows the object's text while held, and
+        // only that: the tool side's menu does not open over it.
+        list->setContextMenuPolicy(Qt::PreventContextMenu);
         TControlHooks& h = TControlHooks::Of(list);
         Hooks.push_back(h.OnEnter.Install([this](const THook<>::TNext& next) {
             StreetListEnter();

@@ -168,6 +168,8 @@ public:
     // Every text layer's labels in the font, the project saved without
     // its sheets, then FONTNAME written; throws what the save throws.
     void ApplyLabelFont(const std::string& fontName);
+    // The face name of the first text layer that names one (code page 1251).
+    std::string CurrentLabelFont() const;
 
     // ---------------------------------------------------------------- user signs
     // The sign menu: add, delete, move.
@@ -281,6 +283,7 @@ public:
     int32_t BannerIndex = 1;  // the banner shown, from 1
     int32_t ObjectCount = 0;
     QRect SavedBounds;  // the window before full screen
+    QRect SavedFrame;   // and its whole rectangle (full screen has no frame)
     std::vector<int> SavedPanelSizes;  // the map's and the tools' widths before full screen
     std::vector<TTickerLine> TickerLines;
     int32_t TickerIndex = 0;  // the next ticker line

@@ -78,7 +78,7 @@ void TMainForm::Timer1Timer()
         ++BannerIndex;
         const TTarnData& banner = BannerList.Records[std::size_t(BannerIndex - 1)];
         const QString name = Cp1251ToQString(banner.Name);
-        BannerViewer->setToolTip(name);
+        BannerViewer->setToolTip(PlainToolTip(name));
         BannerViewer->setStatusTip(name);
         try {
             // A record without data has no picture, and its offset and size

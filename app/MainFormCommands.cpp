@@ -6,6 +6,8 @@
 
 #include "app/Program.h"
 #include "app/SecretPanel.h"
+#include "app/cards/Cust_f.h"
+#include "app/search/Info_f.h"
 #include "app/common/Cursors.h"
 #include "app/common/Info_mdl.h"
 #include "app/maptools/BtnBox.h"
@@ -17,6 +19,7 @@
 #include "db/TarnData.h"
 #include "platform/Keys.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -126,6 +129,8 @@ void TMainForm::WayBtnClick()
 
 void TMainForm::MapPanelPaint()
 {
+    // The hourglass while the map is drawn (a big city takes a moment).
+    TBusy busy(Services);
     if (!ModelPtr) return;
     ModelPtr->GetViewState(*ViewPtr);
     ModelPtr->PaintView(*ViewPtr);
@@ -255,9 +260,11 @@ void TMainForm::FormKeyDown(TKeyArgs& key)
     // The button box zoomed in by a key: the keys stop where the buttons do.
     if (key.Key == 0 && ModelPtr && ViewPtr->Scale < ViewPtr->PrevScale) ZoomInBtnClick();
     if (!MapFocused || key.Key == VkTab) return;  // Tab is the short cut's
-    if (IsLetterOrDigitKey(key.Key, key.Text) && !(key.Shift & (ShiftCtrl | ShiftAlt))) {
+    // A letter or digit, also with Ctrl or Alt, hands the keyboard to the
+    // lists; a key the button box took (0) or the numeric pad's never does.
+    if (key.Key != 0 && IsLetterOrDigitKey(key.Key, key.Text)) {
         // The character goes on to the edit that now has the keyboard,
-        // and starts its search afresh.
+        // and starts its search afresh (with Ctrl or Alt it types nothing).
         if (PageControl1->currentWidget() == TabSheet2) PageControl1->setCurrentWidget(TabSheet1);
         (PageControl1->currentWidget() == TabSheet3 ? ObjE : StreetE)->clear();
         SetMapFocused(false);
@@ -295,7 +302,7 @@ void TMainForm::StreetEKeyPress(QChar& key)
 void TMainForm::StreetListMouseMove(QListWidget* sender, uint32_t, int32_t x, int32_t y)
 {
     const QListWidgetItem* item = sender->itemAt(x, y);
-    sender->setToolTip(item ? item->text() : QString());
+    sender->setToolTip(item ? PlainToolTip(item->text()) : QString());
 }
 
 void TMainForm::PageControl1Change()
@@ -377,11 +384,22 @@ void TMainForm::Panel2Resize()
 void TMainForm::FormClose()
 {
     SecretPanel1->Stop();
-    // The program ends with its main window: its other windows go too.
-    if (InfoModule.Windows) {
-        if (InfoModule.Windows->UpdateForm) InfoModule.Windows->UpdateForm->hide();
-        if (InfoModule.Windows->InformationForm) InfoModule.Windows->InformationForm->hide();
-    }
+    Services.HideHint();
+    // The program ends with its main window: every other window closes
+    // (keeping its place), then the message loop ends, whatever is open.
+    std::vector<QWidget*> open;
+    if (InfoModule.CardForm) open.push_back(InfoModule.CardForm.get());
+    if (InfoModule.TextForm) open.push_back(InfoModule.TextForm.get());
+    for (const QPointer<QWidget>& group : InfoModule.GroupForms)
+        if (group) open.push_back(group.data());
+    if (TProgramWindows* w = InfoModule.Windows)
+        for (QWidget* window : {static_cast<QWidget*>(w->UpdateForm.get()),
+                                static_cast<QWidget*>(w->InformationForm.get())})
+            if (window) open.push_back(window);
+    for (QWidget* window : open)
+        if (window->isVisible()) window->close();
+    // Only the program's own loop ends (quit does nothing outside it).
+    QCoreApplication::quit();
 }
 
 } // namespace tarn

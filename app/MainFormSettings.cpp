@@ -64,8 +64,16 @@ void TMainForm::RestoreFormStorage()
 void TMainForm::SaveFormStorage()
 {
     TIniFile& ini = *IniFile;
-    // In full screen the window is kept as it will be again.
-    WritePlacement(ini, StorageSection, PlacementOf(*this));
+    // In full screen the window is kept as it will be again, in its frame.
+    TWindowPlacement placed = PlacementOf(*this);
+    if (isFullScreen() && SavedFrame.isValid()) {
+        const QRect normal = normalGeometry().isValid() ? normalGeometry() : SavedBounds;
+        const QMargins frame(SavedBounds.left() - SavedFrame.left(), SavedBounds.top() - SavedFrame.top(),
+                             SavedFrame.right() - SavedBounds.right(), SavedFrame.bottom() - SavedBounds.bottom());
+        const QRect whole = normal.marginsAdded(frame);
+        placed = {whole.x(), whole.y(), whole.width(), whole.height(), placed.WindowState};
+    }
+    WritePlacement(ini, StorageSection, placed);
     QList<int> sizes = Splitter2->sizes();
     if (LeftPanel->isHidden() && SavedPanelSizes.size() == 2) sizes = {SavedPanelSizes[0], SavedPanelSizes[1]};
     if (sizes.size() == 2) {
@@ -92,6 +100,7 @@ void TMainForm::ToggleFullScreen(bool toFull)
     if (toFull) {
         SetMapFocused(true);
         SavedBounds = geometry();
+        SavedFrame = frameGeometry();
         const QList<int> sizes = Splitter2->sizes();
         SavedPanelSizes.assign(sizes.begin(), sizes.end());
         LeftPanel->hide();
@@ -150,7 +159,10 @@ void TMainForm::SpeedButton1Click()
     TOptionsForm* form = InfoModule.Windows ? InfoModule.Windows->OptionsForm.get() : nullptr;
     if (!form || !ModelPtr) return;
     const bool raster = IniFile->ReadInteger(OptionsSection, "RASTRDRAW", 1) == 1;
-    const std::string font = IniFile->ReadString(OptionsSection, "FONTNAME", "");
+    // The labels' font as the project holds it (it is kept there, so a
+    // missing "tarn.ini" does not lose it); FONTNAME when no layer names one.
+    std::string font = CurrentLabelFont();
+    if (font.empty()) font = IniFile->ReadString(OptionsSection, "FONTNAME", "");
     form->CheckBox1->setChecked(raster);
     form->SetFontName(Cp1251ToQString(font));
     if (form->exec() != QDialog::Accepted) return;
@@ -169,6 +181,20 @@ void TMainForm::SpeedButton1Click()
     } catch (const std::exception& e) {
         Services.ShowError(e.what());
     }
+}
+
+std::string TMainForm::CurrentLabelFont() const
+{
+    if (!ModelPtr) return {};
+    std::vector<TLayerSelector> layers;
+    ModelPtr->GetLayerList(0, layers);
+    for (const TLayerSelector& selector : layers) {
+        TLayerRec rec{};
+        if (ModelPtr->GetLayerInfo(selector, rec) != 0 || !IsTextKind(rec.Kind)) continue;
+        const char* face = rec.TextFont.FaceName;
+        if (const std::size_t n = strnlen(face, sizeof rec.TextFont.FaceName); n > 0) return std::string(face, n);
+    }
+    return {};
 }
 
 void TMainForm::ApplyLabelFont(const std::string& fontName)

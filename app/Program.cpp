@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -55,6 +57,21 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(TInfoModule& info)
     return w;
 }
 
+bool InstallQtTranslations()
+{
+    static bool installed = [] {
+        auto* translator = new QTranslator(QCoreApplication::instance());
+        const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        // "qt_ru" gathers the modules' catalogues; "qtbase_ru" alone will do.
+        if (!translator->load(QStringLiteral("qt_ru"), folder) && !translator->load(QStringLiteral("qtbase_ru"), folder)) {
+            delete translator;
+            return false;
+        }
+        return QCoreApplication::installTranslator(translator);
+    }();
+    return installed;
+}
+
 std::string ExecutableDir()
 {
     std::string dir = QCoreApplication::applicationDirPath().toStdString();
@@ -67,6 +84,7 @@ std::string ExecutableName() { return QFileInfo(QCoreApplication::applicationFil
 int RunProgram(const std::string& programDir, const std::string& programFile, TAppServices& services)
 {
     try {
+        InstallQtTranslations();
         auto gauge = std::make_unique<TGaugeForm>();
         gauge->ShowNow();
         // The title goes with messages and the task list; the windows keep

@@ -42,6 +42,11 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(TInfoModule& info);
 // message was shown).
 int RunProgram(const std::string& programDir, const std::string& programFile, TAppServices& services);
 
+// Qt's own texts (standard buttons, an edit's menu) in Russian, from the
+// distribution's Qt translations; once, and false when they are not
+// installed (the texts then stay English).
+bool InstallQtTranslations();
+
 // The folder of the running executable, with a trailing separator, and its file name.
 std::string ExecutableDir();
 std::string ExecutableName();

@@ -106,8 +106,11 @@ int32_t VirtualKeyOf(int k, Qt::KeyboardModifiers modifiers, const QString& text
 
 int32_t VirtualKeyOf(const QKeyEvent& e) { return VirtualKeyOf(e.key(), e.modifiers(), e.text()); }
 
+bool IsNumpadKey(int32_t vk) { return vk >= VkNumpad0 && vk <= VkDivide; }
+
 bool IsLetterOrDigitKey(int32_t vk, const QString& text)
 {
+    if (IsNumpadKey(vk)) return false;
     if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return true;
     return text.size() == 1 && text[0].isLetterOrNumber();
 }

@@ -58,8 +58,11 @@ bool MouseButtonOf(Qt::MouseButton button, TMouseButton& out);
 int32_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers, const QString& text);
 int32_t VirtualKeyOf(const QKeyEvent& event);
 
+// A key of the numeric pad's digits and signs (0x60..0x6F), whatever it
+// types with Num Lock on.
+bool IsNumpadKey(int32_t virtualKey);
 // A key that types a letter or a digit: a code from '0' to 'Z', or a text
-// of one letter or digit of any alphabet.
+// of one letter or digit of any alphabet; never a key of the numeric pad.
 bool IsLetterOrDigitKey(int32_t virtualKey, const QString& text);
 
 } // namespace tarn

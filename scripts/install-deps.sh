@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ make
   qt6-base-dev qt6-multimedia-dev
+  qt6-translations-l10n  # Qt's own texts (standard buttons, an edit's menu) in Russian
   libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+class QFont;
+class QSize;
+class QString;
 class QUrl;
 
 namespace tarn {
@@ -34,20 +37,22 @@ public:
     virtual int RunLoop(TMainForm& form);
 
     // A web or mail address ("http:", "https:", "mailto:") opened by the
-    // desktop's browser or mail program; false when none took it.
+    // desktop's browser or mail program; false when none took it, and the
+    // user is told (ShowError).
     virtual bool OpenAddress(const std::string& address);
     // A local document (a path) opened with the desktop's application for
-    // its kind; false when none took it.
+    // its kind; false when none took it, and the user is told.
     virtual bool OpenDocument(const std::string& path);
 
     // Plays a wave sound held in memory, or from a file, stopping the one
-    // playing; a sound that cannot be played is dropped silently.
+    // playing; a sound that cannot be played is dropped and the user told.
     virtual void PlaySound(const std::vector<uint8_t>& wave);
     virtual void PlaySoundFile(const std::string& path);
     virtual void StopSound();
 
-    // The hint window: the text (UTF-8) with its top-left corner at a
-    // screen point, wrapped to at most maxWidth pixels; it stays until
+    // The hint window: the text (UTF-8, shown as it stands, never as
+    // markup) with its top-left corner at a screen point (kept on the
+    // screen), wrapped at maxWidth pixels and not before; it stays until
     // hidden or shown elsewhere.
     virtual void ShowHint(const std::string& text, int32_t x, int32_t y, int32_t maxWidth);
     virtual void HideHint();
@@ -55,6 +60,7 @@ public:
 private:
     class TSound;
     class THintWindow;
+    TSound& SoundPlayer();
     std::unique_ptr<TSound> Sound;
     std::unique_ptr<THintWindow> Hint;
 };
@@ -73,6 +79,15 @@ private:
 
 // "http:" and "https:" with a host, "mailto:" with an address.
 bool IsWebOrMailAddress(const QUrl& url);
+
+// Text from data files or the user as a tooltip that shows it as it
+// stands: Qt would take a tooltip that looks like markup for markup (and
+// load the pictures it names).
+QString PlainToolTip(const QString& text);
+// The size of a hint's text in the font: one line as wide as it is, or
+// lines broken between words at maxWidth pixels (a word wider than that
+// keeps its own width).
+QSize HintTextSize(const QFont& font, const QString& text, int maxWidth);
 
 // The application title, shown with messages and in the task list.
 extern const char* const ApplicationTitle;

@@ -3,6 +3,7 @@
 #include "platform/Keys.h"
 
 #include <QAbstractButton>
+#include <QContextMenuEvent>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QKeyEvent>
@@ -84,7 +85,60 @@ THookToken Floor(const std::shared_ptr<bool>& reached, THook<A...>& hook)
     return hook.Install([reached](const typename THook<A...>::TNext&, A...) { *reached = true; });
 }
 
+// Holds a context menu asked for by a right press until the release.
+class TMenuOnRelease : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+            if (static_cast<QMouseEvent*>(e)->button() == Qt::RightButton) {
+                RightDown = true;
+                Pending = {};
+            }
+            return false;
+        case QEvent::ContextMenu: {
+            auto* menu = static_cast<QContextMenuEvent*>(e);
+            if (!RightDown || menu->reason() != QContextMenuEvent::Mouse || !watched->isWidgetType()) return false;
+            // The first receiver: the menu is asked of it again on the release.
+            if (!Pending.Target) Pending = {static_cast<QWidget*>(watched), menu->pos(), menu->globalPos(), menu->modifiers()};
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(e)->button() != Qt::RightButton || !RightDown) return false;
+            RightDown = false;
+            // Posted: the release itself reaches the control first.
+            if (Pending.Target)
+                QCoreApplication::postEvent(Pending.Target, new QContextMenuEvent(QContextMenuEvent::Mouse, Pending.Pos,
+                                                                                  Pending.GlobalPos, Pending.Modifiers));
+            Pending = {};
+            return false;
+        default: return false;
+        }
+    }
+
+private:
+    struct TPending {
+        QPointer<QWidget> Target;
+        QPoint Pos, GlobalPos;
+        Qt::KeyboardModifiers Modifiers;
+    };
+    bool RightDown = false;
+    TPending Pending;
+};
+
 } // namespace
+
+void OpenContextMenusOnRelease()
+{
+    static TMenuOnRelease* filter = nullptr;
+    if (filter) return;
+    filter = new TMenuOnRelease(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(filter);
+}
 
 // One per application: hands key events to the preview of their window.
 class TControlHooks::TPreviewFilter : public QObject {
@@ -202,8 +256,10 @@ void TControlHooks::Deliver(QObject* receiver, QEvent* e, bool charOnly)
 
 bool TControlHooks::DeliverTyped(QWidget* receiver, const QKeyEvent& e, QChar c)
 {
-    // Only what types: with Ctrl or Alt the key would be a command.
-    if (!c.isPrint()) return false;
+    // Only what types: with Ctrl or Alt the key is a command (both together
+    // stand for AltGr, which types).
+    const bool ctrl = e.modifiers() & Qt::ControlModifier, alt = e.modifiers() & Qt::AltModifier;
+    if (!c.isPrint() || ctrl != alt) return false;
     const Qt::KeyboardModifiers mods = e.modifiers() & ~(Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     QKeyEvent typed(QEvent::KeyPress, e.key(), mods, QString(c), e.isAutoRepeat(), ushort(e.count()));
     Deliver(receiver, &typed, true);

@@ -118,6 +118,13 @@ private:
     bool IsItemView = false;
 };
 
+// From now on every context menu the mouse asks for opens on the right
+// button's release, as on the original platform, not on its press: the
+// control under the mouse gets the press and the release first (a list's
+// hint shows while the button is held and goes with the release), and a
+// menu never takes the release from it. Once per application.
+void OpenContextMenusOnRelease();
+
 // The number a control carries for its handlers (a direction, a fixed
 // object's code); 0 when none was set.
 int32_t TagOf(const QObject* control);

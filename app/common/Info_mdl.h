@@ -11,6 +11,7 @@
 #include "platform/Ini.h"
 
 #include <QPointer>
+#include <QRect>
 
 #include <cstdint>
 #include <memory>
@@ -36,9 +37,10 @@ inline constexpr const char* GroupFormSection = "GROUPFORM";
 inline constexpr const char* InfoFormSection = "INFOFORM";
 inline constexpr const char* CustomFormSection = "CUSTOMFORM";
 
-// A window's place: left, top, width and height of its client area in
-// screen pixels (of its normal size when maximised or minimised), and its
-// state: 0 normal, 1 minimised, 2 maximised.
+// A window's place: left, top, width and height of the whole window, its
+// frame included, in screen pixels (of its normal size when maximised or
+// minimised), so a stored place means the same under every window
+// manager; and its state: 0 normal, 1 minimised, 2 maximised.
 struct TWindowPlacement {
     int32_t Left = 0;
     int32_t Top = 0;
@@ -48,13 +50,21 @@ struct TWindowPlacement {
     bool operator==(const TWindowPlacement&) const = default;
 };
 TWindowPlacement PlacementOf(const QWidget& window);
-// A size below one pixel, or a place on no screen, keeps the window's own.
+// A size below one pixel keeps the window's own; a place whose title bar
+// would be out of reach is moved onto the nearest screen.
 void ApplyPlacement(QWidget& window, const TWindowPlacement& placement);
+// The rectangle (a whole window) as it is, when its title bar lies on a
+// screen; else moved (and shrunk, if need be) onto the nearest screen.
+QRect OntoScreen(const QRect& frame);
 // The five keys "LEFT", "TOP", "WIDTH", "HEIGHT", "WINDOWSTATE" of the
 // section; a missing key gives the current value.
 TWindowPlacement ReadPlacement(TIniFile& ini, const std::string& section, const TWindowPlacement& current);
 void WritePlacement(TIniFile& ini, const std::string& section, const TWindowPlacement& placement);
 // The window put where the section says, and its place written there.
+// Without a stored place the window opens centred over the main window
+// (its form "MainForm"), or the screen; a window that would open exactly
+// over another of the program's open windows is moved down and right
+// from it, like a cascade.
 void RestoreWindowPlacement(QWidget& window, TIniFile& ini, const std::string& section);
 void SaveWindowPlacement(const QWidget& window, TIniFile& ini, const std::string& section);
 

@@ -58,6 +58,7 @@ TButtonBox::~TButtonBox()
 {
     for (TBinding* b : {&Left, &Right, &Up, &Down, &UpLeft, &DownLeft, &UpRight, &DownRight, &Form, &ZoomIn, &ZoomOut})
         b->Token.Reset();
+    FormKeyPress.Reset();
 }
 
 // ---------------------------------------------------------------- binding
@@ -90,6 +91,7 @@ void TButtonBox::Bind(TBinding& binding, QWidget* control, int32_t direction)
 void TButtonBox::SetKeyForm(QWidget* form, TKeyHandler formKeyDown)
 {
     Form.Token.Reset();
+    FormKeyPress.Reset();
     Form.Control = form;
     FormKeyDown = std::move(formKeyDown);
     if (!form) return;
@@ -97,6 +99,12 @@ void TButtonBox::SetKeyForm(QWidget* form, TKeyHandler formKeyDown)
     Form.Token = hooks.OnKeyDown.Install([this](const THook<TKeyArgs&>::TNext& next, TKeyArgs& k) {
         KeyDown(k);
         next(k);
+    });
+    // The character of a pad key the map took comes as an event of its own.
+    FormKeyPress = hooks.OnKeyPress.Install([this](const THook<QChar&>::TNext& next, QChar& c) {
+        if (PadKeyDown) c = QChar();
+        PadKeyDown = false;
+        next(c);
     });
     hooks.SetKeyPreview(true);
 }
@@ -151,6 +159,7 @@ void TButtonBox::KeyDown(TKeyArgs& key)
 {
     // Disabled, the form's handler is skipped; the key still goes on to
     // the control that has the keyboard (a search edit).
+    PadKeyDown = Enabled && IsNumpadKey(key.Key);
     if (!Enabled) return;
     if (key.Key < 0 || key.Key > 255 || !KeySet.test(std::size_t(key.Key))) {
         CallForm(key);

@@ -56,6 +56,8 @@ public:
     // form's own key-down handler is the box's to call from now on: with
     // the key, set to 0 when the box handled it, or not at all while the
     // box is disabled; the key reaches the form's controls unless it is 0.
+    // While enabled, a key of the numeric pad types nothing (with Num Lock
+    // on it would type its digit or sign into the focused edit).
     void SetKeyForm(QWidget* form, TKeyHandler formKeyDown);
     QWidget* KeyForm() const { return Form.Control; }
 
@@ -89,7 +91,9 @@ private:
     TBinding Left, Right, Up, Down, UpLeft, DownLeft, UpRight, DownRight;
     TBinding Form;
     TBinding ZoomIn, ZoomOut;
+    THookToken FormKeyPress;
     TKeyHandler FormKeyDown;
+    bool PadKeyDown = false;  // the last key down was the numeric pad's, taken by the map
 };
 
 } // namespace tarn

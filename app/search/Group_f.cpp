@@ -1,5 +1,6 @@
 #include "Group_f.h"
 
+#include "app/common/AppServices.h"
 #include "app/common/ControlHooks.h"
 #include "app/common/Info_mdl.h"
 #include "app/search/SearchT.h"
@@ -126,7 +127,7 @@ void TGroupForm::closeEvent(QCloseEvent* e)
 void TGroupForm::ListBox1MouseMove(int32_t x, int32_t y)
 {
     const QListWidgetItem* item = ListBox1->itemAt(x, y);
-    ListBox1->setToolTip(item ? item->text() : QString());
+    ListBox1->setToolTip(item ? PlainToolTip(item->text()) : QString());
 }
 
 TGroupForm* OpenGroupWindow(TInfoModule& info, const std::shared_ptr<TSearchText>& list, const QListWidget* styleFrom)

@@ -16,6 +16,7 @@
 #include "app/search/SearchTData.h"
 #include "app/search/SearchTItems.h"
 
+#include <QMetaObject>
 #include <QPointer>
 #include <QString>
 
@@ -174,6 +175,11 @@ private:
     QPointer<QListWidget> List;
     QPointer<QLineEdit> EditCtl;
     QPointer<QAbstractButton> ButtonCtl;
+    // The user changed the edit's text since the last search: a key
+    // release that changed nothing (Ctrl+A, Shift and an arrow) keeps the
+    // selection the user made.
+    bool Edited = false;
+    QMetaObject::Connection EditChanged;
     std::vector<THookToken> ListHooks;
     std::vector<THookToken> EditHooks;
     std::vector<THookToken> ButtonHooks;

@@ -137,11 +137,12 @@ bool TSearchText::ListMouseDown(TMouseButton button, int32_t x, int32_t y)
     const TDataPtr data = Items.Data(ItemIndex);
     if (const TObjectKey* key = data->Key(); key && Info) {
         const QString text = GetItemText(*key);
-        // The hint opens at the map's top-left corner.
+        // The hint opens at the map's top-left corner; an object without
+        // text (a card of a picture) shows none.
         QWidget* map = View && View->Wnd ? View->Wnd->Widget() : nullptr;
         const QPoint origin = (map ? map : static_cast<QWidget*>(List))->mapToGlobal(QPoint(HintX, HintY));
         Info->Services.HideHint();
-        Info->Services.ShowHint(text.toStdString(), origin.x(), origin.y(), HintMaxWidth);
+        if (!text.trimmed().isEmpty()) Info->Services.ShowHint(text.toStdString(), origin.x(), origin.y(), HintMaxWidth);
     }
     return true;
 }

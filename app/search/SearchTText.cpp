@@ -32,7 +32,7 @@ TSearchText::TSearchText(TInfoModule* info, TModel* model, TView* view) : TSearc
         if (k != VkReturn) IgnoredKeys.set(std::size_t(k));
 }
 
-TSearchText::~TSearchText() = default;
+TSearchText::~TSearchText() { QObject::disconnect(EditChanged); }
 
 // ---------------------------------------------------------------- binding
 
@@ -77,8 +77,11 @@ void TSearchText::SetListBox(QListWidget* list)
 void TSearchText::SetEdit(QLineEdit* edit)
 {
     EditHooks.clear();
+    QObject::disconnect(EditChanged);
     EditCtl = edit;
+    Edited = false;
     if (!edit) return;
+    EditChanged = QObject::connect(edit, &QLineEdit::textEdited, edit, [this] { Edited = true; });
     TControlHooks& h = TControlHooks::Of(edit);
     EditHooks.push_back(h.OnKeyUp.Install([this](const THook<TKeyArgs&>::TNext& next, TKeyArgs& k) {
         if (EditKeyUp(k)) next(k);
@@ -140,6 +143,8 @@ bool TSearchText::EditKeyUp(TKeyArgs& key)
         if (ItemIndex >= 0 && ItemIndex < Items.Count()) EditCtl->setText(Cp1251ToQString(Items.Name(ItemIndex)));
         return false;
     }
+    if (!Edited) return true;
+    Edited = false;
     ItemIndex = -1;
     if (List) List->setCurrentRow(-1);
     const std::string typed = UpperCp1251(QStringToCp1251(EditCtl->text()));

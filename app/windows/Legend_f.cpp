@@ -102,6 +102,7 @@ void TLegendForm::BuildRows(TModel& model)
         SetTag(box, rec.Style3);
         box->OnPaint = [this](TTessaraPanel& b) { PaintRow(b); };
         auto* label = new QLabel(QString::fromUtf8(" - ") + Cp1251ToQString(rec.Name), Rows);
+        label->setTextFormat(Qt::PlainText);  // a layer's name as it stands
         label->adjustSize();
         label->move(LabelLeft, (row + 1) * RowHeight - 40);
         width = std::max(width, LabelLeft + label->width());

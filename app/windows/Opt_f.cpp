@@ -28,11 +28,17 @@ bool FitsFontRecord(const QString& family)
     return family.size() < FaceNameBytes;
 }
 
+bool IsLabelFontFamily(const QString& family)
+{
+    return FitsFontRecord(family) && QFontDatabase::isScalable(family) && !QFontDatabase::isPrivateFamily(family) &&
+           QFontDatabase::writingSystems(family).contains(QFontDatabase::Cyrillic);
+}
+
 QStringList LabelFontFamilies()
 {
     QStringList families;
-    for (const QString& f : QFontDatabase::families())
-        if (QFontDatabase::isScalable(f) && !QFontDatabase::isPrivateFamily(f) && FitsFontRecord(f)) families << f;
+    for (const QString& f : QFontDatabase::families(QFontDatabase::Cyrillic))
+        if (IsLabelFontFamily(f)) families << f;
     families.removeDuplicates();
     std::sort(families.begin(), families.end(),
               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });

@@ -17,7 +17,10 @@ class TInfoModule;
 // A family a layer's font record can name: its name in code page 1251,
 // within the record's 32 bytes with their terminating zero.
 bool FitsFontRecord(const QString& family);
-// The scalable font families the label font can be chosen from, sorted.
+// A family the labels can be drawn in: scalable, with Cyrillic letters
+// (else the labels would be boxes), and fitting the font record.
+bool IsLabelFontFamily(const QString& family);
+// The families the label font can be chosen from, sorted.
 QStringList LabelFontFamilies();
 
 class TOptionsForm : public QDialog {

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 namespace tarn::test {
 
@@ -43,6 +44,26 @@ private:
     QWidget* Last = nullptr;
     QTimer Timer;
 };
+
+// Runs the application's own message loop with `start` as its first
+// event, as the program does; only a quit ends it, not the last window
+// closing. A loop still running after the watchdog's time ends with 1 and
+// sets timedOut.
+inline int RunProgramLoop(QObject* context, std::function<void()> start, int watchdogMs, bool& timedOut)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    QTimer::singleShot(0, context, std::move(start));
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(watchdogMs);
+    const int code = QApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(true);
+    return code;
+}
 
 // The map's scale denominator.
 inline double DenominatorOf(const TMainForm& form) { return form.View()->Scale / form.View()->MmPerPixel; }

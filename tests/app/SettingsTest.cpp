@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTest>
@@ -21,6 +22,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 namespace tarn::test {
 namespace {
@@ -74,6 +76,50 @@ TEST(Options, FontListHoldsOnlyNamesAFontRecordCanKeep)
     const QStringList families = LabelFontFamilies();
     EXPECT_TRUE(families.contains("DejaVu Sans"));
     for (const QString& f : families) EXPECT_TRUE(FitsFontRecord(f)) << f.toStdString();
+    // Labels in a family without Cyrillic letters would be boxes.
+    for (const QString& f : QFontDatabase::families()) {
+        if (!QFontDatabase::writingSystems(f).contains(QFontDatabase::Cyrillic)) {
+            EXPECT_FALSE(families.contains(f)) << f.toStdString();
+        }
+    }
+}
+
+// The list opens on the font the labels have: the project keeps it, so a
+// missing "tarn.ini" does not lose it.
+TEST(Options, OpenWithTheLabelsFontChosen)
+{
+    TCityCopy city;
+    TStubServices services;
+    const struct {
+        const char* What;
+        std::function<void(TMainForm&)> Before;
+    } cases[] = {
+        {"a first start", [](TMainForm&) {}},
+        {"after a change", [](TMainForm& f) { RunOptions(f, true, OtherFamily(LabelFonts(*f.Model()).at(0)), true); }},
+        {"after a change, without tarn.ini",
+         [&](TMainForm& f) {
+             RunOptions(f, true, OtherFamily(LabelFonts(*f.Model()).at(0)), true);
+             f.FormDestroy();
+             std::filesystem::remove(city.File("tarn.ini"));
+         }},
+    };
+    for (const auto& c : cases) {
+        {
+            auto form = StartForm(city.ProgramDir(), services);
+            c.Before(*form);
+        }
+        auto form = StartForm(city.ProgramDir(), services);
+        QString shown;
+        TModalDriver look([&](QWidget& w, int) {
+            auto& options = static_cast<TOptionsForm&>(w);
+            shown = options.FontComboBox1->currentText();
+            options.BitBtn2->click();
+        });
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        EXPECT_EQ(look.Seen, 1);
+        EXPECT_EQ(QStringToCp1251(shown), LabelFonts(*form->Model()).at(0)) << c.What;
+    }
+    EXPECT_TRUE(services.Errors.empty());
 }
 
 TEST(Options, CancelWritesNothing)
@@ -140,9 +186,10 @@ TEST(Options, AFontTheProjectCouldNotKeepIsNotRemembered)
     TStubServices services;
     auto form = StartForm(city.ProgramDir(), services);
     // The project file cannot be replaced: a folder stands in its place.
+    const QString other = OtherFamily(LabelFonts(*form->Model()).at(0));
     std::filesystem::remove(city.File("tarn.prj"));
     std::filesystem::create_directory(city.File("tarn.prj"));
-    RunOptions(*form, true, OtherFamily(""), true);
+    RunOptions(*form, true, other, true);
     EXPECT_EQ(services.Errors.size(), 1u);
     EXPECT_FALSE(TIniFile::Open(city.File("tarn.ini"))->ValueExists("OPTIONS", "FONTNAME"));
 }
@@ -210,18 +257,19 @@ TEST(FormStorage, TheLegendKeepsItsPlace)
 {
     TCityCopy city;
     TStubServices services;
-    QRect placed;
+    QRect placed, whole;
     {
         auto started = StartForm(city.ProgramDir(), services);
         TModalDriver move([&](QWidget& w, int) {
             w.setGeometry(120, 90, 400, 380);
             placed = w.geometry();
+            whole = w.frameGeometry();
             static_cast<QDialog&>(w).reject();
         });
         QTest::mouseClick(started->SpeedButton9, Qt::LeftButton);
         EXPECT_EQ(move.Seen, 1);
     }
-    EXPECT_EQ(TIniFile::Open(city.File("tarn.ini"))->ReadInteger("LegendForm", "WIDTH", 0), 400);
+    EXPECT_EQ(TIniFile::Open(city.File("tarn.ini"))->ReadInteger("LegendForm", "WIDTH", 0), whole.width());
     auto again = StartForm(city.ProgramDir(), services);
     QRect shown;
     TModalDriver look([&](QWidget& w, int) {

@@ -4,7 +4,8 @@
 // a place of the update window, a distance measured, signs added, moved
 // and deleted, the legend, the labels' font, full screen; then a second
 // start that finds the signs, the font, the window's place and the last
-// view kept. Each step grabs its window under the build folder
+// view kept, and ends by closing the main window over a card and a group
+// window. Each step grabs its window under the build folder
 // (walkthrough_NN_*.png, 256 colours); the README shows a few of them.
 #include "AppSupport.h"
 #include "CommandsSupport.h"
@@ -32,6 +33,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -240,6 +243,21 @@ void FirstVisit(TMainForm& form, TWalkServices& services, TShots& shots, TKept& 
     ExpectShown(form, theatre, "the theatre from its card");
     theatreCard.close();
 
+    // The number pad with Num Lock on moves and zooms the map, and types
+    // nothing into the street edit.
+    QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(form.MapFocused);
+    const QString typed = form.StreetE->text();
+    for (const auto& [key, text] : {std::pair{Qt::Key_4, "4"}, std::pair{Qt::Key_Plus, "+"}}) {
+        form.Model()->GetViewState(*form.View());
+        const TRect before = form.View()->WorldRect;
+        Press(form.focusWidget(), key, text, Qt::KeypadModifier);
+        form.Model()->GetViewState(*form.View());
+        EXPECT_FALSE(form.View()->WorldRect == before) << "pad " << text;
+        EXPECT_TRUE(form.MapFocused) << "pad " << text;
+        EXPECT_EQ(form.StreetE->text(), typed) << "pad " << text;
+    }
+
     // Hovering the theatre: the hand, and the map knows what is under it.
     const QPoint over = ScreenPointOf(form, theatre);
     QTest::mouseMove(map, QPoint(5, 5));
@@ -249,6 +267,28 @@ void FirstVisit(TMainForm& form, TWalkServices& services, TShots& shots, TKept& 
     EXPECT_EQ(form.MapPanel->Surface().Cursor(), CursorHandPoint);
     shots.Take(form, "hover");
     QTest::mouseMove(map, QPoint(5, 5));
+
+    // A name that looks like markup shows as it stands, in the row's
+    // tooltip and in its right-click hint.
+    {
+        const char* hostile = "<img src=\"/dev/zero\"> <b>ТРАКТИР</b>";
+        form.ObjectSearch->AddItem(Cp(hostile), MakeObjectData(form.Model(), form.View(), theatre));
+        const int row = RowOf(form.ObjList, hostile);
+        ASSERT_GE(row, 0);
+        form.ObjList->scrollToItem(form.ObjList->item(row));
+        const QPoint at = form.ObjList->visualItemRect(form.ObjList->item(row)).center();
+        QTest::mouseMove(form.ObjList->viewport(), at);
+        const QString tip = form.ObjList->toolTip();
+        QTextDocument shown;
+        shown.setHtml(tip);
+        EXPECT_EQ(Qt::mightBeRichText(tip) ? shown.toPlainText() : tip, QString::fromUtf8(hostile));
+        services.Hints.clear();
+        QTest::mousePress(form.ObjList->viewport(), Qt::RightButton, {}, at);
+        ASSERT_FALSE(services.Hints.empty());
+        EXPECT_EQ(services.Hints.back().Text, hostile);
+        QTest::mouseRelease(form.ObjList->viewport(), Qt::RightButton, {}, at);
+        EXPECT_FALSE(services.HintShown);
+    }
 
     // The update window: a place where new data is handed out.
     QTest::mouseClick(form.UpdateBtn, Qt::LeftButton);
@@ -342,7 +382,7 @@ void FirstVisit(TMainForm& form, TWalkServices& services, TShots& shots, TKept& 
     EXPECT_TRUE(services.Errors.empty()) << services.Errors.front();
 }
 
-void Return(TMainForm& form, const TKept& kept, TShots& shots)
+void Return(TMainForm& form, const TKept& kept, TShots& shots, TRect& closedView)
 {
     SettleWindow(form);
     EXPECT_EQ(form.geometry(), kept.Window) << "the window where it was";
@@ -356,7 +396,23 @@ void Return(TMainForm& form, const TKept& kept, TShots& shots)
     EXPECT_NEAR(moved->Y, kept.MovedTo.Y, 500);
     EXPECT_FALSE(SignAt(form, kept.Deleted)) << "the deleted sign stays deleted";
     shots.Take(form, "again");
+
+    // Closing the main window over a card and a group window ends the
+    // program: they close with it.
+    TInfoModule& info = form.Info();
+    form.ObjectSearch->ItemIndex = RowOf(form.ObjList, "Медицина");
+    ASSERT_TRUE(form.ObjectSearch->ExecuteItem(nullptr));
+    const QPointer<QWidget> group = info.GroupForms.at(0);
+    form.ObjE->clear();
+    Type(form.ObjE, "информ");
+    Press(form.ObjE, Qt::Key_Return, "\r");
+    ASSERT_NE(info.CardForm, nullptr);
+    ASSERT_TRUE(info.CardForm->isVisible() && group->isVisible());
+    form.Model()->GetViewState(*form.View());
+    closedView = form.View()->WorldRect;
     form.close();
+    EXPECT_FALSE(info.CardForm->isVisible());
+    EXPECT_FALSE(group->isVisible());
 }
 
 TEST(Walkthrough, ANewUsersFirstVisitAndReturn)
@@ -385,13 +441,21 @@ TEST(Walkthrough, ANewUsersFirstVisitAndReturn)
         EXPECT_EQ(services.Loops, 1);
     }
     {
+        // The program's own message loop this time: only the main window's
+        // close may end it (the watchdog says when it did not).
         TWalkServices services;
+        TRect closedView{};
+        bool timedOut = false;
         services.Loop = [&](TMainForm& form) {
-            Return(form, kept, shots);
-            return 0;
+            return RunProgramLoop(&form, [&] { Return(form, kept, shots, closedView); }, 20000, timedOut);
         };
         ASSERT_EQ(RunProgram(city.ProgramDir(), "tarn", services), 0);
+        EXPECT_FALSE(timedOut) << "the program went on after its main window closed";
         EXPECT_TRUE(services.Errors.empty()) << services.Errors.front();
+        // "tarn.ini" holds the view the program ended with.
+        const auto ini = TIniFile::Open(city.File("tarn.ini"));
+        EXPECT_EQ(ini->ReadInteger("START POSITION", "LEFT", 0), closedView.Left);
+        EXPECT_EQ(ini->ReadInteger("START POSITION", "BOTTOM", 0), closedView.Bottom);
     }
     const double seconds = std::chrono::duration<double>(TClock::now() - start).count();
     shots.Report();

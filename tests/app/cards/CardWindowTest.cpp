@@ -236,10 +236,11 @@ TEST(CardWindow, KeepsItsPlaceInThePositionFile)
     TCardServices s;
     TCustomInfoForm& first = Open(s, DemoCard("TXT"));
     first.setGeometry(120, 140, 410, 330);
+    const QRect whole = first.frameGeometry();  // the place is of the whole window
     first.close();
     TIniFile& ini = *s.Info.PositionFile;
-    EXPECT_EQ(ini.ReadInteger("CUSTOMFORM", "WIDTH", 0), 410);
-    EXPECT_EQ(ini.ReadInteger("CUSTOMFORM", "HEIGHT", 0), 330);
+    EXPECT_EQ(ini.ReadInteger("CUSTOMFORM", "WIDTH", 0), whole.width());
+    EXPECT_EQ(ini.ReadInteger("CUSTOMFORM", "HEIGHT", 0), whole.height());
     EXPECT_EQ(ini.ReadInteger("CUSTOMFORM", "WINDOWSTATE", -1), 0);
     TCustomInfoForm& second = Open(s, DemoCard("RTF"));
     EXPECT_EQ(second.size(), QSize(410, 330));

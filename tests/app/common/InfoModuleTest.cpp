@@ -6,7 +6,10 @@
 #include "model/ViewWork.h"
 #include "platform/Cp1251.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +47,12 @@ TEST(InfoModule, PlacementIsWrittenAndReadBackPerWindow)
     TStubServices services;
     TInfoModule info(city.ProgramDir(), "tarn", services);
     TIniFile& ini = *info.PositionFile;
+    // As in the program, a framed window is up: the frame of a window not
+    // shown yet is known.
+    QWidget main;
+    main.setObjectName("MainForm");
+    main.setGeometry(500, 400, 200, 100);
+    main.show();
     const struct {
         const char* Section;
         TWindowPlacement Placement;
@@ -54,9 +63,7 @@ TEST(InfoModule, PlacementIsWrittenAndReadBackPerWindow)
     };
     for (const auto& c : cases) {
         QWidget window;
-        window.setGeometry(c.Placement.Left, c.Placement.Top, c.Placement.Width, c.Placement.Height);
-        if (c.Placement.WindowState == 2) window.setWindowState(Qt::WindowMaximized);
-        if (c.Placement.WindowState == 1) window.setWindowState(Qt::WindowMinimized);
+        ApplyPlacement(window, c.Placement);
         SaveWindowPlacement(window, ini, c.Section);
     }
     for (const auto& c : cases) {
@@ -72,29 +79,86 @@ TEST(InfoModule, PlacementIsWrittenAndReadBackPerWindow)
     EXPECT_EQ(ini.ReadInteger(InfoFormSection, "WINDOWSTATE", -1), 2);
 }
 
-TEST(InfoModule, MissingOrUnusablePlacementKeepsTheWindowsOwn)
+TEST(InfoModule, WindowWithoutAUsablePlaceOpensCentredAndOnTheScreen)
 {
     TCityCopy city;
     auto ini = TIniFile::Open(city.File("tarn.ini"));
+    QWidget main;
+    main.setObjectName("MainForm");
+    main.setGeometry(100, 100, 600, 400);
+    main.show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint centre = main.frameGeometry().center();
+    // Places are of whole windows: a window not yet shown will have the
+    // frame the main window has.
+    const QMargins frame = main.windowHandle()->frameMargins();
     const TWindowPlacement own{30, 40, 200, 150, 0};
     const struct {
         const char* What;
         std::vector<std::pair<const char*, int32_t>> Stored;
         TWindowPlacement Expected;
     } cases[] = {
-        {"no file", {}, own},
-        {"only a width", {{"WIDTH", 260}}, {30, 40, 260, 150, 0}},
+        {"no file", {}, {centre.x() - 100, centre.y() - 75, 200, 150, 0}},
+        {"only a width", {{"WIDTH", 260}}, {centre.x() - 130, centre.y() - 75, 260, 150, 0}},
         {"only a place", {{"LEFT", 70}, {"TOP", 80}}, {70, 80, 200, 150, 0}},
-        {"no size", {{"WIDTH", 0}, {"HEIGHT", -5}}, own},
-        {"off every screen", {{"LEFT", -90000}, {"TOP", 90000}}, own},
+        {"no size", {{"LEFT", 70}, {"TOP", 80}, {"WIDTH", 0}, {"HEIGHT", -5}}, {70, 80, 200, 150, 0}},
+        {"off every screen", {{"LEFT", -90000}, {"TOP", 90000}}, {area.left(), area.bottom() + 1 - 150, 200, 150, 0}},
+        {"the title bar above the screen", {{"LEFT", 50}, {"TOP", area.top() - 20}}, {50, area.top(), 200, 150, 0}},
+        {"larger than the screen, below it",
+         {{"LEFT", 10}, {"TOP", area.bottom() + 50}, {"WIDTH", area.width() + 300}, {"HEIGHT", 120}},
+         {area.left(), area.bottom() + 1 - 120, area.width(), 120, 0}},
+        {"half off the right edge, its title bar in reach",
+         {{"LEFT", area.right() - 100}, {"TOP", 50}},
+         {area.right() - 100, 50, 200, 150, 0}},
     };
     for (const auto& c : cases) {
         ini->EraseSection(GroupFormSection);
         for (const auto& [key, value] : c.Stored) ini->WriteInteger(GroupFormSection, key, value);
         QWidget window;
-        window.setGeometry(own.Left, own.Top, own.Width, own.Height);
+        window.setGeometry(own.Left, own.Top, own.Width - frame.left() - frame.right(),
+                           own.Height - frame.top() - frame.bottom());
         RestoreWindowPlacement(window, *ini, GroupFormSection);
         EXPECT_EQ(PlacementOf(window), c.Expected) << c.What;
+    }
+}
+
+TEST(InfoModule, WindowsOpenedOnOneAnotherCascade)
+{
+    TCityCopy city;
+    auto ini = TIniFile::Open(city.File("tarn.ini"));
+    QWidget main;
+    main.setObjectName("MainForm");
+    main.setGeometry(100, 100, 600, 400);
+    main.show();
+    const struct {
+        const char* What;
+        std::vector<std::pair<const char*, int32_t>> Stored;
+    } cases[] = {
+        {"a stored place", {{"LEFT", 70}, {"TOP", 80}, {"WIDTH", 200}, {"HEIGHT", 150}}},
+        {"centred over the main window", {}},
+    };
+    for (const auto& c : cases) {
+        ini->EraseSection(GroupFormSection);
+        for (const auto& [key, value] : c.Stored) ini->WriteInteger(GroupFormSection, key, value);
+        // A group window, its subgroup's and that one's: each down and to
+        // the right of the one before, never on it.
+        std::vector<std::unique_ptr<QWidget>> open;
+        for (int i = 0; i < 3; ++i) {
+            auto w = std::make_unique<QWidget>();
+            w->resize(200, 150);
+            RestoreWindowPlacement(*w, *ini, GroupFormSection);
+            w->show();
+            open.push_back(std::move(w));
+        }
+        const QPoint first = open[0]->frameGeometry().topLeft();
+        for (int i = 1; i < 3; ++i)
+            EXPECT_EQ(open[std::size_t(i)]->frameGeometry().topLeft(), first + QPoint(24 * i, 24 * i)) << c.What;
+        // One closed leaves its place to the next.
+        open[1]->hide();
+        QWidget next;
+        next.resize(200, 150);
+        RestoreWindowPlacement(next, *ini, GroupFormSection);
+        EXPECT_EQ(next.frameGeometry().topLeft(), first + QPoint(24, 24)) << c.What;
     }
 }
 

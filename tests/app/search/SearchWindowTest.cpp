@@ -269,6 +269,7 @@ TEST(SearchWindow, GroupWindowClosedMaximisedReopensMaximised)
 {
     TCityCopy city;
     TStubServices services;
+    QRect textWindow;
     {
         auto form = StartForm(city.ProgramDir(), services);
         TSearchText& objects = *form->ObjectSearch;
@@ -288,6 +289,7 @@ TEST(SearchWindow, GroupWindowClosedMaximisedReopensMaximised)
         // The text window hides on close and keeps its place too.
         ShowTextWindow(*form.Info, TTextItemRec{form->Model(), form->View(), {0, 1, 67, 24, 1}, "Text"});
         form.Info->TextForm->setGeometry(40, 50, 300, 200);
+        textWindow = form.Info->TextForm->frameGeometry();
         form.Info->TextForm->close();
         EXPECT_FALSE(form.Info->TextForm->isVisible());
     }
@@ -297,7 +299,9 @@ TEST(SearchWindow, GroupWindowClosedMaximisedReopensMaximised)
     EXPECT_NE(ini.str().find("[GROUPFORM]"), std::string::npos) << ini.str();
     EXPECT_NE(ini.str().find("WINDOWSTATE=2"), std::string::npos) << ini.str();
     const auto position = TIniFile::Open(city.File("tarn.ini"));
-    EXPECT_EQ(ReadPlacement(*position, InfoFormSection, {}), (TWindowPlacement{40, 50, 300, 200, 0}));
+    EXPECT_EQ(ReadPlacement(*position, InfoFormSection, {}),
+              (TWindowPlacement{textWindow.x(), textWindow.y(), textWindow.width(), textWindow.height(), 0}))
+        << "the whole window";
 
     auto form = StartForm(city.ProgramDir(), services);
     form->ObjectSearch->ItemIndex = RowOf(form->ObjList, "Медицина");

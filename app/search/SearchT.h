@@ -15,6 +15,7 @@
 #include "app/common/ControlHooks.h"
 #include "app/search/SearchTData.h"
 #include "app/search/SearchTItems.h"
+#include "app/search/SearchTKeyed.h"
 
 #include <QPointer>
 #include <QString>
@@ -56,7 +57,7 @@ public:
 
     // Everything added with the index flag and the layers the list was
     // filled from; unsorted, equal names kept.
-    std::vector<TSearchEntry> SubLists;
+    TKeyedEntries<TSearchEntry> SubLists;
     std::vector<std::shared_ptr<TSearchText>> Children;
     bool Updating = false;
     std::string Name;  // "Основной список", or the group's name
@@ -90,7 +91,8 @@ public:
     int32_t AddToSubGroup(const std::string& groupName, const std::string& subgroupName, const std::string& itemName,
                           bool alsoMain, TDataPtr data);
     // Takes every item of the object out of Items, SubLists and the child
-    // lists; answers how many left Items (the child lists' included).
+    // lists; answers how many left Items (the child lists' included). Only
+    // the lists that were given items of the object are looked at.
     virtual int32_t RemoveItemsByKey(const TObjectKey& key);
 
     // The first child list with exactly this name.
@@ -106,9 +108,16 @@ protected:
 
 private:
     std::shared_ptr<TSearchText> ChildList(const std::string& name, bool& created);
+    // The child list, or a list below it, was given an item of the object.
+    void ChildHolds(const TObjectId& id, TSearch* child);
 
     // The first child list of each name.
     std::unordered_map<std::string, std::shared_ptr<TSearchText>> ChildIndex;
+    // The list this one is a child list of; null for a main list.
+    TSearch* Parent = nullptr;
+    // The child lists given items of each object since it was last removed
+    // from this list.
+    TPairTable<TObjectId, TSearch*, TObjectIdHash> HeldByChild;
 };
 
 class TSearchText : public TSearch {

@@ -21,14 +21,19 @@ int32_t TSearch::AddItem(TModel*, TView*, std::string name, TDataPtr data, bool 
 {
     try {
         if (UseOnItem && OnItem) OnItem(name, data);
-        if (Parent && data)
-            if (const TObjectKey* key = data->Key()) Parent->ChildHolds(TObjectId(*key), this);
         if (alsoIndex) SubLists.push_back({name, data});
-        Items.Add(std::move(name), std::move(data));
+        AddListed(std::move(name), std::move(data));
         return 1;
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+void TSearch::AddListed(std::string name, TDataPtr data)
+{
+    if (Parent && data)
+        if (const TObjectKey* key = data->Key()) Parent->ChildHolds(TObjectId(*key), this);
+    Items.Add(std::move(name), std::move(data));
 }
 
 void TSearch::ChildHolds(const TObjectId& id, TSearch* child)

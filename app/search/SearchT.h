@@ -75,6 +75,8 @@ public:
     virtual int32_t AddItem(TModel* model, TView* view, std::string name, TDataPtr data, bool alsoIndex);
     // AddItem with the index flag, then the bound list box shows Items.
     int32_t AddItem(std::string name, TDataPtr data);
+    // Items gets the pair as it is: no OnItem, no index (a fill from a layer).
+    void AddListed(std::string name, TDataPtr data);
 
     // While updating, adds are not shown, and a sorted list (and every
     // child list) sorts once when the update ends; then the list box shows

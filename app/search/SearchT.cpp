@@ -32,16 +32,16 @@ int32_t TSearch::AddItem(TModel*, TView*, std::string name, TDataPtr data, bool 
 void TSearch::AddListed(std::string name, TDataPtr data)
 {
     if (Parent && data)
-        if (const TObjectKey* key = data->Key()) Parent->ChildHolds(TObjectId(*key), this);
+        if (const TObjectKey* key = data->Key()) Parent->ChildHolds(TObjectId(*key), ChildNumber);
     Items.Add(std::move(name), std::move(data));
 }
 
-void TSearch::ChildHolds(const TObjectId& id, TSearch* child)
+void TSearch::ChildHolds(const TObjectId& id, uint32_t child)
 {
     // Known here, so known above too.
-    if (HeldByChild.Find(id, [child](TSearch*& c) { return c == child; })) return;
+    if (HeldByChild.Find(id, [child](uint32_t& c) { return c == child; })) return;
     HeldByChild.Add(id, child);
-    if (Parent) Parent->ChildHolds(id, this);
+    if (Parent) Parent->ChildHolds(id, ChildNumber);
 }
 
 int32_t TSearch::AddItem(std::string name, TDataPtr data)
@@ -79,6 +79,7 @@ std::shared_ptr<TSearchText> TSearch::ChildList(const std::string& name, bool& c
     auto child = std::make_shared<TSearchText>(Info, Model, View);
     child->Name = name;
     child->Parent = this;
+    child->ChildNumber = uint32_t(Children.size());
     if (Updating) child->BeginUpdate();
     Children.push_back(child);
     ChildIndex.emplace(name, child);
@@ -123,11 +124,11 @@ int32_t TSearch::RemoveItemsByKey(const TObjectKey& key)
     const TObjectId id(key);
     int32_t removed = 0;
     // A child list's removal touches only its own lists, never this table.
-    HeldByChild.Find(id, [&](TSearch*& child) {
-        removed += child->RemoveItemsByKey(key);
+    HeldByChild.Find(id, [&](uint32_t& child) {
+        removed += Children[child]->RemoveItemsByKey(key);
         return false;
     });
-    HeldByChild.EraseIf(id, [](TSearch*) { return true; });
+    HeldByChild.EraseIf(id, [](uint32_t) { return true; });
     SubLists.Take(id);
     removed += Items.RemoveByKey(id);
     if (removed > 0 && !Updating) ShowItems();

@@ -110,16 +110,18 @@ protected:
 
 private:
     std::shared_ptr<TSearchText> ChildList(const std::string& name, bool& created);
-    // The child list, or a list below it, was given an item of the object.
-    void ChildHolds(const TObjectId& id, TSearch* child);
+    // Child list number `child`, or a list below it, was given an item of
+    // the object.
+    void ChildHolds(const TObjectId& id, uint32_t child);
 
     // The first child list of each name.
     std::unordered_map<std::string, std::shared_ptr<TSearchText>> ChildIndex;
     // The list this one is a child list of; null for a main list.
     TSearch* Parent = nullptr;
-    // The child lists given items of each object since it was last removed
-    // from this list.
-    TPairTable<TObjectId, TSearch*, TObjectIdHash> HeldByChild;
+    // The child lists (by place in Children) given items of each object
+    // since it was last removed from this list.
+    TPairTable<TObjectId, TObjectIdHash> HeldByChild;
+    uint32_t ChildNumber = 0;  // this list's place in its parent's Children
 };
 
 class TSearchText : public TSearch {

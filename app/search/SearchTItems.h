@@ -77,7 +77,7 @@ private:
     TKeyedEntries<TEntry> Entries;
     std::vector<uint64_t> Keys;  // while deferred: the keys in words of 8 characters
     // While deferred: the entries of the names held, by their keys' hash.
-    TPairTable<uint32_t, uint32_t, TSameHash> Held;
+    TPairTable<uint32_t, TSameHash> Held;
     uint32_t HeldMoves = 0;  // Entries.Moves() when Held was made
     // The keys laid end to end, where each starts, and the pairs of
     // neighbouring characters each holds (64 bits of a hash).

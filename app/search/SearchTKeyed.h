@@ -28,27 +28,32 @@ struct TSameHash {
     std::size_t operator()(uint32_t h) const { return h; }
 };
 
-// Pairs of a key and a value in one array, found by open addressing; a key
-// may have several values. The loader adds one for nearly every record of
-// a large database, and a node per pair would cost more than the rest.
-template <class K, class V, class Hash>
+// Pairs of a key and a 32-bit value in one array, found by open
+// addressing; a key may have several values. The loader adds one for nearly
+// every record of a large database: a node per pair would cost more than
+// the rest, and every page of the table is one the fresh process must
+// fault in, so slots are small and the table at most 60% full.
+template <class K, class Hash>
 class TPairTable {
 public:
+    // Values at or above this mark a slot empty or erased.
+    static constexpr uint32_t MaxValue = UINT32_MAX - 2;
+
     std::size_t size() const { return Live; }
 
     void clear()
     {
-        Slots.clear();
+        Slots = {};
         Used = Live = 0;
     }
 
-    void Add(const K& key, V value)
+    void Add(const K& key, uint32_t value)
     {
-        if ((Used + 1) * 2 > Slots.size()) Grow();
+        if ((Used + 1) * 5 > Slots.size() * 3) Grow();
         std::size_t at = Home(key);
-        while (Slots[at].State == Full) at = (at + 1) & (Slots.size() - 1);
-        if (Slots[at].State == Empty) ++Used;
-        Slots[at] = {key, value, Full};
+        while (Slots[at].Value < Erased) at = (at + 1) & (Slots.size() - 1);
+        if (Slots[at].Value == Empty) ++Used;
+        Slots[at] = {key, value};
         ++Live;
     }
 
@@ -58,8 +63,8 @@ public:
     bool Find(const K& key, F&& f)
     {
         if (Slots.empty()) return false;
-        for (std::size_t at = Home(key); Slots[at].State != Empty; at = (at + 1) & (Slots.size() - 1))
-            if (Slots[at].State == Full && Slots[at].Key == key && f(Slots[at].Value)) return true;
+        for (std::size_t at = Home(key); Slots[at].Value != Empty; at = (at + 1) & (Slots.size() - 1))
+            if (Slots[at].Value < Erased && Slots[at].Key == key && f(Slots[at].Value)) return true;
         return false;
     }
 
@@ -68,35 +73,34 @@ public:
     void EraseIf(const K& key, F&& f)
     {
         if (Slots.empty()) return;
-        for (std::size_t at = Home(key); Slots[at].State != Empty; at = (at + 1) & (Slots.size() - 1))
-            if (Slots[at].State == Full && Slots[at].Key == key && f(Slots[at].Value)) {
-                Slots[at].State = Erased;
+        for (std::size_t at = Home(key); Slots[at].Value != Empty; at = (at + 1) & (Slots.size() - 1))
+            if (Slots[at].Value < Erased && Slots[at].Key == key && f(Slots[at].Value)) {
+                Slots[at].Value = Erased;
                 --Live;
             }
     }
 
 private:
-    enum : uint8_t { Empty, Full, Erased };
+    static constexpr uint32_t Empty = UINT32_MAX;
+    static constexpr uint32_t Erased = UINT32_MAX - 1;
     struct TSlot {
         K Key{};
-        V Value{};
-        uint8_t State = Empty;
+        uint32_t Value = Empty;
     };
 
     std::size_t Home(const K& key) const { return Hash()(key) & (Slots.size() - 1); }
 
-    // At least four times the live pairs, erased slots dropped: the table
-    // stays at most half full, where probes are short.
+    // At least two and a half times the live pairs, erased slots dropped.
     void Grow()
     {
         std::vector<TSlot> old;
         old.swap(Slots);
         std::size_t n = 16;
-        while (n < (Live + 1) * 4) n *= 2;
+        while (n * 2 < (Live + 1) * 5) n *= 2;
         Slots.assign(n, TSlot{});
         Used = Live = 0;
         for (const TSlot& s : old)
-            if (s.State == Full) Add(s.Key, s.Value);
+            if (s.Value < Erased) Add(s.Key, s.Value);
     }
 
     std::vector<TSlot> Slots;
@@ -231,7 +235,7 @@ private:
 
     // Closing up is put off to the next read, which may be a const one.
     mutable std::vector<TEntry> Entries;
-    mutable TPairTable<TObjectId, uint32_t, TObjectIdHash> Heads;  // the newest entry of each object
+    mutable TPairTable<TObjectId, TObjectIdHash> Heads;  // the newest entry of each object
     mutable std::vector<uint32_t> Next;  // per entry: the one before it of its object, End, or Gone
     mutable bool Linked = false;
     mutable int32_t Taken = 0;

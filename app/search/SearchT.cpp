@@ -31,7 +31,7 @@ int32_t TSearch::AddItem(TModel*, TView*, std::string name, TDataPtr data, bool 
 
 void TSearch::AddListed(std::string name, TDataPtr data)
 {
-    if (Parent && data)
+    if (Parent && Parent->HeldByChildMade && data)
         if (const TObjectKey* key = data->Key()) Parent->ChildHolds(TObjectId(*key), ChildNumber);
     Items.Add(std::move(name), std::move(data));
 }
@@ -41,7 +41,26 @@ void TSearch::ChildHolds(const TObjectId& id, uint32_t child)
     // Known here, so known above too.
     if (HeldByChild.Find(id, [child](uint32_t& c) { return c == child; })) return;
     HeldByChild.Add(id, child);
-    if (Parent) Parent->ChildHolds(id, ChildNumber);
+    if (Parent && Parent->HeldByChildMade) Parent->ChildHolds(id, ChildNumber);
+}
+
+void TSearch::MakeHeldByChild()
+{
+    HeldByChild.clear();
+    for (uint32_t i = 0; i < Children.size(); ++i) {
+        TSearch& child = *Children[i];
+        if (!child.HeldByChildMade) child.MakeHeldByChild();
+        const auto note = [&](const TObjectId& id) {
+            if (!HeldByChild.Find(id, [i](uint32_t& c) { return c == i; })) HeldByChild.Add(id, i);
+        };
+        const auto noteKey = [&](const TDataPtr& data) {
+            if (const TObjectKey* key = data ? data->Key() : nullptr) note(TObjectId(*key));
+        };
+        for (const TSearchEntry& e : child.SubLists) noteKey(e.Data);
+        for (int32_t k = 0; k < child.Items.Count(); ++k) noteKey(child.Items.Data(k));
+        child.HeldByChild.ForEach([&](const TObjectId& id, uint32_t) { note(id); });
+    }
+    HeldByChildMade = true;
 }
 
 int32_t TSearch::AddItem(std::string name, TDataPtr data)
@@ -80,6 +99,7 @@ std::shared_ptr<TSearchText> TSearch::ChildList(const std::string& name, bool& c
     child->Name = name;
     child->Parent = this;
     child->ChildNumber = uint32_t(Children.size());
+    child->HeldByChildMade = HeldByChildMade;
     if (Updating) child->BeginUpdate();
     Children.push_back(child);
     ChildIndex.emplace(name, child);
@@ -123,6 +143,7 @@ int32_t TSearch::RemoveItemsByKey(const TObjectKey& key)
 {
     const TObjectId id(key);
     int32_t removed = 0;
+    if (!HeldByChildMade) MakeHeldByChild();
     // A child list's removal touches only its own lists, never this table.
     HeldByChild.Find(id, [&](uint32_t& child) {
         removed += Children[child]->RemoveItemsByKey(key);

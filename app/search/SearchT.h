@@ -113,14 +113,20 @@ private:
     // Child list number `child`, or a list below it, was given an item of
     // the object.
     void ChildHolds(const TObjectId& id, uint32_t child);
+    // HeldByChild made from what the child lists hold now (theirs made
+    // first); from then on it is kept up as items are added.
+    void MakeHeldByChild();
 
     // The first child list of each name.
     std::unordered_map<std::string, std::shared_ptr<TSearchText>> ChildIndex;
     // The list this one is a child list of; null for a main list.
     TSearch* Parent = nullptr;
     // The child lists (by place in Children) given items of each object
-    // since it was last removed from this list.
+    // since it was last removed from this list. Made at the first removal:
+    // a database without supplements never needs it. A list's is made only
+    // after those of all the lists below it.
     TPairTable<TObjectId, TObjectIdHash> HeldByChild;
+    bool HeldByChildMade = false;
     uint32_t ChildNumber = 0;  // this list's place in its parent's Children
 };
 

@@ -68,6 +68,14 @@ public:
         return false;
     }
 
+    // Shows every pair to `f`.
+    template <class F>
+    void ForEach(F&& f) const
+    {
+        for (const TSlot& s : Slots)
+            if (s.Value < Erased) f(s.Key, s.Value);
+    }
+
     // Takes out the key's values that `f` answers true for.
     template <class F>
     void EraseIf(const K& key, F&& f)

@@ -48,6 +48,7 @@ void TSearchItems::HeldFresh()
     if (HeldMoves == Entries.Moves()) return;
     Held.clear();
     const std::vector<TEntry>& all = Entries.All();
+    Held.Reserve(all.size());
     for (std::size_t i = 0; i < all.size(); ++i) Held.Add(KeyHash(all[i]), uint32_t(i));
     HeldMoves = Entries.Moves();
 }

@@ -8,6 +8,7 @@
 // anywhere but at the end drops the index until the next removal.
 #include "app/search/SearchTData.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -47,9 +48,15 @@ public:
         Used = Live = 0;
     }
 
+    // Room for n pairs without growing (a table about to be filled).
+    void Reserve(std::size_t n)
+    {
+        if ((n + 1) * 5 > Slots.size() * 3) Grow(n);
+    }
+
     void Add(const K& key, uint32_t value)
     {
-        if ((Used + 1) * 5 > Slots.size() * 3) Grow();
+        if ((Used + 1) * 5 > Slots.size() * 3) Grow(Live);
         std::size_t at = Home(key);
         while (Slots[at].Value < Erased) at = (at + 1) & (Slots.size() - 1);
         if (Slots[at].Value == Empty) ++Used;
@@ -98,13 +105,13 @@ private:
 
     std::size_t Home(const K& key) const { return Hash()(key) & (Slots.size() - 1); }
 
-    // At least two and a half times the live pairs, erased slots dropped.
-    void Grow()
+    // At least two and a half times `pairs`, erased slots dropped.
+    void Grow(std::size_t pairs)
     {
         std::vector<TSlot> old;
         old.swap(Slots);
         std::size_t n = 16;
-        while (n * 2 < (Live + 1) * 5) n *= 2;
+        while (n * 2 < (std::max(pairs, Live) + 1) * 5) n *= 2;
         Slots.assign(n, TSlot{});
         Used = Live = 0;
         for (const TSlot& s : old)
@@ -217,6 +224,7 @@ private:
         Unlink();
         Linked = true;
         Next.reserve(Entries.size());
+        Heads.Reserve(Entries.size());
         for (std::size_t i = 0; i < Entries.size(); ++i) Link(i);
     }
     void Unlink() const

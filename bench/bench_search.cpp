@@ -1,7 +1,8 @@
 // The search lists: a keystroke in a search panel over 50 000 names (the
 // list's key-up handler with its edit and list box, as the user types),
 // and loading a 50 000-record object database into the object list and
-// the action registry (the reader and the placement, sorted at the end).
+// the action registry (the reader and the placement, sorted at the end),
+// alone and with a supplement that names 20 000 of its objects again.
 #include "BenchDatabase.h"
 
 #include "app/search/ObjectDb.h"
@@ -81,16 +82,20 @@ BENCHMARK_CAPTURE(BM_SearchKeystroke, Words, "родник 49")->Unit(benchmark:
 // Nothing holds every word: the whole list is searched.
 BENCHMARK_CAPTURE(BM_SearchKeystroke, NoMatch, "ЗАРЯ ВОСТОК")->Unit(benchmark::kMicrosecond);
 
-void BM_LoadAndPlaceObjectDatabase(benchmark::State& state)
+// Every placement rule a quarter of the records.
+void PlacedOrganisation(int32_t i, city::TDataRecord& r)
 {
-    static const bench::TDatabaseFolder folder([](int32_t i, city::TDataRecord& r) {
-        r.Name = OrganisationName(i);
-        // Every placement rule a quarter of the records.
-        r.Group = i % 4 < 2 ? 1 + i % 8 : 0;
-        r.SubGroup = i % 4 == 0 || i % 4 == 2 ? 101 + i % 40 : 0;
-        r.ExtraListing = i % 3 == 0;
-        r.Key = {0, 1, 134 + i % 6, 24, 1 + i / 6};
-    });
+    r.Name = OrganisationName(i);
+    r.Group = i % 4 < 2 ? 1 + i % 8 : 0;
+    r.SubGroup = i % 4 == 0 || i % 4 == 2 ? 101 + i % 40 : 0;
+    r.ExtraListing = i % 3 == 0;
+    r.Key = {0, 1, 134 + i % 6, 24, 1 + i / 6};
+}
+
+// Loads the folder's database into fresh lists as start-up does, the lists
+// going outside the measure.
+void LoadAndPlace(benchmark::State& state, const std::string& dir)
+{
     int64_t placed = 0;
     for (auto _ : state) {
         auto objects = std::make_unique<TSearchText>(nullptr, nullptr, nullptr);
@@ -98,12 +103,12 @@ void BM_LoadAndPlaceObjectDatabase(benchmark::State& state)
         objects->BeginUpdate();
         TTarnDatabase db(nullptr, nullptr);
         db.OnRecord = [&](const TLoadedRecord& r) { placed += PlaceObjectRecord(*objects, *actions, r); };
-        db.Load(folder.Dir);
+        db.Load(dir);
         objects->EndUpdate();
         // The first look-up makes the registry's index.
         benchmark::DoNotOptimize(actions->HasAction(TickerKey));
-        // The lists go outside the measure, and so does tidying the heap
-        // they leave (the program loads into a fresh one).
+        // Tidying the heap they leave goes outside too (the program loads
+        // into a fresh one).
         state.PauseTiming();
         objects.reset();
         actions.reset();
@@ -112,7 +117,29 @@ void BM_LoadAndPlaceObjectDatabase(benchmark::State& state)
     }
     state.counters["placed"] = benchmark::Counter(double(placed), benchmark::Counter::kAvgIterations);
 }
+
+void BM_LoadAndPlaceObjectDatabase(benchmark::State& state)
+{
+    static const bench::TDatabaseFolder folder(PlacedOrganisation);
+    LoadAndPlace(state, folder.Dir);
+}
 BENCHMARK(BM_LoadAndPlaceObjectDatabase)->Unit(benchmark::kMillisecond);
+
+void BM_LoadAndPlaceReplacingSupplement(benchmark::State& state)
+{
+    static const bench::TDatabaseFolder folder(PlacedOrganisation);
+    // Record j of "tarn.d01" names object j * 5 / 2 again under a new name.
+    static const bool written = [] {
+        folder.Write("tarn.d01", bench::TDatabaseFolder::Groups(), 20000, [](int32_t j, city::TDataRecord& r) {
+            PlacedOrganisation(j * 5 / 2, r);
+            r.Name += Utf8ToCp1251(" (НОВЫЙ АДРЕС)");
+        });
+        return true;
+    }();
+    benchmark::DoNotOptimize(written);
+    LoadAndPlace(state, folder.Dir);
+}
+BENCHMARK(BM_LoadAndPlaceReplacingSupplement)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace tarn

@@ -2,6 +2,7 @@
 
 #include "data/Errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -23,6 +24,34 @@ std::string Join(const std::string& dir, const std::string& name)
     return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
+// "<file>, смещение 0x1A, <field>: <message>"; a negative offset is left out.
+[[noreturn]] void ThrowAt(const std::string& file, int64_t offset, const char* field, const std::string& message)
+{
+    std::string where = file;
+    if (offset >= 0) {
+        char hex[24];
+        std::snprintf(hex, sizeof hex, "0x%llX", static_cast<unsigned long long>(offset));
+        where += std::string(", смещение ") + hex;
+    }
+    if (field && *field) where += std::string(", ") + field;
+    throw EFormatError(where + ": " + message);
+}
+
+// "1 байт", "3 байта", "11 байт".
+std::string ByteCount(int64_t n)
+{
+    const int64_t last = (n < 0 ? -n : n) % 100;
+    const bool few = last % 10 >= 2 && last % 10 <= 4 && (last < 12 || last > 14);
+    return std::to_string(n) + (few ? " байта" : " байт");
+}
+
+[[noreturn]] void ThrowShort(const TDataReader& reader, int64_t at, const char* field, int64_t need)
+{
+    reader.Fail(at, field,
+                "файл кончается раньше времени: нужно " + ByteCount(need) + ", осталось " +
+                    ByteCount(std::max<int64_t>(reader.Remaining(), 0)));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- reader
@@ -34,7 +63,7 @@ TDataReader::TDataReader(TStream& stream) : Stream(stream), FileSize(stream.Size
 
 void TDataReader::Fail(int64_t offset, const char* field, const std::string& message) const
 {
-    ThrowFormat(Name(), offset, field, message);
+    ThrowAt(Name(), offset, field, message);
 }
 
 std::size_t TDataReader::Fill(std::size_t need)
@@ -61,15 +90,13 @@ std::size_t TDataReader::Fill(std::size_t need)
 
 uint8_t TDataReader::readU8(const char* field)
 {
-    if (Fill(1) < 1) Fail(Position(), field, "unexpected end of data (1 byte needed, none left)");
+    if (Fill(1) < 1) ThrowShort(*this, Position(), field, 1);
     return uint8_t(Window[At++]);
 }
 
 int32_t TDataReader::readI32LE(const char* field)
 {
-    const std::size_t n = Fill(4);
-    if (n < 4)
-        Fail(Position(), field, "unexpected end of data (4 bytes needed, " + std::to_string(n) + " left)");
+    if (Fill(4) < 4) ThrowShort(*this, Position(), field, 4);
     const auto* b = reinterpret_cast<const uint8_t*>(Window.data() + At);
     At += 4;
     return int32_t(uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24));
@@ -77,9 +104,7 @@ int32_t TDataReader::readI32LE(const char* field)
 
 TObjectKey TDataReader::readKey(const char* field)
 {
-    const std::size_t n = Fill(ObjectKeySize);
-    if (n < ObjectKeySize)
-        Fail(Position(), field, "unexpected end of data (20 bytes needed, " + std::to_string(n) + " left)");
+    if (Fill(ObjectKeySize) < ObjectKeySize) ThrowShort(*this, Position(), field, ObjectKeySize);
     const TObjectKey key = DecodeObjectKey(reinterpret_cast<const uint8_t*>(Window.data() + At));
     At += ObjectKeySize;
     return key;
@@ -90,7 +115,7 @@ std::string TDataReader::readString(const char* field, std::size_t keep)
     const int64_t start = Position();
     std::string s;
     for (;;) {
-        if (Fill(1) == 0) Fail(start, field, "the string has no end (no zero byte before the end of the file)");
+        if (Fill(1) == 0) Fail(start, field, "строка не закончена: до конца файла нет нулевого байта");
         const char* from = Window.data() + At;
         const std::size_t avail = Held - At;
         const void* zero = std::memchr(from, 0, avail);
@@ -106,11 +131,8 @@ std::string TDataReader::readString(const char* field, std::size_t keep)
 
 void TDataReader::Skip(int64_t n, const char* field)
 {
-    if (n < 0) Fail(Position(), field, "cannot skip back " + std::to_string(-n) + " bytes");
-    if (n > Remaining())
-        Fail(Position(), field,
-             "unexpected end of data (" + std::to_string(n) + " bytes needed, " + std::to_string(Remaining()) +
-                 " left)");
+    if (n < 0) Fail(Position(), field, "нельзя пропустить назад " + ByteCount(-n));
+    if (n > Remaining()) ThrowShort(*this, Position(), field, n);
     if (uint64_t(n) <= uint64_t(Held - At)) {
         At += std::size_t(n);
         return;
@@ -125,9 +147,9 @@ void TDataReader::Skip(int64_t n, const char* field)
 TGroupLevelData TGroupLevelData::CreateFromStream(TDataReader& reader)
 {
     TGroupLevelData g;
-    g.Id = reader.readI32LE("group id");
-    g.Name = reader.readString("group name");
-    g.Level = reader.readI32LE("group level");
+    g.Id = reader.readI32LE("код группы");
+    g.Name = reader.readString("название группы");
+    g.Level = reader.readI32LE("уровень группы");
     return g;
 }
 
@@ -136,23 +158,14 @@ void ReadGroupLevelTable(TDataReader& reader, TGroupTable& table)
     table.clear();
     if (reader.AtEnd()) return;
     const int64_t at = reader.Position();
-    const int32_t count = reader.readI32LE("group count");
-    if (count < 0) reader.Fail(at, "group count", "negative count " + std::to_string(count));
+    const int32_t count = reader.readI32LE("число групп");
+    if (count < 0) reader.Fail(at, "число групп", "отрицательное число " + std::to_string(count));
     const int64_t most = reader.Remaining() / MinGroupEntry;
     if (count > most)
-        reader.Fail(at, "group count",
-                    "count " + std::to_string(count) + " larger than the file allows (at most " +
-                        std::to_string(most) + ")");
+        reader.Fail(at, "число групп",
+                    std::to_string(count) + " больше, чем вмещает файл (не более " + std::to_string(most) + ")");
     table.reserve(std::size_t(count));
-    for (int32_t i = 0; i < count; ++i) {
-        const int64_t entry = reader.Position();
-        TGroupLevelData g = TGroupLevelData::CreateFromStream(reader);
-        if (!table.empty() && g.Id < table.back().Id)
-            reader.Fail(entry, "group id",
-                        "id " + std::to_string(g.Id) + " after " + std::to_string(table.back().Id) +
-                            " (the table must be in ascending order)");
-        table.push_back(std::move(g));
-    }
+    for (int32_t i = 0; i < count; ++i) table.push_back(TGroupLevelData::CreateFromStream(reader));
 }
 
 std::string FindGroupLevelName(const TGroupTable& table, int32_t id, int32_t level)
@@ -164,48 +177,75 @@ std::string FindGroupLevelName(const TGroupTable& table, int32_t id, int32_t lev
     return {};
 }
 
+namespace {
+
+uint64_t IdLevel(int32_t id, int32_t level) { return uint64_t(uint32_t(id) ^ 0x80000000u) << 32 | uint32_t(level); }
+
+} // namespace
+
+TGroupIndex::TGroupIndex(const TGroupTable& table) : Table(&table)
+{
+    // The scan for an id reaches an entry when no entry before it has a
+    // greater id; once an entry of that id is out of reach, so are the
+    // later ones.
+    Firsts.reserve(table.size());
+    int64_t greatest = INT64_MIN;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const TGroupLevelData& g = table[i];
+        if (g.Id >= greatest) Firsts.push_back({IdLevel(g.Id, g.Level), uint32_t(i)});
+        greatest = std::max<int64_t>(greatest, g.Id);
+    }
+    // Of each id and level the first entry stays.
+    std::stable_sort(Firsts.begin(), Firsts.end(),
+                     [](const TFirst& a, const TFirst& b) { return a.IdLevel < b.IdLevel; });
+    Firsts.erase(std::unique(Firsts.begin(), Firsts.end(),
+                             [](const TFirst& a, const TFirst& b) { return a.IdLevel == b.IdLevel; }),
+                 Firsts.end());
+}
+
+std::string TGroupIndex::Find(int32_t id, int32_t level) const
+{
+    const uint64_t k = IdLevel(id, level);
+    const auto it = std::lower_bound(Firsts.begin(), Firsts.end(), k,
+                                     [](const TFirst& f, uint64_t key) { return f.IdLevel < key; });
+    if (it == Firsts.end() || it->IdLevel != k) return {};
+    return (*Table)[it->Entry].Name;
+}
+
 // ---------------------------------------------------------------- records
 
 TTarnData TTarnData::CreateFromStream(TDataReader& reader)
 {
     TTarnData d;
-    d.Name = reader.readString("name");
-    d.Group = reader.readI32LE("group");
-    d.SubGroup = reader.readI32LE("subgroup");
-    d.Deleted = reader.readU8("deleted");
-    d.Archive = reader.readU8("archive");
-    d.Text = reader.readString("text");
-    d.FileType = reader.readString("type", 3);
-    d.ExtraListing = reader.readU8("extra listing");
-    d.Text2 = reader.readString("second text");
-    d.Key = reader.readKey("key");
-    d.DataOffset = reader.readI32LE("data offset");
-    d.DataSize = reader.readI32LE("data size");
-    d.DataPresent = reader.readU8("data present");
+    d.Name = reader.readString("название");
+    d.Group = reader.readI32LE("группа");
+    d.SubGroup = reader.readI32LE("подгруппа");
+    d.Deleted = reader.readU8("признак удаления");
+    d.Archive = reader.readU8("признак архива");
+    d.Text = reader.readString("текст");
+    d.FileType = reader.readString("тип", 3);
+    d.ExtraListing = reader.readU8("признак дополнительного списка");
+    d.Text2 = reader.readString("второй текст");
+    d.Key = reader.readKey("ключ объекта");
+    d.DataOffset = reader.readI32LE("смещение данных");
+    d.DataSize = reader.readI32LE("размер данных");
+    d.DataPresent = reader.readU8("наличие данных");
     return d;
 }
 
 TTarnData ReadTarnRecord(TDataReader& reader)
 {
     TTarnData d = TTarnData::CreateFromStream(reader);
-    // The last three fields: offset (4), size (4), present (1).
-    const int64_t sizeAt = reader.Position() - 5;
-    const int64_t offsetAt = sizeAt - 4;
     if (d.DataFollows()) {
+        // The last two fields: size (4), present (1).
+        const int64_t sizeAt = reader.Position() - 5;
         if (d.DataSize < 0)
-            reader.Fail(sizeAt, "data size", "negative size " + std::to_string(d.DataSize) + " with data present");
+            reader.Fail(sizeAt, "размер данных",
+                        "отрицательный размер " + std::to_string(d.DataSize) + " при наличии данных");
         if (d.DataSize > reader.Remaining())
-            reader.Fail(sizeAt, "data size",
-                        std::to_string(d.DataSize) + " bytes of data, " + std::to_string(reader.Remaining()) +
-                            " left in the file");
-        reader.Skip(d.DataSize, "data");
-    }
-    if (!d.HasNoData() && d.DataSize >= 1) {
-        const int64_t end = int64_t(d.DataOffset) + d.DataSize;
-        if (d.DataOffset < 0 || end > reader.Size())
-            reader.Fail(offsetAt, "data offset",
-                        "data at " + std::to_string(d.DataOffset) + ".." + std::to_string(end) +
-                            " lies outside the file of " + std::to_string(reader.Size()) + " bytes");
+            reader.Fail(sizeAt, "размер данных",
+                        "данных " + ByteCount(d.DataSize) + ", а до конца файла " + ByteCount(reader.Remaining()));
+        reader.Skip(d.DataSize, "данные");
     }
     return d;
 }
@@ -214,18 +254,22 @@ TTarnData ReadTarnRecord(TDataReader& reader)
 
 std::shared_ptr<TStream> OpenDataFile(const std::string& path)
 {
-    return std::make_shared<TFileStream>(path, TFileStream::Mode::Read);
+    try {
+        return std::make_shared<TFileStream>(path, TFileStream::Mode::Read);
+    } catch (const EFileError& e) {
+        throw EFileError("Не удаётся открыть файл " + path + " (" + e.what() + ")");
+    }
 }
 
 std::string ReadDataBytes(TStream& source, int64_t offset, int64_t size)
 {
     const int64_t fileSize = source.Size();
     if (offset < 0 || size < 0 || offset > fileSize || size > fileSize - offset)
-        ThrowFormat(source.Name(), offset, "card data",
-                    std::to_string(size) + " bytes at " + std::to_string(offset) + " lie outside the file of " +
-                        std::to_string(fileSize) + " bytes");
+        ThrowAt(source.Name(), offset, "данные",
+                (offset < 0 ? "отрицательное смещение " + std::to_string(offset) + ", " : std::string()) +
+                    ByteCount(size) + " данных не лежат в файле длиной " + ByteCount(fileSize));
     source.Seek(offset);
-    return source.readBytes(std::size_t(size), "card data");
+    return source.readBytes(std::size_t(size), "данные");
 }
 
 std::string TTarnDatabase::SupplementName(int32_t number)
@@ -251,7 +295,9 @@ void TTarnDatabase::LoadFile(const std::string& path, int32_t fileNumber)
     std::shared_ptr<TStream> stream = OpenDataFile(path);
     Opened.push_back(stream);
     TDataReader reader(*stream);
+    GroupIndex = {};
     ReadGroupLevelTable(reader, Groups);
+    GroupIndex = TGroupIndex(Groups);
     int32_t gauge = -1;
     while (!reader.AtEnd()) {
         if (fileNumber == 0 && OnGauge) {
@@ -266,8 +312,8 @@ void TTarnDatabase::LoadFile(const std::string& path, int32_t fileNumber)
         if (d.Key.LayerID == PlacesLayerID) d.Key.SheetID = PlacesSheetID;
         out.FileNumber = fileNumber;
         out.KeySeen = !Seen.insert({d.Key.LayerID, d.Key.SheetID, d.Key.Code}).second;
-        out.GroupName = FindGroupLevelName(Groups, d.Group, 0);
-        out.SubGroupName = FindGroupLevelName(Groups, d.SubGroup, 1);
+        out.GroupName = GroupIndex.Find(d.Group, 0);
+        out.SubGroupName = GroupIndex.Find(d.SubGroup, 1);
         // A record without data is a key record, whatever size it claims.
         if (d.DataSize >= 1 && !d.HasNoData()) {
             out.Kind = CardItemKind;
@@ -281,6 +327,7 @@ void TTarnDatabase::LoadFile(const std::string& path, int32_t fileNumber)
             c.DataSize = d.DataSize;
             c.Archive = d.Archive;
             c.MainFile = d.Text.substr(0, 100);
+            c.Name = d.Name;
         } else {
             out.Kind = ObjectItemKind;
             out.Item = {Model, View, d.Key};

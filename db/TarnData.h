@@ -8,8 +8,10 @@
 // ended by one zero byte.
 //
 // The reader checks every field against the file and stops at the first bad
-// one with an EFormatError naming the file, the offset and the field; the
-// records before it have already been handed on. The files stay open for the
+// one with an EFormatError naming the file, the offset and the field in
+// Russian; the records before it have already been handed on. Data bytes
+// are never read while loading: a card whose data lies outside its file is
+// kept and fails only when it is opened. The files stay open for the
 // program's life: cards read their data from them later.
 #include "data/Errors.h"
 #include "data/ObjectKey.h"
@@ -77,13 +79,32 @@ struct TGroupLevelData {
 using TGroupTable = std::vector<TGroupLevelData>;
 
 // Replaces `table` by the file's group/level table; an empty file has none.
-// Ids must not go down: the look-up gives up at the first greater id.
+// Ids are meant to go up; an entry stored after a greater id is kept, and
+// the look-up never reaches it.
 void ReadGroupLevelTable(TDataReader& reader, TGroupTable& table);
 
 // The name of the first entry with this id and level, scanning in table
 // order and giving up at the first entry whose id is greater; empty when
 // there is none.
 std::string FindGroupLevelName(const TGroupTable& table, int32_t id, int32_t level);
+
+// The same answers without the scan, for tables of any size: the first
+// entry of each id and level that the scan reaches, sorted. The table must
+// outlive the index and stay unchanged.
+class TGroupIndex {
+public:
+    TGroupIndex() = default;
+    explicit TGroupIndex(const TGroupTable& table);
+    std::string Find(int32_t id, int32_t level) const;
+
+private:
+    struct TFirst {
+        uint64_t IdLevel;
+        uint32_t Entry;
+    };
+    const TGroupTable* Table = nullptr;
+    std::vector<TFirst> Firsts;
+};
 
 // The type of a record without data.
 constexpr const char* NoDataType = "???";
@@ -115,8 +136,8 @@ struct TTarnData {
 };
 
 // Reads one record and moves past its data bytes. A negative size with
-// data present, data past the end of the file, and a card whose data range
-// lies outside the file are refused.
+// data present and data past the end of the file are refused; the offset
+// and size of a card are not looked at here.
 TTarnData ReadTarnRecord(TDataReader& reader);
 
 // The places' layer, whose records always name the places' sheet.
@@ -136,6 +157,7 @@ struct TCardRec {
     uint8_t Archive = 0;
     std::string ContainerType = "ZIP";
     std::string MainFile;        // the file to show from an archive, at most 100 characters
+    std::string Name;            // the record's name, for messages about the card
 };
 
 // The key record: a map object without a card.
@@ -171,6 +193,9 @@ struct TLoadedRecord {
 class TTarnDatabase {
 public:
     TTarnDatabase(TModel* model, TView* view) : Model(model), View(view) {}
+    // The group index points into the table.
+    TTarnDatabase(const TTarnDatabase&) = delete;
+    TTarnDatabase& operator=(const TTarnDatabase&) = delete;
 
     std::function<void(const TLoadedRecord&)> OnRecord;
     // The loading gauge while "tarn.dat" is read: 50 + position * 50 / size,
@@ -193,6 +218,7 @@ private:
     TModel* Model;
     TView* View;
     TGroupTable Groups;
+    TGroupIndex GroupIndex;
     std::vector<std::shared_ptr<TStream>> Opened;
     // Layer, sheet and code of every record handed on.
     using TObjectIdKey = std::array<int32_t, 3>;
@@ -221,7 +247,8 @@ void LoadBannerFile(const std::string& path, TBannerList& banners);
 // A stream opened for reading and kept shared (a card's or banner's Source).
 std::shared_ptr<TStream> OpenDataFile(const std::string& path);
 
-// The data bytes of a record in its open file, checked against the file.
+// The data bytes of a record in its open file, checked against the file:
+// bytes outside it raise EFormatError naming the file and the offset.
 std::string ReadDataBytes(TStream& source, int64_t offset, int64_t size);
 inline std::string ReadCardData(const TCardRec& card)
 {

@@ -3,6 +3,7 @@
 #include "app/cards/UnCont.h"
 #include "app/cards/Unzip.h"
 #include "app/common/Info_mdl.h"
+#include "platform/Cp1251.h"
 #include "platform/Cp1251Qt.h"
 
 #include <QCloseEvent>
@@ -122,7 +123,7 @@ void TCustomInfoForm::FormShow()
     try {
         bytes = ReadCardData(card);
     } catch (const ETarnError& e) {
-        Report(e.what());
+        Report("Не удаётся прочитать карточку «" + Cp1251ToUtf8(card.Name) + "»: " + e.what());
         return;
     }
     if (card.Archive) {

@@ -10,19 +10,57 @@ TSearch::TSearch(TInfoModule* info, TModel* model, TView* view, bool sorted)
 {
 }
 
-// Payloads go with the last list that holds them.
-TSearch::~TSearch() = default;
+// Payloads go with the last list that holds them. A child list kept alive
+// elsewhere no longer tells this one what it is given.
+TSearch::~TSearch()
+{
+    for (const auto& child : Children) child->Parent = nullptr;
+}
 
 int32_t TSearch::AddItem(TModel*, TView*, std::string name, TDataPtr data, bool alsoIndex)
 {
     try {
         if (UseOnItem && OnItem) OnItem(name, data);
         if (alsoIndex) SubLists.push_back({name, data});
-        Items.Add(std::move(name), std::move(data));
+        AddListed(std::move(name), std::move(data));
         return 1;
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+void TSearch::AddListed(std::string name, TDataPtr data)
+{
+    if (Parent && Parent->HeldByChildMade && data)
+        if (const TObjectKey* key = data->Key()) Parent->ChildHolds(TObjectId(*key), ChildNumber);
+    Items.Add(std::move(name), std::move(data));
+}
+
+void TSearch::ChildHolds(const TObjectId& id, uint32_t child)
+{
+    // Known here, so known above too.
+    if (HeldByChild.Find(id, [child](uint32_t& c) { return c == child; })) return;
+    HeldByChild.Add(id, child);
+    if (Parent && Parent->HeldByChildMade) Parent->ChildHolds(id, ChildNumber);
+}
+
+void TSearch::MakeHeldByChild()
+{
+    HeldByChild.clear();
+    for (uint32_t i = 0; i < Children.size(); ++i) {
+        TSearch& child = *Children[i];
+        if (!child.HeldByChildMade) child.MakeHeldByChild();
+        const auto note = [&](const TObjectId& id) {
+            if (!HeldByChild.Find(id, [i](uint32_t& c) { return c == i; })) HeldByChild.Add(id, i);
+        };
+        const auto noteKey = [&](const TDataPtr& data) {
+            if (const TObjectKey* key = data ? data->Key() : nullptr) note(TObjectId(*key));
+        };
+        for (const TSearchEntry& e : child.SubLists) noteKey(e.Data);
+        for (int32_t k = 0; k < child.Items.Count(); ++k) noteKey(child.Items.Data(k));
+        child.HeldByChild.ForEach([&](const TObjectId& id, uint32_t) { note(id); });
+    }
+    HeldByChildMade = true;
 }
 
 int32_t TSearch::AddItem(std::string name, TDataPtr data)
@@ -59,6 +97,9 @@ std::shared_ptr<TSearchText> TSearch::ChildList(const std::string& name, bool& c
     if (const auto it = ChildIndex.find(name); it != ChildIndex.end()) return it->second;
     auto child = std::make_shared<TSearchText>(Info, Model, View);
     child->Name = name;
+    child->Parent = this;
+    child->ChildNumber = uint32_t(Children.size());
+    child->HeldByChildMade = HeldByChildMade;
     if (Updating) child->BeginUpdate();
     Children.push_back(child);
     ChildIndex.emplace(name, child);
@@ -100,22 +141,17 @@ int32_t TSearch::AddToSubGroup(const std::string& groupName, const std::string& 
 
 int32_t TSearch::RemoveItemsByKey(const TObjectKey& key)
 {
+    const TObjectId id(key);
     int32_t removed = 0;
-    for (std::size_t i = 0; i < SubLists.size();) {
-        const TData& d = *SubLists[i].Data;
-        if (const TSubListRec* sub = d.As<TSubListRec>())
-            if (const auto child = sub->Child.lock()) removed += child->RemoveItemsByKey(key);
-        if (d.Matches(key)) SubLists.erase(SubLists.begin() + std::ptrdiff_t(i));
-        else ++i;
-    }
-    for (int32_t i = 0; i < Items.Count();) {
-        if (Items.Data(i)->Matches(key)) {
-            Items.Delete(i);
-            ++removed;
-        } else {
-            ++i;
-        }
-    }
+    if (!HeldByChildMade) MakeHeldByChild();
+    // A child list's removal touches only its own lists, never this table.
+    HeldByChild.Find(id, [&](uint32_t& child) {
+        removed += Children[child]->RemoveItemsByKey(key);
+        return false;
+    });
+    HeldByChild.EraseIf(id, [](uint32_t) { return true; });
+    SubLists.Take(id);
+    removed += Items.RemoveByKey(id);
     if (removed > 0 && !Updating) ShowItems();
     return removed;
 }

@@ -15,6 +15,7 @@
 #include "app/common/ControlHooks.h"
 #include "app/search/SearchTData.h"
 #include "app/search/SearchTItems.h"
+#include "app/search/SearchTKeyed.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -57,7 +58,7 @@ public:
 
     // Everything added with the index flag and the layers the list was
     // filled from; unsorted, equal names kept.
-    std::vector<TSearchEntry> SubLists;
+    TKeyedEntries<TSearchEntry> SubLists;
     std::vector<std::shared_ptr<TSearchText>> Children;
     bool Updating = false;
     std::string Name;  // "Основной список", or the group's name
@@ -75,6 +76,8 @@ public:
     virtual int32_t AddItem(TModel* model, TView* view, std::string name, TDataPtr data, bool alsoIndex);
     // AddItem with the index flag, then the bound list box shows Items.
     int32_t AddItem(std::string name, TDataPtr data);
+    // Items gets the pair as it is: no OnItem, no index (a fill from a layer).
+    void AddListed(std::string name, TDataPtr data);
 
     // While updating, adds are not shown, and a sorted list (and every
     // child list) sorts once when the update ends; then the list box shows
@@ -91,7 +94,8 @@ public:
     int32_t AddToSubGroup(const std::string& groupName, const std::string& subgroupName, const std::string& itemName,
                           bool alsoMain, TDataPtr data);
     // Takes every item of the object out of Items, SubLists and the child
-    // lists; answers how many left Items (the child lists' included).
+    // lists; answers how many left Items (the child lists' included). Only
+    // the lists that were given items of the object are looked at.
     virtual int32_t RemoveItemsByKey(const TObjectKey& key);
 
     // The first child list with exactly this name.
@@ -107,9 +111,24 @@ protected:
 
 private:
     std::shared_ptr<TSearchText> ChildList(const std::string& name, bool& created);
+    // Child list number `child`, or a list below it, was given an item of
+    // the object.
+    void ChildHolds(const TObjectId& id, uint32_t child);
+    // HeldByChild made from what the child lists hold now (theirs made
+    // first); from then on it is kept up as items are added.
+    void MakeHeldByChild();
 
     // The first child list of each name.
     std::unordered_map<std::string, std::shared_ptr<TSearchText>> ChildIndex;
+    // The list this one is a child list of; null for a main list.
+    TSearch* Parent = nullptr;
+    // The child lists (by place in Children) given items of each object
+    // since it was last removed from this list. Made at the first removal:
+    // a database without supplements never needs it. A list's is made only
+    // after those of all the lists below it.
+    TPairTable<TObjectId, TObjectIdHash> HeldByChild;
+    bool HeldByChildMade = false;
+    uint32_t ChildNumber = 0;  // this list's place in its parent's Children
 };
 
 class TSearchText : public TSearch {

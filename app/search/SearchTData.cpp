@@ -85,7 +85,7 @@ int32_t FillFromLayer(TSearch& list, TModel* model, TView* view, bool indexLayer
             if (list.UseOnItem && list.OnItem) list.OnItem(text, data);
         }
         if (!cut.empty()) text += " (" + cut + ")";
-        list.Items.Add(std::move(text), data);
+        list.AddListed(std::move(text), data);
         ++count;
     }
     return count;

@@ -5,8 +5,11 @@
 // the first of equal names.
 //
 // While deferred (a list's update), a sorted list appends and sorts once
-// when the update ends, keeping the first of equal names: a sorted insert
-// per name would be quadratic over a large database.
+// when the update ends: a sorted insert per name would be quadratic over a
+// large database. Whether a name is held already is still decided when it
+// is added, by a set of the names held (by their collation keys), which
+// forgets the names of items taken out; so a list that loses an item and
+// gains another meanwhile ends as if each had been sorted in at once.
 //
 // The incremental search compares the names' collation keys: a binary
 // search for a prefix, and for the words a pass over the keys laid end to
@@ -14,6 +17,7 @@
 // searched after a change), so a keystroke costs microseconds over tens
 // of thousands of names.
 #include "app/search/SearchTData.h"
+#include "app/search/SearchTKeyed.h"
 
 #include <cstdint>
 #include <string>
@@ -35,7 +39,9 @@ public:
     void Add(std::string name, TDataPtr data);
     void Delete(int32_t i);
     void Clear();
-    // Deferring off sorts what was appended and drops the later of equal names.
+    // Takes out every item of the object; answers how many.
+    int32_t RemoveByKey(const TObjectId& id);
+    // Deferring off sorts what was appended.
     void Defer(bool on);
     bool Deferred() const { return Postponed; }
 
@@ -55,6 +61,12 @@ private:
         uint32_t KeyWords = 0;
     };
     void AddKey(TEntry& e);
+    uint32_t KeyHash(const TEntry& e) const;
+    // Takes the name of the entry about to be appended (its key made) into
+    // Held; false when a name equal to it is held.
+    bool Hold(const TEntry& e);
+    // Held made anew when the entries have moved.
+    void HeldFresh();
     // Where the name goes in a sorted list; `equal` when it is there already.
     std::size_t SortedPlace(std::string_view name, bool& equal) const;
     void Changed() { JoinedValid = false; }
@@ -62,8 +74,11 @@ private:
 
     const bool Sorted;
     bool Postponed = false;
-    std::vector<TEntry> Entries;
+    TKeyedEntries<TEntry> Entries;
     std::vector<uint64_t> Keys;  // while deferred: the keys in words of 8 characters
+    // While deferred: the entries of the names held, by their keys' hash.
+    TPairTable<uint32_t, TSameHash> Held;
+    uint32_t HeldMoves = 0;  // Entries.Moves() when Held was made
     // The keys laid end to end, where each starts, and the pairs of
     // neighbouring characters each holds (64 bits of a hash).
     mutable std::string Joined;

@@ -1,7 +1,7 @@
 // Damaged object databases: every cut, negative and oversized sizes, absurd
-// counts, data outside the file, unterminated strings and tables out of
-// order end with a message naming the file, the offset and the field, after
-// the records before the damage were handed on.
+// counts and unterminated strings end with a message naming the file, the
+// offset and the field, after the records before the damage were handed
+// on; a card whose data lies outside its file is kept and fails when read.
 #include "DbSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +13,12 @@
 namespace tarn::test {
 namespace {
 
-const char* const Fields[] = {"group count", "group id", "group name", "group level", "name", "group", "subgroup",
-                              "deleted", "archive", "text", "type", "extra listing", "second text", "key",
-                              "data offset", "data size", "data present", "data"};
+const char* const Fields[] = {"число групп",  "код группы",       "название группы",
+                              "уровень группы", "название",       "группа",
+                              "подгруппа",    "признак удаления", "признак архива",
+                              "текст",        "тип",              "признак дополнительного списка",
+                              "второй текст", "ключ объекта",     "смещение данных",
+                              "размер данных", "наличие данных",  "данные"};
 
 bool NamesAField(const std::string& message)
 {
@@ -27,7 +30,7 @@ bool NamesAField(const std::string& message)
 std::string Hex(int64_t offset)
 {
     char b[32];
-    std::snprintf(b, sizeof b, "offset 0x%llX", static_cast<unsigned long long>(offset));
+    std::snprintf(b, sizeof b, "смещение 0x%llX", static_cast<unsigned long long>(offset));
     return b;
 }
 
@@ -85,7 +88,7 @@ TEST(TarnDataDamage, EveryCutEndsCleanlyAfterTheWholeRecordsBeforeIt)
             EXPECT_EQ(loaded.Error, "") << "cut at " << n << " between records";
             continue;
         }
-        EXPECT_NE(loaded.Error.find(path + ", offset 0x"), std::string::npos) << "cut at " << n << ": " << loaded.Error;
+        EXPECT_NE(loaded.Error.find(path + ", смещение 0x"), std::string::npos) << "cut at " << n << ": " << loaded.Error;
         EXPECT_TRUE(NamesAField(loaded.Error)) << "cut at " << n << ": " << loaded.Error;
     }
 }
@@ -124,29 +127,20 @@ TRecordFields Bad(const std::function<void(TRecordFields&)>& change)
     return r;
 }
 
-const int64_t SizeField = 5, OffsetField = 9;
+const int64_t SizeField = 5;
 
 TEST(TarnDataDamage, BadFieldsAreReportedWithFileOffsetAndField)
 {
     const std::vector<TBadField> cases = {
         {"negative data size with data present (looped for ever)",
          [](TDbBytes& b) { return GoodThenBad(b = Table(), Bad([](auto& r) { r.Size = -5; r.Present = 1; r.Data = "abc"; }), SizeField); },
-         "data size", 1},
+         "размер данных", 1},
         {"data size past the end of the file",
          [](TDbBytes& b) { return GoodThenBad(b = Table(), Bad([](auto& r) { r.Size = 1000; r.Present = 1; r.Data = "abc"; }), SizeField); },
-         "data size", 1},
+         "размер данных", 1},
         {"the largest data size",
          [](TDbBytes& b) { return GoodThenBad(b = Table(), Bad([](auto& r) { r.Size = 0x7FFFFFFF; r.Present = 1; }), SizeField); },
-         "data size", 1},
-        {"data offset past the end of the file",
-         [](TDbBytes& b) { return GoodThenBad(b = Table(), Bad([](auto& r) { r.Offset = 1000000; r.Size = 4; }), OffsetField); },
-         "data offset", 1},
-        {"negative data offset",
-         [](TDbBytes& b) { return GoodThenBad(b = Table(), Bad([](auto& r) { r.Offset = -8; r.Size = 4; }), OffsetField); },
-         "data offset", 1},
-        {"data running past the end of the file",
-         [](TDbBytes& b) { return GoodThenBad(b = Table(), Bad([](auto& r) { r.Offset = 10; r.Size = 0x7FFFFFF0; }), OffsetField); },
-         "data offset", 1},
+         "размер данных", 1},
         {"a last string without its zero byte",
          [](TDbBytes& b) {
              b = Table();
@@ -155,30 +149,20 @@ TEST(TarnDataDamage, BadFieldsAreReportedWithFileOffsetAndField)
              b.Raw(Cp("НЕДОПИСАННОЕ ИМЯ"));
              return at;
          },
-         "name", 1},
+         "название", 1},
         {"a negative group count",
          [](TDbBytes& b) {
              b = Table(-1);
              return int64_t(0);
          },
-         "group count", 0},
+         "число групп", 0},
         {"a group count larger than the file allows",
          [](TDbBytes& b) {
              b = Table(0x7FFFFFFF);
              Group(b, 1, "Медицина", 0);
              return int64_t(0);
          },
-         "group count", 0},
-        {"group ids going down",
-         [](TDbBytes& b) {
-             b.I32(2);
-             Group(b, 5, "Аптеки", 1);
-             const int64_t at = int64_t(b.Size());
-             Group(b, 1, "Медицина", 0);
-             Record(b, TRecordFields{});
-             return at;
-         },
-         "group id", 0},
+         "число групп", 0},
     };
     for (const TBadField& c : cases) {
         TDbBytes b;
@@ -202,6 +186,67 @@ TEST(TarnDataDamage, BadFieldsAreReportedWithFileOffsetAndField)
         }
         EXPECT_EQ(banners.Records.size(), c.Before) << c.Case << ": the banners before stay";
         EXPECT_NE(banners.Stream, nullptr);
+    }
+}
+
+// A card's offset and size are looked at only when its data is read: the
+// record and the ones after it are kept, in "tarn.dat" and "banners.dat"
+// alike; deleted and zero-key records are dropped before they matter.
+TEST(TarnDataDamage, CardDataOutsideTheFileIsKeptAndFailsWhenRead)
+{
+    const TObjectKey none{0, 1, 0, 0, 0};
+    const struct {
+        const char* Case;
+        int32_t Offset, Size;
+        int Deleted;
+        TObjectKey Key;
+        const char* Message;  // after the file's name; null: the record is dropped
+    } cases[] = {
+        {"an offset past the end", 1000000, 4, 0, TRecordFields{}.Key,
+         ", смещение 0xF4240, данные: 4 байта данных не лежат в файле длиной "},
+        {"a negative offset", -8, 4, 0, TRecordFields{}.Key,
+         ", данные: отрицательное смещение -8, 4 байта данных не лежат в файле длиной "},
+        {"data running past the end", 10, 0x7FFFFFF0, 0, TRecordFields{}.Key,
+         ", смещение 0xA, данные: 2147483632 байта данных не лежат в файле длиной "},
+        {"deleted", 1000000, 4, 1, TRecordFields{}.Key, nullptr},
+        {"a zero key", -8, 4, 0, none, nullptr},
+    };
+    for (const auto& c : cases) {
+        TDbBytes b = Table();
+        Record(b, TRecordFields{});
+        Record(b, Bad([&](auto& r) {
+                   r.Offset = c.Offset;
+                   r.Size = c.Size;
+                   r.Deleted = c.Deleted;
+                   r.Key = c.Key;
+               }));
+        TRecordFields after;
+        after.Name = "ПОСЛЕ";
+        Record(b, after);
+        TTempDir dir;
+        const std::string path = dir.File("tarn.dat");
+        WriteFileBytes(path, b.B);
+        const TLoaded loaded = LoadFolder(dir.Path());
+        EXPECT_EQ(loaded.Error, "") << c.Case;
+        std::vector<std::string> names;
+        for (const TLoadedRecord& r : loaded.Records) names.push_back(Cp1251ToUtf8(r.Record.Name));
+        const std::vector<std::string> kept = {"ИМЯ", "ПЛОХАЯ", "ПОСЛЕ"}, dropped = {"ИМЯ", "ПОСЛЕ"};
+        EXPECT_EQ(names, c.Message ? kept : dropped) << c.Case;
+        if (c.Message && loaded.Records.size() == 3) {
+            const TLoadedRecord& card = loaded.Records[1];
+            EXPECT_EQ(card.Kind, CardItemKind) << c.Case;
+            EXPECT_EQ(card.Card.Name, Cp("ПЛОХАЯ")) << c.Case;
+            try {
+                ReadCardData(card.Card);
+                ADD_FAILURE() << c.Case << ": read";
+            } catch (const EFormatError& e) {
+                EXPECT_NE(std::string(e.what()).find(path + c.Message), std::string::npos) << c.Case << ": " << e.what();
+            }
+        }
+        WriteFileBytes(dir.File("banners.dat"), b.B);
+        TBannerList banners;
+        LoadBannerFile(dir.File("banners.dat"), banners);
+        EXPECT_EQ(banners.Records.size(), names.size()) << c.Case;
     }
 }
 

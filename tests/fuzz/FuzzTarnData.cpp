@@ -1,7 +1,8 @@
 // The object database reader: the input as "tarn.dat" of a program folder
 // and as "banners.dat". What the loader hands on must keep its promises
-// (no zero keys or deleted records, cards whose data lies in the file), and
-// both readers must agree on the records.
+// (no zero keys or deleted records; a card's data is read whole when it
+// lies in the file and refused when it does not), and both readers must
+// agree on the records.
 #include "FuzzEntries.h"
 
 #include "db/TarnData.h"
@@ -23,6 +24,17 @@ void CheckRecord(const TTarnData& d, int64_t fileSize)
     if (d.FileType.size() > 3) Broken("a type of more than 3 characters");
     const int64_t strings = int64_t(d.Name.size() + d.Text.size() + d.Text2.size());
     if (strings > fileSize) Broken("strings longer than the file");
+}
+
+void CheckData(TStream& source, int32_t offset, int32_t size, int64_t fileSize)
+{
+    const bool inside = offset >= 0 && int64_t(offset) + size <= fileSize;
+    try {
+        if (ReadDataBytes(source, offset, size).size() != std::size_t(size)) Broken("data read short");
+        if (!inside) Broken("data outside the file was read");
+    } catch (const EFormatError&) {
+        if (inside) Broken("data inside the file was refused");
+    }
 }
 
 } // namespace
@@ -52,7 +64,7 @@ TFuzzResult FuzzTarnDat(const uint8_t* data, std::size_t size)
             if (r.Kind == CardItemKind) {
                 if (r.Card.DataSize < 1 || r.Record.HasNoData()) Broken("a card without data");
                 if (r.Card.MainFile.size() > 100) Broken("a main file name of more than 100 characters");
-                if (ReadCardData(r.Card).size() != std::size_t(r.Card.DataSize)) Broken("a card's data is short");
+                CheckData(*r.Card.Source, r.Card.DataOffset, r.Card.DataSize, fileSize);
             } else if (r.Kind != ObjectItemKind) {
                 Broken("a record of kind " + std::to_string(r.Kind));
             }
@@ -71,8 +83,7 @@ TFuzzResult FuzzTarnDat(const uint8_t* data, std::size_t size)
     }
     for (const TTarnData& d : banners.Records) {
         CheckRecord(d, fileSize);
-        if (!d.HasNoData() && d.DataSize >= 1)
-            ReadDataBytes(*banners.Stream, d.DataOffset, d.DataSize);  // must lie in the file
+        if (!d.HasNoData() && d.DataSize >= 1) CheckData(*banners.Stream, d.DataOffset, d.DataSize, fileSize);
     }
     if (refused != bannersRefused || handed != banners.Records.size())
         Broken("the loader and the banner reader disagree (" + std::to_string(handed) + " and " +

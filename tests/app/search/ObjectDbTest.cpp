@@ -20,17 +20,6 @@
 namespace tarn::test {
 namespace {
 
-// The list at a path of child names from the main list; null when missing.
-const TSearch* ListAt(const TSearch& main, std::initializer_list<const char*> path)
-{
-    const TSearch* list = &main;
-    for (const char* name : path) {
-        list = list->FindChild(Cp(name));
-        if (!list) return nullptr;
-    }
-    return list;
-}
-
 // Every list, the main one first.
 void EachList(const TSearch& list, const std::function<void(const TSearch&)>& f)
 {

@@ -109,6 +109,38 @@ TEST_F(SearchActions, EachKindOfItemDoesWhatItStandsFor)
     EXPECT_FALSE(list.ExecuteItem(Form->ObjBtn));
 }
 
+// A polygon layer's objects have no text: each is listed as the error row
+// with its own map-object payload, drawn without an icon and hinted with
+// the row's name, as any map object.
+TEST_F(SearchActions, ObjectsWithoutTextAreListedAsTheErrorRow)
+{
+    const std::string error = Cp("## Ошибка !!! ##");
+    TLayerSelector water;
+    MakeFieldQuery(Cp("Водоёмы"), -1, water);
+    TSearch plain(&Info, Model, View, false);
+    TSearchText sorted(&Info, Model, View);
+    const struct {
+        const char* What;
+        TSearch& List;
+        bool OneRow;
+    } lists[] = {{"a plain list: a row each", plain, false}, {"a sorted list: the first", sorted, true}};
+    int32_t objects = 0;
+    for (const auto& l : lists) {
+        const int32_t count = FillFromLayer(l.List, Model, View, false, std::string(), water);
+        ASSERT_GT(count, 1) << l.What;
+        objects = count;
+        ASSERT_EQ(l.List.Items.Count(), l.OneRow ? 1 : count) << l.What;
+        for (int32_t i = 0; i < l.List.Items.Count(); ++i) {
+            EXPECT_EQ(l.List.Items.Name(i), error) << l.What;
+            EXPECT_EQ(l.List.Items.Data(i)->Kind, ObjectItemKind) << l.What;
+            EXPECT_TRUE(RowIcon(*l.List.Items.Data(i)).isNull()) << l.What;
+        }
+    }
+    EXPECT_EQ(*sorted.Items.Data(0)->Key(), *plain.Items.Data(0)->Key());
+    EXPECT_NE(*plain.Items.Data(0)->Key(), *plain.Items.Data(objects - 1)->Key());
+    EXPECT_EQ(sorted.GetItemText(*sorted.Items.Data(0)->Key()), QString::fromUtf8("## Ошибка !!! ##"));
+}
+
 TEST_F(SearchActions, RegistryRunsTheFirstActionOfAnObject)
 {
     TSearchObject actions(&Info, Model, View);

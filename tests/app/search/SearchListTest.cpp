@@ -120,6 +120,30 @@ TEST(SearchList, TypingSelectsTheFirstMatchAndCompletesAPrefix)
     }
 }
 
+TEST(SearchList, WordSearchPassesOverNamesShorterThanTheTypedText)
+{
+    const struct {
+        std::initializer_list<const char*> Names;
+        const char* Typed;
+        const char* Item;  // selected, "" for none
+    } cases[] = {
+        {{"МИРА", "ПРОСПЕКТ МИРА"}, "А МИР", "ПРОСПЕКТ МИРА"},
+        {{"МИРА"}, "А МИР", ""},
+        {{"АМИРА"}, "А МИР", "АМИРА"},  // as long as the text will do
+        {{"1ЛЕС", "ЛЕСНАЯ 1-Я"}, "ЛЕС 1", "ЛЕСНАЯ 1-Я"},
+    };
+    for (const auto& c : cases) {
+        TPanel panel(c.Names);
+        const QString typed = QString::fromUtf8(c.Typed);
+        Type(panel.Edit, typed.chopped(1));
+        panel.SavedKeyUps = 0;
+        Type(panel.Edit, typed.right(1));
+        EXPECT_EQ(panel.Selected(), c.Item) << c.Typed;
+        EXPECT_EQ(panel.Edit->text(), typed) << c.Typed << ": the words are not completed";
+        EXPECT_EQ(panel.SavedKeyUps == 1, !*c.Item) << c.Typed << ": the edit's own handler runs when none is found";
+    }
+}
+
 TEST(SearchList, ArrowAndPageKeysMoveThroughTheList)
 {
     const struct {
@@ -212,6 +236,102 @@ TEST(SearchList, SortedListKeepsTheFirstOfEqualNames)
         std::size_t alive = 0;
         for (const auto& p : payloads) alive += !p.expired();
         EXPECT_EQ(alive, c.Listed.size()) << c.What;
+    }
+}
+
+// Names and object codes of a list and its child lists, in order.
+std::vector<std::string> Contents(const TSearch& list)
+{
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < list.Items.Count(); ++i) {
+        const TData& d = *list.Items.Data(i);
+        out.push_back(Cp1251ToUtf8(list.Items.Name(i)) + (d.Key() ? "#" + std::to_string(d.Key()->Code) : ""));
+    }
+    for (const auto& child : list.Children) {
+        out.push_back("[" + Cp1251ToUtf8(child->Name));
+        for (std::string& line : Contents(*child)) out.push_back("  " + line);
+    }
+    return out;
+}
+
+// In an update a sorted list sorts once at the end: adds, removals by key
+// and looks meanwhile must come out as one at a time would have them.
+TEST(SearchList, AnUpdateEndsAsAddingAndRemovingOneAtATime)
+{
+    const char* const names[] = {"РЫНОК", "Рынок", "рынок", "ЁЛКИ", "ЕЛКИ", "ёлки", "ВОКЗАЛ", "ВОКЗАЛ НОВЫЙ"};
+    const char* const groups[] = {"Торговля", "Транспорт"};
+    uint32_t seed = 7;
+    const auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return int32_t((seed >> 8) % n);
+    };
+    for (int round = 0; round < 40; ++round) {
+        TSearchText now(nullptr, nullptr, nullptr), later(nullptr, nullptr, nullptr);
+        later.BeginUpdate();
+        std::string steps;
+        for (int step = 0; step < 80; ++step) {
+            const int32_t code = next(6);
+            const std::string name = Cp(names[next(std::size(names))]);
+            const std::string group = Cp(groups[next(2)]);
+            const bool also = next(2) == 1;
+            switch (next(7)) {
+            case 0:
+            case 1:
+                steps += " -" + std::to_string(code);
+                ASSERT_EQ(later.RemoveItemsByKey({0, 1, 134, 24, code}), now.RemoveItemsByKey({0, 1, 134, 24, code}))
+                    << "round " << round << ":" << steps;
+                break;
+            case 2:
+                steps += " ?";
+                ASSERT_EQ(later.Items.Count(), now.Items.Count()) << "round " << round << ":" << steps;
+                break;
+            case 3:
+                steps += " s" + std::to_string(code);
+                now.AddToSubList(group, name, also, Object(code));
+                later.AddToSubList(group, name, also, Object(code));
+                break;
+            case 4:
+                steps += " g" + std::to_string(code);
+                now.AddToSubGroup(group, group + "1", name, also, Object(code));
+                later.AddToSubGroup(group, group + "1", name, also, Object(code));
+                break;
+            default:
+                steps += " +" + std::to_string(code);
+                now.AddItem(name, Object(code));
+                later.AddItem(name, Object(code));
+            }
+        }
+        later.EndUpdate();
+        ASSERT_EQ(Contents(later), Contents(now)) << "round " << round << ":" << steps;
+    }
+}
+
+// The group is made now or was there; with AlsoMain the item goes to the
+// main list, and to the group's own list only when the group is new.
+TEST(SearchList, AddToSubGroupAddsToTheMainListWhenAsked)
+{
+    using TNames = std::vector<std::string>;
+    const struct {
+        bool GroupThere;
+        bool AlsoMain;
+        TNames Main, Group, Subgroup;
+    } cases[] = {
+        {false, false, {"Транспорт"}, {"Вокзалы"}, {"ВОКЗАЛ"}},
+        {false, true, {"ВОКЗАЛ", "Транспорт"}, {"ВОКЗАЛ", "Вокзалы"}, {"ВОКЗАЛ"}},
+        {true, false, {"Транспорт"}, {"Вокзалы", "Стоянки"}, {"ВОКЗАЛ"}},
+        {true, true, {"ВОКЗАЛ", "Транспорт"}, {"Вокзалы", "Стоянки"}, {"ВОКЗАЛ"}},
+    };
+    for (const auto& c : cases) {
+        TSearchText list(nullptr, nullptr, nullptr);
+        if (c.GroupThere) list.AddToSubGroup(Cp("Транспорт"), Cp("Стоянки"), Cp("СТОЯНКА"), false, Object(2));
+        EXPECT_EQ(list.AddToSubGroup(Cp("Транспорт"), Cp("Вокзалы"), Cp("ВОКЗАЛ"), c.AlsoMain, Object(1)), 1);
+        const std::string what = std::string(c.GroupThere ? "a group there" : "a new group") +
+                                 (c.AlsoMain ? ", also the main list" : "");
+        EXPECT_EQ(Names(list), c.Main) << what;
+        ASSERT_NE(ListAt(list, {"Транспорт"}), nullptr) << what;
+        EXPECT_EQ(Names(*ListAt(list, {"Транспорт"})), c.Group) << what;
+        ASSERT_NE(ListAt(list, {"Транспорт", "Вокзалы"}), nullptr) << what;
+        EXPECT_EQ(Names(*ListAt(list, {"Транспорт", "Вокзалы"})), c.Subgroup) << what;
     }
 }
 

@@ -25,6 +25,17 @@ inline TGroupForm* GroupWindow(const TInfoModule& info, std::size_t i)
     return static_cast<TGroupForm*>(info.GroupForms.at(i).data());
 }
 
+// The list at a path of child names (UTF-8) from a list; null when missing.
+inline const TSearch* ListAt(const TSearch& main, std::initializer_list<const char*> path)
+{
+    const TSearch* list = &main;
+    for (const char* name : path) {
+        list = list->FindChild(Utf8ToCp1251(name));
+        if (!list) return nullptr;
+    }
+    return list;
+}
+
 // The names of a list's items, in UTF-8.
 inline std::vector<std::string> Names(const TSearch& list)
 {

@@ -265,6 +265,40 @@ TEST(SearchWindow, ObjectRowsShowTheirKindsIcon)
     }
 }
 
+TEST(SearchWindow, GroupListHintIsTheRowUnderTheMouseAndClearsOverEmptyRows)
+{
+    TStubServices services;
+    TTempDir dir;
+    TInfoModule info(dir.Path() + "/", "tarn", services);
+    auto list = std::make_shared<TSearchText>(&info, nullptr, nullptr);
+    int32_t code = 0;
+    for (const char* name : {"АПТЕКА", "БОЛЬНИЦА", "ПОЛИКЛИНИКА"})
+        list->AddItem(Utf8ToCp1251(name), MakeObjectData(nullptr, nullptr, {0, 1, 134, 24, ++code}));
+    QPointer<TGroupForm> group = OpenGroupWindow(info, list, nullptr);
+    group->resize(300, 300);
+    SettleWindow(*group);
+    QListWidget* box = group->ListBox1;
+    const auto row = [box](int i) { return box->visualItemRect(box->item(i)).center(); };
+    const QPoint below(5, box->viewport()->height() - 2);
+    const struct {
+        const char* What;
+        QPoint At;
+        const char* Hint;
+    } moves[] = {
+        {"the first row", row(0), "АПТЕКА"},   {"below the rows", below, ""},
+        {"the last row", row(2), "ПОЛИКЛИНИКА"}, {"the middle row", row(1), "БОЛЬНИЦА"},
+        {"below again", below, ""},
+    };
+    for (const auto& m : moves) {
+        QMouseEvent move(QEvent::MouseMove, m.At, box->viewport()->mapToGlobal(m.At), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(box->viewport(), &move);
+        EXPECT_EQ(box->toolTip().toStdString(), m.Hint) << m.What;
+    }
+    group->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return group.isNull(); }));
+}
+
 TEST(SearchWindow, GroupWindowClosedMaximisedReopensMaximised)
 {
     TCityCopy city;

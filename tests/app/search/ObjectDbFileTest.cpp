@@ -116,11 +116,11 @@ std::string BannerFile()
     TDbBytes b;
     b.I32(1);
     Group(b, 1, "Реклама", 0);
-    Card(b, Rec("JPG", 0, 0, 0, {0, 1, 136, 24, 1}), "JPG", city::JpgBanner(1));
-    Card(b, Rec("GIF", 0, 0, 0, {0, 1, 67, 7, 2}), "GIF", city::GifBanner(2));
-    Card(b, Rec("НЕТ ОБЪЕКТА", 0, 0, 0, {0, 1, 0, 0, 0}), "BMP", city::BmpBanner(3));
-    Card(b, Rec("BMP", 0, 0, 0, {0, 1, 136, 24, 4}), "BMP", city::BmpBanner(4));
-    Card(b, Deleted(Rec("СНЯТ", 0, 0, 0, {0, 1, 136, 24, 5})), "JPG", city::JpgBanner(5));
+    Card(b, Rec("JPG", 0, 0, 0, {0, 1, 136, 24, 1}), "JPG", city::JpgBanner(1, "Banner 1"));
+    Card(b, Rec("GIF", 0, 0, 0, {0, 1, 67, 7, 2}), "GIF", city::GifBanner(2, "Banner 2"));
+    Card(b, Rec("НЕТ ОБЪЕКТА", 0, 0, 0, {0, 1, 0, 0, 0}), "BMP", city::BmpBanner(3, "Banner 3"));
+    Card(b, Rec("BMP", 0, 0, 0, {0, 1, 136, 24, 4}), "BMP", city::BmpBanner(4, "Banner 4"));
+    Card(b, Deleted(Rec("СНЯТ", 0, 0, 0, {0, 1, 136, 24, 5})), "JPG", city::JpgBanner(5, "Banner 5"));
     Card(b, Rec("ICO", 0, 0, 0, {0, 1, 136, 24, 6}), "ICO", city::IcoCard({"ICO", {}, 6}));
     Card(b, Rec("WMF", 0, 0, 0, {0, 1, 136, 24, 7}), "WMF", city::WmfCard({"WMF", {}, 7}));
     TRecordFields far = Rec("ДАЛЕКО", 0, 0, 0, {0, 1, 136, 24, 8});

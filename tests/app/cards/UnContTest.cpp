@@ -255,6 +255,42 @@ TEST(UniversalContainer, PagesOpenNothingOutsideTheirFolder)
         }
 }
 
+// Sites made on Windows write "\" in their links, and a page's plain text
+// (a hint, the ticker) has no place for its pictures.
+TEST(UniversalContainer, BackslashLinksResolveAndPicturesLeaveThePlainText)
+{
+    TTempDir folder;
+    std::filesystem::create_directories(folder.File("Pages/snd"));
+    const std::string bmp = city::BmpBytes(city::FacadePicture(8, 8, 1), 8);
+    Write(folder.File("index.htm"), "<p>A<img src=\"Pages\\pic.bmp\">B</p>");
+    Write(folder.File("Pages/about.htm"), "<p>About</p>");
+    Write(folder.File("Pages/pic.bmp"), bmp);
+    for (const char* f : {"Pages/snd/ding.wav", "Pages/snd/film.avi"}) Write(folder.File(f), "x");
+    TStubServices services;
+    TUniversalContainer c(services);
+    c.SetLocalFolder(folder.Path());
+    const struct {
+        const char* Link;
+        const char* Page;  // shown after the click
+        std::string Sound, Document;
+    } cases[] = {
+        {"pages\\ABOUT.htm", "Pages/about.htm", "", ""},
+        {"Pages\\Snd\\DING.WAV", "index.htm", folder.File("Pages/snd/ding.wav"), ""},
+        {"file:pages\\snd\\film.AVI", "index.htm", "", folder.File("Pages/snd/film.avi")},
+    };
+    for (const auto& k : cases) {
+        ASSERT_EQ(c.LoadFromFile(folder.File("index.htm")), 0);
+        services.SoundFiles.clear();
+        services.Documents.clear();
+        emit c.Html()->anchorClicked(QUrl(QString::fromUtf8(k.Link)));
+        EXPECT_EQ(c.Html()->CurrentPage().toStdString(), k.Page) << k.Link;
+        EXPECT_EQ(services.SoundFiles, k.Sound.empty() ? std::vector<std::string>{} : std::vector{k.Sound}) << k.Link;
+        EXPECT_EQ(services.Documents, k.Document.empty() ? std::vector<std::string>{} : std::vector{k.Document}) << k.Link;
+    }
+    ASSERT_EQ(c.LoadFromFile(folder.File("index.htm")), 0);
+    EXPECT_EQ(c.GetText(), QLatin1String("AB"));
+}
+
 TEST(UniversalContainer, StretchedPictureInAPanelReportsClicks)
 {
     // As the banner strip holds it: a child of a panel, loading from memory.

@@ -44,8 +44,15 @@ std::string FullFrameEllipsesWmf(std::size_t bytes, int penWidth, int grow, int 
     Record(b, 0x02FC, {2, 0x00FF, 0, 5});  // a red diagonal cross-hatch
     Record(b, 0x012D, {1});
     Record(b, 0x0104, {7});  // mixed with what is there
-    const int l = -width * (grow - 1) / 2, t = -height * (grow - 1) / 2;
-    while (b.size() + 20 < bytes) Record(b, 0x0418, {t + height * grow, l + width * grow, t, l});
+    // Larger ellipses through the window: a unit of 100 pixels keeps their
+    // corners inside 16 bits.
+    int w = width, h = height;
+    if (grow > 1) {
+        w = width / 100, h = height / 100;
+        Record(b, 0x020C, {h, w});  // the window's extent
+    }
+    const int l = -w * (grow - 1) / 2, t = -h * (grow - 1) / 2;
+    while (b.size() + 20 < bytes) Record(b, 0x0418, {t + h * grow, l + w * grow, t, l});
     Record(b, 0, {});
     return b;
 }

@@ -309,8 +309,6 @@ TEST_F(FileFaults, StaleTempFoldersGoOnlyWhenTheirOwnerEnded)
     TOwnedTempFolder live(Dir, "tarn-card-");
     ASSERT_FALSE(live.Path().empty()) << live.Error();
     fs::create_directory(File("tarn-card-unmarked"));
-    fs::create_directory(File("tarn-cards"));
-    Put(File("tarn-cards/" + std::string(TOwnedTempFolder::Marker)), "1");
     fs::create_directory(File("elsewhere"));
     Put(File("elsewhere/" + std::string(TOwnedTempFolder::Marker)), "1");
     fs::create_directory_symlink(File("elsewhere"), File("tarn-card-link"));

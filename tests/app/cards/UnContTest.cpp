@@ -175,14 +175,14 @@ TEST(UniversalContainer, LinkRulesThroughTheServices)
 
 // Names opened in the watched folders since the watcher began, read from the
 // kernel's own record of opens.
-class TOpenWatch {
-public:
-    explicit TOpenWatch(const std::vector<std::string>& folders) : Fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+struct TOpenWatch {
+    int Fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    explicit TOpenWatch(std::initializer_list<std::string> folders)
     {
         for (const std::string& f : folders) inotify_add_watch(Fd, f.c_str(), IN_OPEN);
     }
     ~TOpenWatch() { ::close(Fd); }
-    std::set<std::string> Opened()
+    std::set<std::string> Opened() const
     {
         std::set<std::string> names;
         alignas(inotify_event) char buffer[8192];
@@ -192,9 +192,6 @@ public:
                     names.insert(e->name);
         return names;
     }
-
-private:
-    int Fd;
 };
 
 TEST(UniversalContainer, PagesOpenNothingOutsideTheirFolder)
@@ -260,35 +257,19 @@ TEST(UniversalContainer, PagesOpenNothingOutsideTheirFolder)
 TEST(UniversalContainer, BackslashLinksResolveAndPicturesLeaveThePlainText)
 {
     TTempDir folder;
-    std::filesystem::create_directories(folder.File("Pages/snd"));
-    const std::string bmp = city::BmpBytes(city::FacadePicture(8, 8, 1), 8);
+    std::filesystem::create_directories(folder.File("Pages"));
     Write(folder.File("index.htm"), "<p>A<img src=\"Pages\\pic.bmp\">B</p>");
     Write(folder.File("Pages/about.htm"), "<p>About</p>");
-    Write(folder.File("Pages/pic.bmp"), bmp);
-    for (const char* f : {"Pages/snd/ding.wav", "Pages/snd/film.avi"}) Write(folder.File(f), "x");
+    Write(folder.File("Pages/ding.wav"), "x");
     TStubServices services;
     TUniversalContainer c(services);
     c.SetLocalFolder(folder.Path());
-    const struct {
-        const char* Link;
-        const char* Page;  // shown after the click
-        std::string Sound, Document;
-    } cases[] = {
-        {"pages\\ABOUT.htm", "Pages/about.htm", "", ""},
-        {"Pages\\Snd\\DING.WAV", "index.htm", folder.File("Pages/snd/ding.wav"), ""},
-        {"file:pages\\snd\\film.AVI", "index.htm", "", folder.File("Pages/snd/film.avi")},
-    };
-    for (const auto& k : cases) {
-        ASSERT_EQ(c.LoadFromFile(folder.File("index.htm")), 0);
-        services.SoundFiles.clear();
-        services.Documents.clear();
-        emit c.Html()->anchorClicked(QUrl(QString::fromUtf8(k.Link)));
-        EXPECT_EQ(c.Html()->CurrentPage().toStdString(), k.Page) << k.Link;
-        EXPECT_EQ(services.SoundFiles, k.Sound.empty() ? std::vector<std::string>{} : std::vector{k.Sound}) << k.Link;
-        EXPECT_EQ(services.Documents, k.Document.empty() ? std::vector<std::string>{} : std::vector{k.Document}) << k.Link;
-    }
     ASSERT_EQ(c.LoadFromFile(folder.File("index.htm")), 0);
     EXPECT_EQ(c.GetText(), QLatin1String("AB"));
+    emit c.Html()->anchorClicked(QUrl(QStringLiteral("Pages\\DING.WAV")));
+    EXPECT_EQ(services.SoundFiles, std::vector{folder.File("Pages/ding.wav")});
+    emit c.Html()->anchorClicked(QUrl(QStringLiteral("pages\\ABOUT.htm")));
+    EXPECT_EQ(c.Html()->CurrentPage(), QLatin1String("Pages/about.htm"));
 }
 
 TEST(UniversalContainer, StretchedPictureInAPanelReportsClicks)

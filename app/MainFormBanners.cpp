@@ -84,13 +84,13 @@ void TMainForm::Timer1Timer()
             // A record without data has no picture, and its offset and size
             // mean nothing: the viewer stays as it was.
             if (!banner.HasNoData() && banner.DataSize >= 1) {
-                const std::string bytes = ReadDataBytes(*BannerList.Stream, banner.DataOffset, banner.DataSize);
+                const std::string bytes = ReadDataBytes(*BannerList.Stream, banner.DataOffset, banner.DataSize, banner.Name);
                 if (BannerViewer->LoadFromMemory(bytes, banner.FileType) == TUniversalContainer::Loaded)
                     BannerViewer->ShowContainer();
             }
         } catch (const std::exception& e) {
-            // The file changed under the program: the banner is said once
-            // and dropped, the others go on.
+            // The file changed under the program, or the banner is larger
+            // than any may be: it is said once and dropped, the others go on.
             BannerList.Records.erase(BannerList.Records.begin() + (BannerIndex - 1));
             --BannerIndex;
             Services.ShowError(e.what());

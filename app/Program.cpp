@@ -8,8 +8,10 @@
 #include "app/windows/Opt_f.h"
 #include "app/windows/SelSgn_f.h"
 #include "app/windows/Update_f.h"
+#include "platform/TempFolders.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -85,6 +87,8 @@ int RunProgram(const std::string& programDir, const std::string& programFile, TA
 {
     try {
         InstallQtTranslations();
+        // Folders of cards and sounds left by a run that was killed.
+        RemoveStaleTempFolders(QDir::tempPath().toStdString());
         auto gauge = std::make_unique<TGaugeForm>();
         gauge->ShowNow();
         // The title goes with messages and the task list; the windows keep

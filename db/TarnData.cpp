@@ -1,6 +1,7 @@
 #include "TarnData.h"
 
 #include "data/Errors.h"
+#include "platform/Cp1251.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -261,13 +262,17 @@ std::shared_ptr<TStream> OpenDataFile(const std::string& path)
     }
 }
 
-std::string ReadDataBytes(TStream& source, int64_t offset, int64_t size)
+std::string ReadDataBytes(TStream& source, int64_t offset, int64_t size, const std::string& record)
 {
     const int64_t fileSize = source.Size();
     if (offset < 0 || size < 0 || offset > fileSize || size > fileSize - offset)
         ThrowAt(source.Name(), offset, "данные",
                 (offset < 0 ? "отрицательное смещение " + std::to_string(offset) + ", " : std::string()) +
                     ByteCount(size) + " данных не лежат в файле длиной " + ByteCount(fileSize));
+    if (size > MaxRecordDataBytes)
+        ThrowAt(source.Name(), offset, "данные",
+                (record.empty() ? std::string("запись") : "запись «" + Cp1251ToUtf8(record) + "»") + ": " +
+                    ByteCount(size) + " данных, больше предела в " + ByteCount(MaxRecordDataBytes));
     source.Seek(offset);
     return source.readBytes(std::size_t(size), "данные");
 }

@@ -247,13 +247,18 @@ void LoadBannerFile(const std::string& path, TBannerList& banners);
 // A stream opened for reading and kept shared (a card's or banner's Source).
 std::shared_ptr<TStream> OpenDataFile(const std::string& path);
 
-// The data bytes of a record in its open file, checked against the file:
-// bytes outside it raise EFormatError naming the file and the offset.
-std::string ReadDataBytes(TStream& source, int64_t offset, int64_t size);
+// The most a card's or a banner's data may hold: the viewers hold it whole
+// in memory, and no real card comes near it.
+constexpr int64_t MaxRecordDataBytes = int64_t(64) << 20;
+
+// The data bytes of a record in its open file, checked against the file and
+// against MaxRecordDataBytes before anything is read: EFormatError names
+// the file, the offset and the record (`record`: its name, code page 1251).
+std::string ReadDataBytes(TStream& source, int64_t offset, int64_t size, const std::string& record = {});
 inline std::string ReadCardData(const TCardRec& card)
 {
     if (!card.Source) return {};
-    return ReadDataBytes(*card.Source, card.DataOffset, card.DataSize);
+    return ReadDataBytes(*card.Source, card.DataOffset, card.DataSize, card.Name);
 }
 
 } // namespace tarn

@@ -111,7 +111,7 @@ public:
         Free = TFreeSlots(std::greater<>(), std::move(free));
     }
 
-    void Run()
+    bool Run(std::chrono::nanoseconds budget)
     {
         // The caller's state comes back however the records end.
         struct TRestore {
@@ -128,10 +128,13 @@ public:
         Dc.SetTextColor(0);
         Dc.SetROP2(TGDI_R2_COPYPEN);
         Dc.SetTextAlign(0);
+        const auto deadline = std::chrono::steady_clock::now() + budget;
         for (const TMetafile::TRecord& r : M.List) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
             R = &r;
             Record();
         }
+        return true;
     }
 
 private:
@@ -465,15 +468,18 @@ void TMetafilePlayer::Dib(uint32_t rop, uint32_t srcWord, uint32_t dibWord, bool
                      dib.size() - bitsAt, info, rop);
 }
 
-void TMetafile::Play(TDeviceContext& dc, const TRect& target) const { TMetafilePlayer(*this, dc, target).Run(); }
+bool TMetafile::Play(TDeviceContext& dc, const TRect& target, std::chrono::nanoseconds budget) const
+{
+    return TMetafilePlayer(*this, dc, target).Run(budget);
+}
 
-QImage TMetafile::Render(int32_t width, int32_t height) const
+QImage TMetafile::Render(int32_t width, int32_t height, std::chrono::nanoseconds budget) const
 {
     QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
     image.fill(Qt::white);
     {
         TDeviceContext dc(image);
-        Play(dc, {0, 0, image.width(), image.height()});
+        Play(dc, {0, 0, image.width(), image.height()}, budget);
     }
     return image;
 }

@@ -2,13 +2,15 @@
 // Windows metafiles (".WMF"): the optional placeable header, the metafile
 // header, then records of size, function and parameters. The records are
 // checked once when the file is read and replayed through a device context,
-// with the metafile's window mapped onto a rectangle of the device: pens,
+// within a time budget, with the metafile's window mapped onto a rectangle
+// of the device: pens,
 // brushes, fonts and their object table, select and delete, lines, shapes,
 // polygons and poly-polygons, text, colours and modes, stretched
 // device-independent bitmaps. Records the player does not draw are skipped.
 #include "platform/Error.h"
 #include "platform/Types.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,13 +49,19 @@ public:
     int32_t PixelHeight() const { return Height; }
     const std::vector<TRecord>& Records() const { return List; }
 
-    // Replays the records onto `dc` with the frame mapped onto `target`
-    // (device pixels; a negative extent mirrors). The context's state is put
-    // back afterwards.
-    void Play(TDeviceContext& dc, const TRect& target) const;
+    // The time a replay may take: a hostile file of shapes over the whole
+    // picture would take minutes, and no real picture comes near it.
+    static constexpr std::chrono::milliseconds PlayBudget{400};
 
-    // The picture drawn on white at `width` x `height` pixels (RGB32).
-    QImage Render(int32_t width, int32_t height) const;
+    // Replays the records onto `dc` with the frame mapped onto `target`
+    // (device pixels; a negative extent mirrors) until `budget` is spent,
+    // looked at between records; false when it stopped there. The context's
+    // state is put back afterwards.
+    bool Play(TDeviceContext& dc, const TRect& target, std::chrono::nanoseconds budget = PlayBudget) const;
+
+    // The picture drawn on white at `width` x `height` pixels (RGB32), as
+    // far as the budget goes.
+    QImage Render(int32_t width, int32_t height, std::chrono::nanoseconds budget = PlayBudget) const;
 
 private:
     friend class TMetafilePlayer;

@@ -21,7 +21,8 @@ namespace {
 
 // Deeper nesting than any writer makes; a hostile file stops here.
 constexpr std::size_t MaxDepth = 512;
-// Past this many cells a table is written as lines of tab-separated cells.
+// Past this many cells in the document, tables are written as lines of
+// tab-separated cells.
 constexpr std::size_t MaxTableCells = 20000;
 constexpr int MaxColumns = 64;
 
@@ -35,6 +36,7 @@ struct TState {
     int32_t Font = -1;
     int32_t Uc = 1;      // fallback characters after \u
     int32_t Align = 0;   // 0 left, 1 centre, 2 right, 3 justified
+    int32_t Left = 0, Right = 0, First = 0;  // indents in twips
     bool InTable = false;
     int32_t Field = -1;  // the field whose result this is, -1 none
 };
@@ -116,6 +118,7 @@ private:
     std::vector<TCell> CurrentRow;
     TCell CurrentCell;
     bool BlockUsed = false;  // the document's current block holds something
+    std::size_t CellsUsed = 0;  // by the tables made so far
 };
 
 int CharsetCodePage(int32_t charset, int32_t fallback)
@@ -136,6 +139,24 @@ void TReader::Run()
     while (start < In.size() && std::isspace(uint8_t(In[start]))) ++start;
     if (In.substr(start, 5) != "{\\rtf") Fail("not rich text: it does not begin with {\\rtf");
     Doc.clear();
+    // One edit: the document looks over its frames and tells its layout
+    // once, not at every insertion (which grows as the square of the text),
+    // and keeps nothing to undo.
+    struct TOneEdit {
+        QTextDocument& Doc;
+        bool Undo = Doc.isUndoRedoEnabled();
+        QTextCursor Edit{&Doc};
+        TOneEdit(QTextDocument& doc) : Doc(doc)
+        {
+            Doc.setUndoRedoEnabled(false);
+            Edit.beginEditBlock();
+        }
+        ~TOneEdit()
+        {
+            Edit.endEditBlock();
+            Doc.setUndoRedoEnabled(Undo);
+        }
+    } edit(Doc);
     Cursor = QTextCursor(&Doc);
     Stack.reserve(64);
     Stack.push_back(TState{});
@@ -243,7 +264,10 @@ void TReader::ControlWord(std::string_view w, bool has, int32_t p)
     else if (w == "par" || w == "sect" || w == "page") Paragraph();
     else if (w == "line") Char(QChar(0x2028));
     else if (w == "tab") Char(QChar('\t'));
-    else if (w == "pard") s.Align = 0, s.InTable = false;
+    else if (w == "pard") s.Align = 0, s.InTable = false, s.Left = s.Right = s.First = 0;
+    else if (w == "li") s.Left = p;
+    else if (w == "ri") s.Right = p;
+    else if (w == "fi") s.First = p;
     else if (w == "plain") s.Bold = s.Italic = s.Underline = s.Strike = false, s.HalfPoints = 24, s.Colour = 0;
     else if (w == "b") s.Bold = on;
     else if (w == "i") s.Italic = on;
@@ -373,8 +397,14 @@ QTextCharFormat TReader::Format() const
 QTextBlockFormat TReader::BlockFormat() const
 {
     static const Qt::Alignment aligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
+    const TState& s = Stack.back();
+    // Twips to pixels at 96 dots an inch; a page is never wider than this.
+    const auto pixels = [](int32_t twips) { return std::clamp(twips, -30000, 30000) / 15.0; };
     QTextBlockFormat b;
-    b.setAlignment(aligns[std::clamp(Stack.back().Align, 0, 3)]);
+    b.setAlignment(aligns[std::clamp(s.Align, 0, 3)]);
+    b.setLeftMargin(std::max(0.0, pixels(s.Left)));
+    b.setRightMargin(std::max(0.0, pixels(s.Right)));
+    b.setTextIndent(pixels(s.First));
     return b;
 }
 
@@ -436,7 +466,8 @@ void TReader::EndTable()
         Cursor.insertBlock();
         BlockUsed = false;
     }
-    if (Rows.size() * columns <= MaxTableCells) {
+    if (Rows.size() * columns <= MaxTableCells - CellsUsed) {
+        CellsUsed += Rows.size() * columns;
         QTextTableFormat tf;
         tf.setBorder(1);
         tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);

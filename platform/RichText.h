@@ -1,11 +1,12 @@
 #pragma once
 // Rich text (".RTF") read into a QTextDocument for a read-only viewer: code
 // pages (\ansicpg, \fcharset, \'xx) and \u with its fallback, bold,
-// italic, underline, strike-out, font sizes, colours, alignment,
+// italic, underline, strike-out, font sizes, colours, alignment, indents,
 // paragraphs and line breaks, simple tables (\trowd ... \cell ... \row),
 // HYPERLINK fields as links; pictures, objects, headers and other
 // destinations are skipped. What the text says is kept even where the
-// layout is not.
+// layout is not: past 20 000 cells in a document, tables are written as
+// lines. Time and memory grow in step with the text.
 #include "platform/Error.h"
 
 #include <string>

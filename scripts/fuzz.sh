@@ -37,6 +37,8 @@ max_len() {
     model_*) echo 40000 ;;
     tarndat) echo 65536 ;;
     zip) echo 65536 ;;
+    wmf) echo 1048576 ;;  # the largest metafile the player must draw in time
+    rtf) echo 262144 ;;
     bmp|mts|ini) echo 16384 ;;
     *) echo 8192 ;;
   esac

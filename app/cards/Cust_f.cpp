@@ -5,6 +5,7 @@
 #include "app/common/Info_mdl.h"
 #include "platform/Cp1251.h"
 #include "platform/Cp1251Qt.h"
+#include "platform/TempFolders.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -88,7 +88,7 @@ TCustomInfoForm::TCustomInfoForm(TInfoModule& info, QWidget* parent)
 
 TCustomInfoForm::~TCustomInfoForm() = default;
 
-std::string TCustomInfoForm::TempFolder() const { return Folder ? Folder->path().toStdString() : std::string(); }
+std::string TCustomInfoForm::TempFolder() const { return Folder ? Folder->Path() : std::string(); }
 
 void TCustomInfoForm::showEvent(QShowEvent* event)
 {
@@ -137,13 +137,13 @@ void TCustomInfoForm::FormShow()
 bool TCustomInfoForm::ShowArchive(const std::string& bytes)
 {
     if (!SameLetters(Card->ContainerType, "ZIP")) return false;
-    Folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tarn-card-XXXXXX"));
-    if (!Folder->isValid()) {
-        Report("Cannot create a folder for the card: " + Folder->errorString().toStdString());
+    Folder = std::make_unique<TOwnedTempFolder>(QDir::tempPath().toStdString(), "tarn-card-");
+    if (Folder->Path().empty()) {
+        Report("Cannot create a folder for the card: " + Folder->Error());
         Folder.reset();
         return false;
     }
-    const std::string folder = Folder->path().toStdString();
+    const std::string folder = Folder->Path();
     const std::string source = (Card->Source ? Card->Source->Name() : std::string("card")) + ", card at " +
                                std::to_string(Card->DataOffset);
     try {

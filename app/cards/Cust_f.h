@@ -5,9 +5,9 @@
 // time, held by the shared services.
 //
 // A card is shown from memory; only an archive is unpacked, into the
-// window's own private folder (mode 0700, a unique name), which goes when
-// the window closes or is freed. Nothing is written to a shared place and
-// the current directory never changes, so a hidden window that reads a
+// window's own private folder (mode 0700, a unique name, marked as this
+// program's), which goes when the window closes or is freed. Nothing is
+// written to a shared place and the current directory never changes, so a hidden window that reads a
 // card's text leaves the card on the screen as it was.
 #include "db/TarnData.h"
 
@@ -19,12 +19,12 @@
 #include <string>
 
 class QPushButton;
-class QTemporaryDir;
 class QToolButton;
 
 namespace tarn {
 
 class TInfoModule;
+class TOwnedTempFolder;
 class TUniversalContainer;
 
 class TCustomInfoForm : public QWidget {
@@ -61,7 +61,7 @@ private:
     void Report(const std::string& message);
 
     std::optional<TCardRec> Card;
-    std::unique_ptr<QTemporaryDir> Folder;
+    std::unique_ptr<TOwnedTempFolder> Folder;
 };
 
 // Opens the card in the one card window: the window open now is freed and

@@ -3,6 +3,7 @@
 #include "app/cards/UnContViews.h"
 #include "app/common/AppServices.h"
 #include "data/Streams.h"
+#include "db/TarnData.h"
 #include "platform/Cp1251Qt.h"
 #include "platform/Metafile.h"
 #include "platform/RichText.h"
@@ -20,7 +21,7 @@ namespace tarn {
 namespace {
 
 // Larger files are no card: the viewer refuses them rather than hold them.
-constexpr qint64 MaxFileBytes = qint64(256) << 20;
+constexpr int64_t MaxFileBytes = int64_t(256) << 20;
 
 QString PlainText(const QByteArray& bytes)
 {
@@ -78,7 +79,9 @@ TUniversalContainer::TUniversalContainer(TAppServices& services, QWidget* parent
         if (IsWebOrMailAddress(url)) Services.OpenAddress(url.toString(QUrl::FullyEncoded).toStdString());
     });
     QObject::connect(HtmlView, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
-        const QString link = url.toString();
+        // "\\" in a link is a folder step, as sites made on Windows mean it.
+        QString link = url.toString();
+        link.replace(QLatin1String("%5C"), QLatin1String("\\"), Qt::CaseInsensitive);
         if (!HotSpotClick(link)) HtmlView->Follow(link);
     });
     PictureView->OnClick = [this] {
@@ -108,8 +111,8 @@ int32_t TUniversalContainer::LoadFromFile(const std::string& name)
     if (name.empty() || !info.isFile()) return NoFile;
     const QString extension = ExtensionOf(path);
     if (ViewerKindOf(extension) == KindNone) return NoViewer;
-    QFile f(path);
-    if (info.size() > MaxFileBytes || !f.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> bytes = ReadRegularFile(name, MaxFileBytes);
+    if (!bytes) {
         Kind = ViewerKindOf(extension);
         return ViewerFailed;
     }
@@ -124,14 +127,14 @@ int32_t TUniversalContainer::LoadFromFile(const std::string& name)
     } else {
         HtmlView->SetRoot(info.canonicalPath().toStdString());
     }
-    return Load(f.readAll(), extension, page);
+    return Load(*bytes, extension, page);
 }
 
 int32_t TUniversalContainer::LoadFromStream(TStream& stream, int32_t size, const std::string& extension)
 {
     std::string bytes;
     try {
-        if (size < 0) stream.Fail("data size", std::to_string(size) + " bytes");
+        if (size < 0 || size > MaxRecordDataBytes) stream.Fail("data size", std::to_string(size) + " bytes");
         bytes = stream.readBytes(std::size_t(size), "data");
     } catch (const ETarnError&) {
         Kind = ViewerKindOf(QString::fromStdString(extension));
@@ -222,7 +225,7 @@ QString TUniversalContainer::GetText() const
     switch (Kind) {
     case KindMemo: return MemoView->toPlainText();
     case KindRich: return RichView->document()->toPlainText();
-    case KindHtml: return HtmlView->document()->toPlainText();
+    case KindHtml: return HtmlView->document()->toPlainText().remove(QChar::ObjectReplacementCharacter);
     default: return {};
     }
 }

@@ -11,20 +11,55 @@
 #include <QStringDecoder>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarn {
 
 namespace {
 
-constexpr qint64 MaxPageBytes = qint64(16) << 20;
+constexpr int64_t MaxPageBytes = int64_t(16) << 20;
+// What one page may pull in, all its pictures and style sheets together.
+constexpr int64_t MaxPageResourceBytes = int64_t(64) << 20;
 
-QByteArray ReadWhole(const std::string& path)
+// Stands for a resource the page may not have: Qt loads a name itself when
+// it gets no picture, so it always gets one.
+const QImage& NoPicture()
 {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadOnly) || f.size() > MaxPageBytes) return {};
-    return f.readAll();
+    static const QImage none = [] {
+        QImage i(1, 1, QImage::Format_ARGB32);
+        i.fill(Qt::transparent);
+        return i;
+    }();
+    return none;
 }
 
 } // namespace
+
+std::optional<QByteArray> ReadRegularFile(const std::string& path, int64_t limit)
+{
+    // Never waits on a pipe or a device, and never reads past the limit
+    // whatever the file grows to.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    struct TClose {
+        int Fd;
+        ~TClose() { ::close(Fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > limit) return std::nullopt;
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, std::size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += n;
+    }
+    bytes.truncate(got);
+    return bytes;
+}
 
 QString DecodeHtml(const QByteArray& bytes)
 {
@@ -51,7 +86,11 @@ std::string ResolvePageLink(const std::string& root, const QString& pageFolder, 
     if (path.startsWith(QLatin1Char('/'))) return {};
     const QString joined = QDir::cleanPath(pageFolder.isEmpty() ? path : pageFolder + QLatin1Char('/') + path);
     if (joined == QLatin1String("..") || joined.startsWith(QLatin1String("../"))) return {};
-    return FindInFolder(root, joined);
+    std::string found = FindInFolder(root, joined);
+    // Pipes and devices are never opened: one would hang, another never end.
+    struct stat st {};
+    if (found.empty() || ::lstat(found.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return found;
 }
 
 // ---- THtmlView ----
@@ -144,12 +183,13 @@ void THtmlView::Show(const TPage& page)
             Folder.clear();
         } else {
             const std::string file = FindInFolder(Root, page.Path);
-            bytes = ReadWhole(file);
+            bytes = ReadRegularFile(file, MaxPageBytes).value_or(QByteArray());
             const QString relative = QString::fromStdString(file.substr(std::min(file.size(), Root.size() + 1)));
             Folder = QFileInfo(relative).path();
             if (Folder == QLatin1String(".")) Folder.clear();
         }
         document()->clear();  // drops the pictures of the page before
+        ResourceBytes = 0;
         setHtml(DecodeHtml(bytes));
         ShownPath = page.Path.isEmpty() ? QString() : page.Path;
     }
@@ -159,25 +199,36 @@ void THtmlView::Show(const TPage& page)
 
 QVariant THtmlView::loadResource(int type, const QUrl& name)
 {
-    if (type != QTextDocument::ImageResource && type != QTextDocument::StyleSheetResource) return {};
+    // Whatever is refused still gets a value: on none the document would
+    // load the name itself, from anywhere.
+    const auto none = [type]() -> QVariant {
+        if (type == QTextDocument::ImageResource) return NoPicture();
+        if (type == QTextDocument::StyleSheetResource) return QString(QLatin1String(""));
+        return QByteArray("");
+    };
+    if (type != QTextDocument::ImageResource && type != QTextDocument::StyleSheetResource) return none();
+    QByteArray bytes;
     if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0) {
         // A picture carried in the page itself.
         const QString data = name.toString(QUrl::FullyEncoded);
         const qsizetype comma = data.indexOf(QLatin1Char(','));
         if (type != QTextDocument::ImageResource || comma < 0 || !data.left(comma).endsWith(QLatin1String(";base64")))
-            return {};
-        const QImage image = QImage::fromData(QByteArray::fromBase64(data.mid(comma + 1).toLatin1()));
-        return image.isNull() ? QVariant() : QVariant(image);
+            return none();
+        bytes = QByteArray::fromBase64(data.mid(comma + 1).toLatin1());
+    } else {
+        if (!name.scheme().isEmpty() && name.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
+            return none();  // nothing from the network, no drive letters
+        const std::string file = ResolvePageLink(Root, Folder, name.path(QUrl::FullyDecoded));
+        if (file.empty() || ResourceBytes >= MaxPageResourceBytes) return none();
+        std::optional<QByteArray> read = ReadRegularFile(file, std::min(MaxPageBytes, MaxPageResourceBytes - ResourceBytes));
+        if (!read) return none();
+        ResourceBytes += read->size();
+        bytes = std::move(*read);
     }
-    if (!name.scheme().isEmpty() && name.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
-        return {};  // nothing from the network
-    const std::string file = ResolvePageLink(Root, Folder, name.path());
-    if (file.empty()) return {};
-    const QByteArray bytes = ReadWhole(file);
-    if (type == QTextDocument::StyleSheetResource) return QString::fromLatin1(bytes);
+    if (type == QTextDocument::StyleSheetResource) return DecodeHtml(bytes);
     QImage image;
     image.loadFromData(bytes);
-    return image.isNull() ? QVariant() : QVariant(image);
+    return image.isNull() ? none() : QVariant(image);
 }
 
 // ---- TPictureView ----

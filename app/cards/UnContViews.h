@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,17 @@ namespace tarn {
 QString DecodeHtml(const QByteArray& bytes);
 
 // Resolves a link of a page: `link` relative to `pageFolder` (both relative
-// to the root, "/" separated), found inside `root` ignoring case; empty
-// when it leaves the root or names nothing there.
+// to the root, "/" or "\" separated), found inside `root` ignoring case;
+// empty when it leaves the root or names no regular file there.
 std::string ResolvePageLink(const std::string& root, const QString& pageFolder, const QString& link);
 
+// The whole of a regular file of at most `limit` bytes; none for anything
+// else (missing, a link, a pipe or a device, too large).
+std::optional<QByteArray> ReadRegularFile(const std::string& path, int64_t limit);
+
+// Every file a page asks for (pictures, style sheets, anything the document
+// loads) comes from its root folder through ResolvePageLink and nothing
+// else: a refused name is an empty resource, never loaded by Qt.
 class THtmlView : public QTextBrowser {
 public:
     static constexpr int MaxHistory = 10;
@@ -69,6 +77,7 @@ private:
     QString Folder;
     QString ShownPath;
     QByteArray Memory;
+    int64_t ResourceBytes = 0;  // read for the page shown
     std::vector<TPage> History;
     int Position = -1;
 };

@@ -1,13 +1,15 @@
 #include "AppServices.h"
 
+#include "platform/TempFolders.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
-#include <QTemporaryFile>
 #include <QTextDocument>
 #include <QToolTip>
 #include <QUrl>
@@ -59,16 +61,22 @@ public:
     void PlayBytes(const std::vector<uint8_t>& wave)
     {
         Stop();
-        auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/tarn-sound-XXXXXX.wav"));
-        if (!file->open() ||
-            file->write(reinterpret_cast<const char*>(wave.data()), qint64(wave.size())) != qint64(wave.size()) ||
-            !file->flush()) {
-            Failure(Failed("Не удалось воспроизвести звук: ", file->fileName().toStdString() + " (" +
-                                                                  file->errorString().toStdString() + ")"));
+        auto folder = std::make_unique<TOwnedTempFolder>(QDir::tempPath().toStdString(), "tarn-sound-");
+        if (folder->Path().empty()) {
+            Failure(Failed("Не удалось воспроизвести звук: ", folder->Error()));
             return;
         }
-        Held = std::move(file);
-        Play(Held->fileName(), "звук карточки");
+        QFile file(QString::fromStdString(folder->Path() + "/sound.wav"));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(reinterpret_cast<const char*>(wave.data()), qint64(wave.size())) != qint64(wave.size()) ||
+            !file.flush()) {
+            Failure(Failed("Не удалось воспроизвести звук: ", file.fileName().toStdString() + " (" +
+                                                                  file.errorString().toStdString() + ")"));
+            return;
+        }
+        file.close();
+        Held = std::move(folder);
+        Play(file.fileName(), "звук карточки");
     }
     void Stop()
     {
@@ -83,7 +91,7 @@ private:
 #ifdef TARN_HAVE_MULTIMEDIA
     std::unique_ptr<QSoundEffect> Effect;
 #endif
-    std::unique_ptr<QTemporaryFile> Held;
+    std::unique_ptr<TOwnedTempFolder> Held;  // the folder of the sound playing
     std::string Name;  // of the sound playing, for the message
 };
 

@@ -470,5 +470,25 @@ TEST(TarnData, DataOutsideTheFileIsRefusedWhenRead)
     }
 }
 
+TEST(TarnData, DataPastTheLimitIsRefusedBeforeAnythingIsRead)
+{
+    // A sparse file: a record naming 2 GB of it costs nothing unless read.
+    TTempDir dir;
+    WriteFileBytes(dir.File("d"), "x");
+    std::filesystem::resize_file(dir.File("d"), int64_t(2) << 30);
+    std::shared_ptr<TStream> s = OpenDataFile(dir.File("d"));
+    EXPECT_EQ(ReadDataBytes(*s, 1, MaxRecordDataBytes).size(), std::size_t(MaxRecordDataBytes));
+    for (const int64_t size : {MaxRecordDataBytes + 1, (int64_t(2) << 30) - 1}) {
+        try {
+            ReadDataBytes(*s, 1, size, "\xC1\xE0\xED\xED\xE5\xF0");
+            ADD_FAILURE() << size << " read";
+        } catch (const EFormatError& e) {
+            const std::string m = e.what();
+            EXPECT_NE(m.find("запись «Баннер»: " + std::to_string(size)), std::string::npos) << m;
+            EXPECT_NE(m.find("67108864"), std::string::npos) << m;
+        }
+    }
+}
+
 } // namespace
 } // namespace tarn::test

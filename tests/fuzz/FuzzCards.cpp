@@ -9,6 +9,7 @@
 #include "platform/RichText.h"
 #include "platform/gdi/Gdi.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QImage>
 #include <QTextDocument>
 
@@ -33,7 +34,10 @@ namespace fs = std::filesystem;
 TFuzzResult FuzzRtf(const uint8_t* data, std::size_t size)
 {
     EnsureGuiApplication();
+    // Laid out as the text comes, as the viewer's document is.
     QTextDocument doc;
+    doc.documentLayout();
+    doc.setTextWidth(300);
     try {
         ReadRichText(std::string_view(reinterpret_cast<const char*>(data), size), doc, "fuzz.rtf");
     } catch (const ETarnError&) {
@@ -41,8 +45,7 @@ TFuzzResult FuzzRtf(const uint8_t* data, std::size_t size)
     }
     // Every block comes from the input or from a table cell, whose number is capped.
     if (std::size_t(doc.blockCount()) > size + 20002) Broken("rtf", std::to_string(doc.blockCount()) + " blocks");
-    doc.setTextWidth(300);
-    (void)doc.size();  // laid out as the viewer lays it out
+    (void)doc.size();
     return TFuzzResult::Accepted;
 }
 
@@ -91,7 +94,8 @@ TFuzzResult FuzzWmf(const uint8_t* data, std::size_t size)
             Broken("wmf", "a size of " + std::to_string(m.PixelWidth()) + " x " + std::to_string(m.PixelHeight()));
         for (const TMetafile::TRecord& r : m.Records())
             if (uint64_t(r.Offset) + uint64_t(r.Words) * 2 > size) Broken("wmf", "a record past the end");
-        (void)m.Render(std::min(m.PixelWidth(), 128), std::min(m.PixelHeight(), 128));
+        // At most a card window's size, within the program's budget.
+        (void)m.Render(std::min(m.PixelWidth(), 1600), std::min(m.PixelHeight(), 1000));
     } catch (const ETarnError&) {
         return TFuzzResult::Refused;
     }

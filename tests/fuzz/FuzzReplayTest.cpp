@@ -3,9 +3,12 @@
 // same entry the fuzzer calls: each must end in a result or a clean refusal.
 #include "FuzzEntries.h"
 
+#include "tools/HostileCards.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -59,6 +62,35 @@ TEST_P(FuzzReplay, RegressionInputsAndSeedsEndCleanly)
     const int seeds = Replay(*target, fs::path(TARN_FUZZ_CORPUS) / GetParam());
     EXPECT_GT(seeds, 0) << "no seed corpus for " << GetParam();
     RecordProperty("inputs", fixtures + seeds);
+}
+
+#ifdef __SANITIZE_ADDRESS__
+constexpr double Limit = 60;
+#else
+constexpr double Limit = 10;
+#endif
+
+// The cards that once took minutes, too large to keep as files: each ends
+// in seconds through the entry the fuzzer calls.
+TEST(FuzzReplay, HostileCardsEndInTime)
+{
+    using city::THostileRtf;
+    const struct {
+        const char* Target;
+        std::string Bytes;
+    } cases[] = {
+        {"wmf", city::FullFrameEllipsesWmf(1 << 20)},
+        {"wmf", city::FullFrameEllipsesWmf(1 << 20, 4096 + 256)},
+        {"rtf", city::HostileRtf(THostileRtf::LongTable, 2200 << 10)},
+        {"rtf", city::HostileRtf(THostileRtf::ManyTables, 20 * 9999 * 32)},
+        {"rtf", city::HostileRtf(THostileRtf::TablesAndText, 2 << 20)},
+    };
+    for (const auto& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        FindFuzzTarget(c.Target)->Run(reinterpret_cast<const uint8_t*>(c.Bytes.data()), c.Bytes.size());
+        const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, Limit) << c.Target << ", " << c.Bytes.size() << " bytes";
+    }
 }
 
 std::vector<const char*> TargetNames()

@@ -1,12 +1,13 @@
 // Files under the faults of a real machine: two running copies writing one
 // settings file (the identifier file: CommonTest) or holding one folder,
 // read-only targets, a pipe or a device where a settings file should be, a
-// full disk in the middle of a batch, and the leftovers of a save or an ini
-// write that was killed.
+// full disk in the middle of a batch, and the leftovers of a save, an ini
+// write or a card's folder that was killed.
 #include "platform/FolderLock.h"
 #include "platform/Ini.h"
 #include "platform/Paths.h"
 #include "platform/SafeFile.h"
+#include "platform/TempFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -288,6 +289,38 @@ TEST_F(FileFaults, OneCopyHoldsTheFolderUntilItEndsHoweverItEnds)
     EXPECT_TRUE(after.Reason().empty());
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+// A killed program's card and sound folders go at the next start; a running
+// program's folders and anything not marked as the program's stay.
+TEST_F(FileFaults, StaleTempFoldersGoOnlyWhenTheirOwnerEnded)
+{
+    // A killed owner: a process that made its folders and never removed them.
+    const pid_t dead = ::fork();
+    if (dead == 0) {
+        new TOwnedTempFolder(Dir, "tarn-card-");
+        new TOwnedTempFolder(Dir, "tarn-sound-");
+        ::_exit(0);
+    }
+    ASSERT_GT(dead, 0);
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::set<std::string> left = Entries();
+    ASSERT_EQ(left.size(), 2u);
+    TOwnedTempFolder live(Dir, "tarn-card-");
+    ASSERT_FALSE(live.Path().empty()) << live.Error();
+    fs::create_directory(File("tarn-card-unmarked"));
+    fs::create_directory(File("elsewhere"));
+    Put(File("elsewhere/" + std::string(TOwnedTempFolder::Marker)), "1");
+    fs::create_directory_symlink(File("elsewhere"), File("tarn-card-link"));
+    Put(File("tarn-sound-1.wav"), "RIFF");
+    const std::set<std::string> before = Entries();
+
+    EXPECT_EQ(RemoveStaleTempFolders(Dir), 2);
+    std::set<std::string> expected = before;
+    for (const std::string& gone : left) expected.erase(gone);
+    EXPECT_EQ(Entries(), expected);
+    EXPECT_TRUE(fs::exists(live.Path() + "/" + TOwnedTempFolder::Marker));
+    EXPECT_EQ(RemoveStaleTempFolders(Dir), 0) << "a live folder stays however often it is asked";
 }
 
 } // namespace

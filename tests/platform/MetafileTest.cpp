@@ -194,6 +194,32 @@ TEST(Metafile, SkipsRecordsItDoesNotDrawAndKeepsTheCallersState)
     EXPECT_EQ(dc.GetPixel(50, 50), Rgb(255, 255, 255)) << "the window put back by RestoreDC";
 }
 
+TEST(Metafile, StopsWhereItsTimeBudgetEnds)
+{
+    EnsureGuiApplication();
+    // A megabyte of hatched ellipses over the whole picture, masked with what
+    // is there: minutes of drawing.
+    std::string records = Rec(0x02FC, {2, 0xFF, 0, 5}) + Select(0) + Rec(0x0104, {9});
+    while (records.size() < (1 << 20)) records += Box(0x0418, 0, 0, 1600, 1000);
+    const TMetafile m(Wmf(records, 1600, 1000), "ellipses.wmf");
+    QImage image(1600, 1000, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        TDeviceContext dc(image);
+        EXPECT_FALSE(m.Play(dc, {0, 0, 1600, 1000}, std::chrono::nanoseconds(0)));
+    }
+    EXPECT_EQ(At(image, 800, 500), White) << "nothing drawn past the budget";
+    // The program's budget cuts it to a fraction of a second.
+    const auto start = std::chrono::steady_clock::now();
+    image = m.Render(1600, 1000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    int red = 0;
+    for (int x = 800; x < 808; ++x) red += At(image, x, 500) == Red;  // a hatch crosses every 8 pixels
+    EXPECT_GT(red, 0) << "what was drawn is shown";
+    TDeviceContext dc(image);
+    EXPECT_TRUE(TMetafile(Wmf(Box(0x041B, 10, 10, 90, 90)), "box.wmf").Play(dc, {0, 0, 100, 100}));
+}
+
 TEST(Metafile, TellsItsFrameAndSize)
 {
     EnsureGuiApplication();

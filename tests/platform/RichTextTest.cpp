@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tarn {
 namespace {
 
@@ -83,6 +85,12 @@ TEST(RichText, CarriesCharacterAndParagraphFormats)
     EXPECT_EQ(doc.findBlockByNumber(0).blockFormat().alignment(), Qt::AlignHCenter);
     EXPECT_EQ(doc.findBlockByNumber(1).blockFormat().alignment(), Qt::AlignRight);
     EXPECT_EQ(doc.findBlockByNumber(2).blockFormat().alignment(), Qt::AlignLeft);
+
+    // Indents in twips, 15 to a pixel; \pard drops them.
+    ReadRichText("{\\rtf1\\li720\\ri360\\fi-360 Hanging\\par\\pard Flat}", doc, "test.rtf");
+    const QTextBlockFormat hanging = doc.findBlockByNumber(0).blockFormat(), flat = doc.findBlockByNumber(1).blockFormat();
+    EXPECT_EQ(std::tuple(hanging.leftMargin(), hanging.rightMargin(), hanging.textIndent()), std::tuple(48.0, 24.0, -24.0));
+    EXPECT_EQ(std::tuple(flat.leftMargin(), flat.rightMargin(), flat.textIndent()), std::tuple(0.0, 0.0, 0.0));
 }
 
 TEST(RichText, ReadsTablesOfRowsAndCells)
@@ -113,6 +121,18 @@ TEST(RichText, ReadsTablesOfRowsAndCells)
     const QString text = doc.toPlainText();
     EXPECT_TRUE(text.startsWith(QLatin1String("Before"))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QLatin1String("After"))) << text.toStdString();
+
+    // 20 000 cells a document: a second table of 12 000 is written as lines.
+    std::string rtf = "{\\rtf1 ";
+    for (int t = 0; t < 2; ++t) {
+        for (int r = 0; r < 6000; ++r) rtf += "\\trowd\\intbl a\\cell b\\cell\\row";
+        rtf += "\\pard\\par ";
+    }
+    ReadRichText(rtf + "}", doc, "test.rtf");
+    int tables = 0;
+    for (QTextFrame* f : doc.rootFrame()->childFrames()) tables += qobject_cast<QTextTable*>(f) != nullptr;
+    EXPECT_EQ(tables, 1);
+    EXPECT_EQ(doc.toPlainText().count(QLatin1String("a\tb\n")), 6000);
 }
 
 TEST(RichText, LinksFromFieldsAndAddressesWrittenOut)

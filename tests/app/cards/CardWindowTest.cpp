@@ -257,7 +257,8 @@ TEST(CardWindow, ArchiveGoesToAPrivateFolderRemovedWithTheWindow)
     struct stat st {};
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(FilesUnder(folder).size(), 8u) << "folders and files of the site";
+    EXPECT_EQ(FilesUnder(folder).size(), 9u) << "folders and files of the site, and the owner's mark";
+    EXPECT_TRUE(std::filesystem::exists(folder + "/.tarn-owner"));
     EXPECT_EQ(std::filesystem::current_path(), cwd);
 
     // A hidden read of another archive card has its own folder.

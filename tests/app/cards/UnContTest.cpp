@@ -13,8 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace tarn::test {
 namespace {
@@ -166,6 +171,105 @@ TEST(UniversalContainer, LinkRulesThroughTheServices)
         EXPECT_EQ(services.Documents, one(k.Document)) << k.Link;
         EXPECT_EQ(services.SoundFiles, one(k.Sound)) << k.Link;
     }
+}
+
+// Names opened in the watched folders since the watcher began, read from the
+// kernel's own record of opens.
+struct TOpenWatch {
+    int Fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    explicit TOpenWatch(std::initializer_list<std::string> folders)
+    {
+        for (const std::string& f : folders) inotify_add_watch(Fd, f.c_str(), IN_OPEN);
+    }
+    ~TOpenWatch() { ::close(Fd); }
+    std::set<std::string> Opened() const
+    {
+        std::set<std::string> names;
+        alignas(inotify_event) char buffer[8192];
+        for (ssize_t n; (n = ::read(Fd, buffer, sizeof buffer)) > 0;)
+            for (char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+                if (const auto* e = reinterpret_cast<inotify_event*>(p); e->len && !(e->mask & IN_ISDIR))
+                    names.insert(e->name);
+        return names;
+    }
+};
+
+TEST(UniversalContainer, PagesOpenNothingOutsideTheirFolder)
+{
+    TTempDir top;
+    namespace fs = std::filesystem;
+    const std::string card = top.File("card"), outside = top.File("outside");
+    fs::create_directories(card + "/sub");
+    fs::create_directories(outside);
+    const std::string bmp = city::BmpBytes(city::FacadePicture(8, 8, 1), 8);
+    for (const char* f : {"/marker.bmp", "/style.css"}) Write(outside + f, std::string(f) == "/style.css" ? "p{}" : bmp);
+    Write(card + "/In.bmp", bmp);
+    ASSERT_EQ(::mkfifo((card + "/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((outside + "/pipe2").c_str(), 0600), 0);
+    fs::create_directory_symlink(outside, card + "/up");
+    fs::create_symlink("/dev/zero", card + "/zero.bmp");
+    // Qt's own loader would resolve relative names from here.
+    struct TBack {
+        fs::path Before = fs::current_path();
+        ~TBack() { fs::current_path(Before); }
+    } back;
+    fs::current_path(card + "/sub");
+    const struct {
+        std::string Tag;
+        bool Shown;
+    } cases[] = {
+        {"<img src=\"" + outside + "/marker.bmp\">", false},
+        {"<img src=\"file://" + outside + "/marker.bmp\">", false},
+        {"<img src=\"file:../../outside/marker.bmp\">", false},
+        {"<img src=\"../../outside/marker.bmp\">", false},
+        {"<body background=\"..\\..\\outside\\marker.bmp\">", false},
+        {"<link rel=\"stylesheet\" href=\"" + outside + "/style.css\">", false},
+        {"<img src=\"pipe\"><img src=\"" + outside + "/pipe2\">", false},
+        {"<img src=\"/dev/zero\"><img src=\"file:///dev/zero\"><img src=\"zero.bmp\">", false},
+        {"<img src=\"sub/../../outside/marker.bmp\"><img src=\"up/marker.bmp\">", false},
+        {"<img src=\"SUB\\..\\in.BMP\">", true},
+    };
+    TStubServices services;
+    TUniversalContainer c(services);
+    c.resize(300, 200);
+    c.SetLocalFolder(card);
+    for (const auto& k : cases)
+        for (const bool fromFile : {true, false}) {
+            TOpenWatch watch({card, outside});
+            const std::string page = "<p>x</p>" + k.Tag;
+            if (fromFile) {
+                Write(card + "/page.htm", page);
+                ASSERT_EQ(c.LoadFromFile(card + "/page.htm"), 0) << k.Tag;
+            } else {
+                ASSERT_EQ(c.LoadFromMemory(page, "HTM"), 0) << k.Tag;
+            }
+            c.ShowContainer();
+            c.Html()->grab();  // laid out and painted: every resource asked for
+            std::set<std::string> opened = watch.Opened();
+            opened.erase("page.htm");
+            EXPECT_EQ(opened, k.Shown ? std::set<std::string>{"In.bmp"} : std::set<std::string>{})
+                << k.Tag << (fromFile ? " in a file" : " from memory");
+        }
+}
+
+// Sites made on Windows write "\" in their links, and a page's plain text
+// (a hint, the ticker) has no place for its pictures.
+TEST(UniversalContainer, BackslashLinksResolveAndPicturesLeaveThePlainText)
+{
+    TTempDir folder;
+    std::filesystem::create_directories(folder.File("Pages"));
+    Write(folder.File("index.htm"), "<p>A<img src=\"Pages\\pic.bmp\">B</p>");
+    Write(folder.File("Pages/about.htm"), "<p>About</p>");
+    Write(folder.File("Pages/ding.wav"), "x");
+    TStubServices services;
+    TUniversalContainer c(services);
+    c.SetLocalFolder(folder.Path());
+    ASSERT_EQ(c.LoadFromFile(folder.File("index.htm")), 0);
+    EXPECT_EQ(c.GetText(), QLatin1String("AB"));
+    emit c.Html()->anchorClicked(QUrl(QStringLiteral("Pages\\DING.WAV")));
+    EXPECT_EQ(services.SoundFiles, std::vector{folder.File("Pages/ding.wav")});
+    emit c.Html()->anchorClicked(QUrl(QStringLiteral("pages\\ABOUT.htm")));
+    EXPECT_EQ(c.Html()->CurrentPage(), QLatin1String("Pages/about.htm"));
 }
 
 TEST(UniversalContainer, StretchedPictureInAPanelReportsClicks)

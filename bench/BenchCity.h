@@ -11,6 +11,8 @@
 namespace tarn {
 
 const std::string& DemoCityDir();
+// A demo city of so many objects, made once per run (600 000: the large one).
+const std::string& DemoCityDir(int32_t objects);
 
 // The project opened into a model with one view (0.25 mm per pixel) at
 // scale 0: the first fit loads a level. TARN_LOAD_THREADS sets the threads
@@ -19,14 +21,15 @@ struct TDemoView {
     TWindowSurface Surface{1920, 1080};
     std::unique_ptr<TModel> Model = std::make_unique<TModel>();
     std::unique_ptr<TView> View;
-    TDemoView()
+    TDemoView() : TDemoView(DemoCityDir()) {}
+    explicit TDemoView(const std::string& dir)
     {
         Surface.SetMmPerPixel(0.25);
-        Model->ProgramDir = DemoCityDir();
+        Model->ProgramDir = dir;
         if (const char* t = std::getenv("TARN_LOAD_THREADS")) Model->LoadThreads = std::atoi(t);
         View = std::make_unique<TView>(&Surface);
         Model->AttachView(*View);
-        Model->OpenFile(DemoCityDir() + "/" + city::ProjectFile);
+        Model->OpenFile(dir + "/" + city::ProjectFile);
     }
 };
 

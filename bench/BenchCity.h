@@ -2,9 +2,13 @@
 // The demo city of 200 000 objects as mkcity writes it, made once per run
 // in a temporary folder, and a model showing it in a 1920 x 1080 view.
 #include "model/Models.h"
+#include "platform/WindowSurface.h"
 #include "tools/City.h"
 
+#include <QImage>
+
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -32,5 +36,16 @@ struct TDemoView {
         Model->OpenFile(dir + "/" + city::ProjectFile);
     }
 };
+
+// With TARN_BENCH_PICTURES set, the window's picture goes to that folder
+// as raw pixels (name.raw), for a byte-wise comparison between builds.
+inline void KeepPicture(TWindowSurface& surface, const std::string& name)
+{
+    const char* dir = std::getenv("TARN_BENCH_PICTURES");
+    if (!dir) return;
+    const QImage& image = surface.Image();
+    std::ofstream out(std::string(dir) + "/" + name + ".raw", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.constBits()), std::streamsize(image.sizeInBytes()));
+}
 
 } // namespace tarn

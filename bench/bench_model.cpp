@@ -253,6 +253,7 @@ void DemoRedraw(benchmark::State& state, double denominator)
 {
     static TDemoView v;
     Redraw(state, *v.Model, *v.View, denominator);
+    KeepPicture(v.Surface, "redraw-" + std::to_string(int(denominator)) + "-" + std::to_string(state.range(0)));
 }
 void BM_DemoCityRedrawWhole(benchmark::State& state) { DemoRedraw(state, 0); }
 BENCHMARK(BM_DemoCityRedrawWhole)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);

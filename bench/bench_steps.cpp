@@ -91,6 +91,7 @@ void BM_DemoCityIntoCity(benchmark::State& state)
         count.Stop();
     }
     count.Report(state);
+    KeepPicture(d.Surface, "into-city-" + std::to_string(state.range(0)));
 }
 BENCHMARK(BM_DemoCityIntoCity)->Arg(200000)->Arg(600000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -124,6 +125,7 @@ void BM_DemoCityShowStreet(benchmark::State& state)
     }
     state.counters["denominator"] = d.View->Scale / d.View->MmPerPixel;
     count.Report(state);
+    KeepPicture(d.Surface, "show-" + std::to_string(state.range(0)));
 }
 BENCHMARK(BM_DemoCityShowStreet)->Arg(200000)->Arg(600000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -157,6 +159,7 @@ void BM_DemoCityZoomInKey(benchmark::State& state)
     }
     state.counters["denominator"] = v.Scale / v.MmPerPixel;
     count.Report(state);
+    KeepPicture(d.Surface, "zoom-in-key");
 }
 BENCHMARK(BM_DemoCityZoomInKey)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

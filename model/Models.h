@@ -328,6 +328,23 @@ public:
     // Centres the view at p; a denominator above 0 sets the scale too.
     int32_t ZoomAtPoint(TView& view, const TPoint& p, double denominator);
 
+    // Navigation that passes through one position on its way to another
+    // (a fit, then a scale) switches the view's level once, for the last
+    // position, when the hold ends: the positions between are never drawn.
+    class TLevelHold {
+    public:
+        TLevelHold(TModel& model, TView& view);
+        ~TLevelHold();
+        TLevelHold(const TLevelHold&) = delete;
+        TLevelHold& operator=(const TLevelHold&) = delete;
+
+    private:
+        TModel& Model;
+        TView& View;
+        TView* Outer;
+        double From;
+    };
+
     // Client pixels to world coordinates and back, through the view's
     // scale and rectangles (in 64 bits, saturated to 32).
     void ScreenToWorld(const TView& view, int32_t x, int32_t y, int32_t& wx, int32_t& wy) const;
@@ -341,6 +358,8 @@ public:
     // After a change of scale: switches the view's map when a level holds
     // exactly one of the previous and the present scale's denominators.
     void LevelCheck(TView& view);
+    // Whether a level holds exactly one of the two scales' denominators.
+    bool LevelsDiffer(const TView& view, double scale0, double scale1) const;
     // Rebuilds a view's map for its scale: the working map's tree with the
     // objects of every sheet of the levels whose range holds the scale's
     // denominator. Then highlight marks, largest codes and code 12.
@@ -531,6 +550,8 @@ private:
     // project is opened.
     std::vector<std::unique_ptr<TMapSheets>> MapSheets;
     TView* LastSwitchedView = nullptr;
+    TView* HeldView = nullptr;  // of the innermost TLevelHold
+    bool HeldChecked = false;
     std::shared_ptr<TModelUI> UIServices;
     // The files as the model read them or last wrote them.
     std::unique_ptr<TReadFiles> ReadFiles;

@@ -49,16 +49,46 @@ TView* TModel::SheetSourceView() const
     return Views.empty() ? nullptr : Views.front();
 }
 
-void TModel::LevelCheck(TView& view)
+bool TModel::LevelsDiffer(const TView& view, double scale0, double scale1) const
 {
-    if (!Project || !(view.MmPerPixel > 0)) return;
-    const double d0 = view.PrevScale / view.MmPerPixel, d1 = view.Scale / view.MmPerPixel;
+    if (!Project || !(view.MmPerPixel > 0)) return false;
+    const double d0 = scale0 / view.MmPerPixel, d1 = scale1 / view.MmPerPixel;
     for (int32_t li = 0; li < Project->Count; ++li) {
         const TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
-        if (LevelHolds(level, d0) != LevelHolds(level, d1)) {
-            LevelSwitch(view);
-            return;
-        }
+        if (LevelHolds(level, d0) != LevelHolds(level, d1)) return true;
+    }
+    return false;
+}
+
+void TModel::LevelCheck(TView& view)
+{
+    if (&view == HeldView) {
+        HeldChecked = true;
+        return;
+    }
+    if (LevelsDiffer(view, view.PrevScale, view.Scale)) LevelSwitch(view);
+}
+
+TModel::TLevelHold::TLevelHold(TModel& model, TView& view)
+    : Model(model), View(view), Outer(model.HeldView), From(view.Scale)
+{
+    if (Outer) return;  // the outer hold decides
+    Model.HeldView = &view;
+    Model.HeldChecked = false;
+}
+
+TModel::TLevelHold::~TLevelHold()
+{
+    if (Outer) return;
+    Model.HeldView = nullptr;
+    if (!Model.HeldChecked || !Model.LevelsDiffer(View, From, View.Scale)) return;
+    try {
+        Model.LevelSwitch(View);
+        // Marks the new map's objects in view (the rectangle is held already).
+        Model.ClampToExtent(View);
+        Model.InvalidateView(View);
+    } catch (const std::exception& e) {
+        Model.UI().ShowError(e.what());
     }
 }
 

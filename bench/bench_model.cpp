@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <cstdlib>
 #include <random>
@@ -252,11 +253,14 @@ void DemoRedraw(benchmark::State& state, double denominator)
 {
     static TDemoView v;
     Redraw(state, *v.Model, *v.View, denominator);
+    KeepPicture(v.Surface, "redraw-" + std::to_string(int(denominator)) + "-" + std::to_string(state.range(0)));
 }
 void BM_DemoCityRedrawWhole(benchmark::State& state) { DemoRedraw(state, 0); }
 BENCHMARK(BM_DemoCityRedrawWhole)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 void BM_DemoCityRedraw2500(benchmark::State& state) { DemoRedraw(state, 2500); }
 BENCHMARK(BM_DemoCityRedraw2500)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+void BM_DemoCityRedraw10000(benchmark::State& state) { DemoRedraw(state, 10000); }
+BENCHMARK(BM_DemoCityRedraw10000)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 // A repaint from the off-screen picture with a measured route of n points
 // over it: what measuring adds to every paint.
@@ -317,22 +321,29 @@ const std::string& DemoCityDir()
     static const char* given = std::getenv("TARN_BENCH_CITY");
     static const std::string givenDir = given ? given : "";
     if (!givenDir.empty()) return givenDir;
+    return DemoCityDir(200000);
+}
+
+const std::string& DemoCityDir(int32_t objects)
+{
     struct TDemoCity {
         std::string Dir;
-        TDemoCity()
+        explicit TDemoCity(int32_t objects)
         {
             char pattern[] = "/tmp/tarn-bench-city-XXXXXX";
             Dir = mkdtemp(pattern);
             city::TCityOptions o;
             o.OutDir = Dir;
-            o.Objects = 200000;
+            o.Objects = objects;
             o.SymbolLibrary = TARN_SYMBOLS_DLL;
             city::MakeCity(o);
         }
         ~TDemoCity() { fs::remove_all(Dir); }
     };
-    static TDemoCity city;
-    return city.Dir;
+    static std::map<int32_t, std::unique_ptr<TDemoCity>> cities;
+    auto& c = cities[objects];
+    if (!c) c = std::make_unique<TDemoCity>(objects);
+    return c->Dir;
 }
 
 } // namespace tarn

@@ -76,6 +76,7 @@ TModel::TModel()
 
 TModel::~TModel()
 {
+    JoinMapFreer();
     try {
         SaveIfModified(false);
     } catch (...) {

@@ -328,6 +328,23 @@ public:
     // Centres the view at p; a denominator above 0 sets the scale too.
     int32_t ZoomAtPoint(TView& view, const TPoint& p, double denominator);
 
+    // Navigation that passes through one position on its way to another
+    // (a fit, then a scale) switches the view's level once, for the last
+    // position, when the hold ends: the positions between are never drawn.
+    class TLevelHold {
+    public:
+        TLevelHold(TModel& model, TView& view);
+        ~TLevelHold();
+        TLevelHold(const TLevelHold&) = delete;
+        TLevelHold& operator=(const TLevelHold&) = delete;
+
+    private:
+        TModel& Model;
+        TView& View;
+        TView* Outer;
+        double From;
+    };
+
     // Client pixels to world coordinates and back, through the view's
     // scale and rectangles (in 64 bits, saturated to 32).
     void ScreenToWorld(const TView& view, int32_t x, int32_t y, int32_t& wx, int32_t& wy) const;
@@ -341,10 +358,15 @@ public:
     // After a change of scale: switches the view's map when a level holds
     // exactly one of the previous and the present scale's denominators.
     void LevelCheck(TView& view);
+    // Whether a level holds exactly one of the two scales' denominators.
+    bool LevelsDiffer(const TView& view, double scale0, double scale1) const;
     // Rebuilds a view's map for its scale: the working map's tree with the
     // objects of every sheet of the levels whose range holds the scale's
     // denominator. Then highlight marks, largest codes and code 12.
     void LevelSwitch(TView& view);
+    // Waits for the map the last switch let go of to be freed; the heap's
+    // free pages are handed back later, once no switch has come for a while.
+    void JoinMapFreer();
     // For every view: level switch, objects in view marked, invalidation.
     void RefreshViews();
     // Marks the objects of the view's map that lie in view.
@@ -475,6 +497,7 @@ private:
     struct TKeptSheet;
     struct TMapSheets;
     struct TSwitchInto;
+    class TMapFreer;
     class TSheetKeeper;
 
     // The object of a key in the view's map (see Finding in ModelsAccess).
@@ -508,6 +531,8 @@ private:
     void UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper);
     // The layer each name of the new map's tree leads to.
     void IndexLayers(TSwitchInto& into);
+    // Each layer of the new map sized once for all the switch brings.
+    void SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, const TSheetKeeper& keeper);
     // The record of the sheets in a view's map, taken out of MapSheets (null: none).
     std::unique_ptr<TMapSheets> TakeMapSheets(const TMap* map);
     // A change of an object of that sheet in the view's map, not yet saved.
@@ -515,6 +540,9 @@ private:
     // After a save with the sheets: nothing unsaved, and the files as written.
     void NoteSaved();
     void ReportLoadErrors();
+    // Frees the map a switch let go of: aside, when nothing in it is held
+    // elsewhere and nothing in it opens files or pictures, else here.
+    void FreeSpentMap(std::shared_ptr<TMap> map);
     std::string UniqueIdDir() const;
     // The navigation steps on a view whose new state is known to fit.
     void FitScale(TView& view);
@@ -531,6 +559,9 @@ private:
     // project is opened.
     std::vector<std::unique_ptr<TMapSheets>> MapSheets;
     TView* LastSwitchedView = nullptr;
+    std::vector<std::unique_ptr<TMapFreer>> MapFreers;  // the last one's trim may still wait
+    TView* HeldView = nullptr;  // of the innermost TLevelHold
+    bool HeldChecked = false;
     std::shared_ptr<TModelUI> UIServices;
     // The files as the model read them or last wrote them.
     std::unique_ptr<TReadFiles> ReadFiles;

@@ -3,11 +3,14 @@
 #include "model/Models.h"
 #include "data/Utils.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -136,7 +139,7 @@ class TModel::TSheetKeeper {
 public:
     // Chooses the loads that keep their objects and sorts the old map's
     // objects by sheet; keeps nothing unless the new map's layer tree is
-    // the old one's. Frees the old map at once when nothing is kept.
+    // the old one's. Lets go of the old map at once when nothing is kept.
     TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TMapSheets> sheets, TMap& map,
                  std::vector<TSheetLoad>& loads);
     // Objects taken and not yet let go by the old map are left to both maps.
@@ -152,12 +155,16 @@ public:
     int32_t LargestTaken(const TCustomLayer* layer) const;
     // The sheets taken that hold unsaved changes.
     std::set<int32_t> UnsavedTaken() const;
+    // The objects the kept sheets bring into a layer of the new map.
+    int32_t KeptCount(const TCustomLayer* layer) const;
+    // The old map once let go of (null before), for the caller to free.
+    std::shared_ptr<TMap> Spent() { return std::move(Done); }
     // The old map lets go of what was taken (or shares it with the view
     // that holds it still) and frees the rest.
     void Finish();
 
 private:
-    std::shared_ptr<TMap> Old;
+    std::shared_ptr<TMap> Old, Done;
     std::unique_ptr<TMapSheets> OldSheets;
     std::vector<TCustomLayer*> OldLayers, NewLayers;
     std::unordered_map<const TCustomLayer*, std::size_t> NewIndex;
@@ -169,10 +176,29 @@ private:
     std::vector<std::vector<std::vector<TRun>>> Runs;
     // Per new layer: the runs taken into it, and their largest code.
     std::vector<std::vector<std::pair<int32_t, int32_t>>> Placed;
-    std::vector<int32_t> PlacedLargest;
+    std::vector<int32_t> PlacedLargest, Incoming;
     std::vector<std::vector<int16_t>> Owner;  // per old layer and object: the kept sheet, or -1
     std::vector<bool> Taken;
     void Share();
+};
+
+// Frees a spent map on a thread of its own; then, unless the next switch
+// comes within TrimDelay, hands the heap's free pages back to the system
+// (right after every switch, the pages would only be taken again).
+class TModel::TMapFreer {
+public:
+    static constexpr std::chrono::milliseconds TrimDelay{1000};
+    explicit TMapFreer(std::shared_ptr<TMap> spent);
+    // Stops a trim still waiting, then waits for the thread.
+    ~TMapFreer();
+    // Stops a trim still waiting; true once the map is freed.
+    bool Cancel();
+
+private:
+    std::mutex Lock;
+    std::condition_variable Wake;
+    bool Stop = false, Freed = false;
+    std::thread Thread;
 };
 
 // The blocks of a block-file project.

@@ -20,6 +20,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <malloc.h>
+#include <unordered_map>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -49,16 +51,46 @@ TView* TModel::SheetSourceView() const
     return Views.empty() ? nullptr : Views.front();
 }
 
-void TModel::LevelCheck(TView& view)
+bool TModel::LevelsDiffer(const TView& view, double scale0, double scale1) const
 {
-    if (!Project || !(view.MmPerPixel > 0)) return;
-    const double d0 = view.PrevScale / view.MmPerPixel, d1 = view.Scale / view.MmPerPixel;
+    if (!Project || !(view.MmPerPixel > 0)) return false;
+    const double d0 = scale0 / view.MmPerPixel, d1 = scale1 / view.MmPerPixel;
     for (int32_t li = 0; li < Project->Count; ++li) {
         const TLevel& level = *static_cast<TLevel*>(Project->GetItem(li));
-        if (LevelHolds(level, d0) != LevelHolds(level, d1)) {
-            LevelSwitch(view);
-            return;
-        }
+        if (LevelHolds(level, d0) != LevelHolds(level, d1)) return true;
+    }
+    return false;
+}
+
+void TModel::LevelCheck(TView& view)
+{
+    if (&view == HeldView) {
+        HeldChecked = true;
+        return;
+    }
+    if (LevelsDiffer(view, view.PrevScale, view.Scale)) LevelSwitch(view);
+}
+
+TModel::TLevelHold::TLevelHold(TModel& model, TView& view)
+    : Model(model), View(view), Outer(model.HeldView), From(view.Scale)
+{
+    if (Outer) return;  // the outer hold decides
+    Model.HeldView = &view;
+    Model.HeldChecked = false;
+}
+
+TModel::TLevelHold::~TLevelHold()
+{
+    if (Outer) return;
+    Model.HeldView = nullptr;
+    if (!Model.HeldChecked || !Model.LevelsDiffer(View, From, View.Scale)) return;
+    try {
+        Model.LevelSwitch(View);
+        // Marks the new map's objects in view (the rectangle is held already).
+        Model.ClampToExtent(View);
+        Model.InvalidateView(View);
+    } catch (const std::exception& e) {
+        Model.UI().ShowError(e.what());
     }
 }
 
@@ -95,6 +127,7 @@ void TModel::LevelSwitch(TView& view)
         TSwitchInto into{*view.Map, *sheets, {}};
         IndexLayers(into);
         ReadSheets(loads);
+        SizeLayers(loads, into, *keeper);
         for (TSheetLoad& l : loads) {
             if (!l.Kept) {
                 MergeSheet(l, into, names);
@@ -105,10 +138,11 @@ void TModel::LevelSwitch(TView& view)
         }
         sheets->Unsaved = keeper->UnsavedTaken();
         keeper->Finish();
+        old = keeper->Spent();
         ReportLoadErrors();
     }
     MapSheets.push_back(std::move(sheets));
-    old.reset();
+    FreeSpentMap(std::move(old));
     LastSwitchedView = &view;
     // Changes kept with their sheets are still to be saved.
     StructureChanged = 0;
@@ -237,8 +271,17 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
         const auto found = into.Layers.find(layer->Name);
         TCustomLayer* target = found == into.Layers.end() ? nullptr : found->second;
         if (!target) continue;
-        target->SetCapacity(std::max(target->Capacity, target->Count + layer->Count));
-        for (int32_t i = 0; i < layer->Count; ++i) target->Insert(layer->GetItem(i));
+        // The sheet's objects passed the layer's check as they were read.
+        const int64_t count = int64_t(target->Count) + layer->Count;
+        if (count > TObjList::MaxCapacity) {
+            for (int32_t i = 0; i < layer->Count; ++i) target->Insert(layer->GetItem(i));  // throws when full
+        } else {
+            if (count > target->Capacity)
+                target->SetCapacity(int32_t(std::max<int64_t>(count, int64_t(target->Capacity) * 3 / 2)));
+            std::copy(layer->Items.begin(), layer->Items.begin() + layer->Count,
+                      target->Items.begin() + target->Count);
+            target->Count = int32_t(count);
+        }
         layer->Clear();
     }
     BuildRasterLayers(2, sheet, map, &names);
@@ -247,6 +290,91 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
     into.Sheets.Sheets.push_back({l.Path, l.Given, l.Context, l.Stamp, s.LoadScale, sheet.ExtraText1, pictures});
     if (pictures) IndexLayers(into);
     l.Map.reset();
+}
+
+void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, const TSheetKeeper& keeper)
+{
+    std::unordered_map<TCustomLayer*, int64_t> incoming;
+    std::vector<TCustomLayer*> layers;
+    for (const TSheetLoad& l : loads) {
+        if (!l.Map) continue;
+        layers.clear();
+        CollectLayers(*l.Map, true, layers);
+        for (const TCustomLayer* layer : layers)
+            if (const auto found = into.Layers.find(layer->Name); found != into.Layers.end() && found->second)
+                incoming[found->second] += layer->Count;
+    }
+    for (const auto& [name, target] : into.Layers) {
+        if (!target) continue;
+        const int64_t n = int64_t(target->Count) + incoming[target] + keeper.KeptCount(target);
+        if (n > target->Capacity) target->SetCapacity(int32_t(std::min<int64_t>(n, TObjList::MaxCapacity)));
+        target->HitObjects.reserve(std::size_t(n));
+        target->HitIndex.reserve(std::size_t(n));
+        target->HitFlagged.reserve(std::size_t(n));
+    }
+}
+
+void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
+{
+    if (map && map.use_count() > 1) map.reset();
+    // Aside only what belongs to this map alone: objects with no other
+    // holder and no owner, no pictures, layers owned within the tree.
+    bool alone = !map || !(map->Extras && map->Extras->Count > 0);
+    std::vector<const TCollection*> open, own;
+    if (map) open = own = {map.get()};
+    while (alone && !open.empty()) {
+        const TCollection& c = *open.back();
+        open.pop_back();
+        for (int32_t i = 0; alone && i < c.Count; ++i) {
+            const TAbstractItem* item = c.GetItem(i);
+            if (!item || (item->Owner && std::find(own.begin(), own.end(), item->Owner) == own.end())) {
+                alone = false;
+            } else if (const TCustomLayer* layer = dynamic_cast<const TCustomLayer*>(item)) {
+                if (IsBitmapKind(layer->Kind) && layer->Count > 0) alone = false;
+                for (int32_t j = 0; alone && j < layer->Count; ++j) {
+                    const TAbstractItem* o = layer->GetItem(j);
+                    alone = o && o->RefCount == 0 && !o->Owner;
+                }
+            } else if (const TCollection* group = dynamic_cast<const TCollection*>(item)) {
+                open.push_back(group);
+                own.push_back(group);
+            }
+        }
+    }
+    if (!alone) map.reset();  // freed here, as the last reference goes
+    // A freer still at work goes on; those done are let go of.
+    std::erase_if(MapFreers, [](const std::unique_ptr<TMapFreer>& f) { return f->Cancel(); });
+    try {
+        MapFreers.push_back(std::make_unique<TMapFreer>(std::move(map)));
+    } catch (const std::system_error&) {
+        // No thread to spare: freed here, the pages kept.
+    }
+}
+
+void TModel::JoinMapFreer() { MapFreers.clear(); }
+
+TModel::TMapFreer::TMapFreer(std::shared_ptr<TMap> spent)
+{
+    Thread = std::thread([this, spent = std::move(spent)]() mutable {
+        spent.reset();
+        std::unique_lock<std::mutex> lock(Lock);
+        Freed = true;
+        if (!Wake.wait_for(lock, TrimDelay, [this] { return Stop; })) malloc_trim(0);
+    });
+}
+
+bool TModel::TMapFreer::Cancel()
+{
+    std::lock_guard<std::mutex> lock(Lock);
+    Stop = true;
+    Wake.notify_all();
+    return Freed;
+}
+
+TModel::TMapFreer::~TMapFreer()
+{
+    Cancel();
+    Thread.join();
 }
 
 void TModel::IndexLayers(TSwitchInto& into)

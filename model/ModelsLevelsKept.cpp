@@ -62,7 +62,7 @@ TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TM
 {
     if (!Old || !OldSheets || OldSheets->Sheets.empty() ||
         OldSheets->Sheets.size() > std::size_t(INT16_MAX) || TreeNames(*Old) != TreeNames(map)) {
-        Old.reset();
+        Done = std::move(Old);
         return;
     }
     const std::vector<TKeptSheet>& kept = OldSheets->Sheets;
@@ -89,7 +89,7 @@ TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TM
         }
     }
     if (index.empty()) {
-        Old.reset();
+        Done = std::move(Old);
         return;
     }
     CollectLayers(*Old, true, OldLayers);
@@ -126,17 +126,17 @@ TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TM
     for (std::size_t k = 0; k < NewLayers.size(); ++k) NewIndex[NewLayers[k]] = k;
     Placed.assign(NewLayers.size(), {});
     PlacedLargest.assign(NewLayers.size(), 0);
-    // Room for what each new layer takes, made once.
-    for (std::size_t k = 0; k < NewLayers.size(); ++k) {
-        int32_t n = 0;
+    // What each new layer takes: its room is made once, with the sheets read.
+    Incoming.assign(NewLayers.size(), 0);
+    for (std::size_t k = 0; k < NewLayers.size(); ++k)
         for (const auto& [id, j] : index)
-            for (const TRun& r : Runs[std::size_t(j)][k]) n += r.To - r.From;
-        TCustomLayer& layer = *NewLayers[k];
-        layer.SetCapacity(std::max(layer.Capacity, layer.Count + n));
-        layer.HitObjects.reserve(std::size_t(layer.Count + n));
-        layer.HitIndex.reserve(std::size_t(layer.Count + n));
-        layer.HitFlagged.reserve(std::size_t(layer.Count + n));
-    }
+            for (const TRun& r : Runs[std::size_t(j)][k]) Incoming[k] += r.To - r.From;
+}
+
+int32_t TModel::TSheetKeeper::KeptCount(const TCustomLayer* layer) const
+{
+    const auto k = NewIndex.find(layer);
+    return k == NewIndex.end() || k->second >= Incoming.size() ? 0 : Incoming[k->second];
 }
 
 TModel::TSheetKeeper::~TSheetKeeper()
@@ -189,7 +189,7 @@ void TModel::TSheetKeeper::Share()
             for (std::size_t k = 0; k < OldLayers.size(); ++k)
                 for (const TRun& r : Runs[j][k])
                     for (int32_t i = r.From; i < r.To; ++i) ++OldLayers[k]->Object(i)->RefCount;
-    Old.reset();
+    Done = std::move(Old);
 }
 
 void TModel::TSheetKeeper::Finish()
@@ -212,7 +212,7 @@ void TModel::TSheetKeeper::Finish()
         layer.Count = n;
         layer.InvalidateHitIndex();
     }
-    Old.reset();
+    Done = std::move(Old);
 }
 
 // ---------------------------------------------------------------- the model's side

@@ -254,11 +254,16 @@ bool ShowObjectOnMap(TModel& model, TView& view, const TObjectKey& key)
 {
     model.GetViewState(view);
     TRect r{};
-    if (!ObjectViewRect(model, view, key, r) || model.SetViewRect(view, r) != ResultDone) return false;
-    // The fitted rectangle grows from its left and top, so its centre is not
-    // the object's: a long street would leave the view at the scale below.
-    const TPoint centre{int32_t((int64_t(r.Left) + r.Right) / 2), int32_t((int64_t(r.Top) + r.Bottom) / 2)};
-    model.ZoomAtPoint(view, centre, ShowScale);
+    if (!ObjectViewRect(model, view, key, r)) return false;
+    {
+        // The fitted view is passed through on the way to the final one.
+        TModel::TLevelHold hold(model, view);
+        if (model.SetViewRect(view, r) != ResultDone) return false;
+        // The fitted rectangle grows from its left and top, so its centre is not
+        // the object's: a long street would leave the view at the scale below.
+        const TPoint centre{int32_t((int64_t(r.Left) + r.Right) / 2), int32_t((int64_t(r.Top) + r.Bottom) / 2)};
+        model.ZoomAtPoint(view, centre, ShowScale);
+    }
     TKeyList shown;
     model.HighlightObjects(&view, 0, shown);
     if (!shown.empty()) model.HighlightObjects(&view, 2, shown);

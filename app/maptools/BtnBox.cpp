@@ -168,8 +168,13 @@ void TButtonBox::KeyDown(TKeyArgs& key)
     const bool ctrl = key.Shift & ShiftCtrl;
     if (key.Key == VkAdd || key.Key == VkShift) {
         if (ctrl) return;
+        // The window may stop the zoom at its limit: one level switch, for
+        // where it ends.
+        TModel::TLevelHold hold(Model, View);
         ZoomInView();
         key.Key = 0;
+        CallForm(key);
+        return;
     }
     if (key.Key == VkSubtract || key.Key == VkOemMinus) {
         ZoomOutView();

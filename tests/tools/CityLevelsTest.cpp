@@ -1,7 +1,8 @@
 // The demo city across its levels of detail: each band of labels is a level
 // of its own over the city's, so zooming between bands keeps the city's
 // sheets and reads only the band's; the view then holds and draws what a
-// fresh read of the project gives.
+// fresh read of the project gives, also when the zoom passed through the
+// whole map under a hold of the level.
 #include "CitySupport.h"
 #include "support/MapBytes.h"
 
@@ -69,12 +70,33 @@ TEST(CityLevels, ZoomingAcrossBandsKeepsTheCitysSheetsAndShowsWhatAFreshReadShow
     const TRect e = v.Model->ProjectRect();
     const double x = (double(e.Left) + e.Right) / 2000, y = (double(e.Top) + e.Bottom) / 2000;
     v.Draw();
-    for (double denominator : {2500.0, 5000.0, 2500.0, 1200.0, 2500.0}) {
-        SCOPED_TRACE("1:" + std::to_string(int(denominator)));
+    int switches = 0;
+    THookToken counting = v.Model->OnNotify.Install([&](const auto& next, const TNotifyArgs& a) {
+        switches += a.Code == 12;
+        next(a);
+    });
+    // Held: by way of the whole map, one switch at most, for where it ends.
+    const struct {
+        double Denominator;
+        bool Held;
+        int Switches;
+    } steps[] = {{2500, false, 1}, {5000, false, 1},  {2500, false, 1}, {1200, false, 1},
+                 {2500, false, 1}, {10000, true, 1}, {2500, true, 1},  {2500, true, 0}};
+    for (const auto& step : steps) {
+        const double denominator = step.Denominator;
+        SCOPED_TRACE("1:" + std::to_string(int(denominator)) + (step.Held ? " held" : ""));
         // The sheets of the levels left and of those entered: the same objects.
         const std::set<int32_t> both = Shared(SheetsAt(*v.Model, v.Denominator()), SheetsAt(*v.Model, denominator));
         const std::set<const TBaseObject*> before = ObjectsOf(*v.View->Map, both);
-        v.Show(x, y, denominator);
+        switches = 0;
+        if (step.Held) {
+            TModel::TLevelHold hold(*v.Model, *v.View);
+            v.ShowAll();
+            v.Show(x, y, denominator);
+        } else {
+            v.Show(x, y, denominator);
+        }
+        EXPECT_EQ(switches, step.Switches);
         const QImage shown = v.Draw();
         EXPECT_GT(before.size(), 100u);
         EXPECT_EQ(ObjectsOf(*v.View->Map, both), before);

@@ -81,22 +81,31 @@ void BM_DemoCityBandStep(benchmark::State& state)
 }
 BENCHMARK(BM_DemoCityBandStep)->Arg(200000)->Arg(600000)->Unit(benchmark::kMillisecond);
 
+// Each iteration: the view set up by `from` and painted, the user's pause,
+// then `step` and its paint timed, with the level switches it made.
+template <class From, class Step>
+void TimeStep(benchmark::State& state, TDemoView& d, TSwitchCount& count, From from, Step step)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        from();
+        Paint(d);
+        Pause();
+        count.Start();
+        state.ResumeTiming();
+        step();
+        Paint(d);
+        count.Stop();
+    }
+}
+
 // From the whole map to 1:10 000 in the centre, and its paint.
 void BM_DemoCityIntoCity(benchmark::State& state)
 {
     TDemoView& d = ViewOf(state.range(0));
     TSwitchCount count(*d.Model);
-    for (auto _ : state) {
-        state.PauseTiming();
-        d.Model->ZoomAll(*d.View);
-        Paint(d);
-        Pause();
-        count.Start();
-        state.ResumeTiming();
-        d.Model->SetScaleDenominator(*d.View, 10000);
-        Paint(d);
-        count.Stop();
-    }
+    TimeStep(state, d, count, [&] { d.Model->ZoomAll(*d.View); },
+             [&] { d.Model->SetScaleDenominator(*d.View, 10000); });
     count.Report(state);
     KeepPicture(d.Surface, "into-city-" + std::to_string(state.range(0)));
 }
@@ -120,17 +129,9 @@ void BM_DemoCityShowStreet(benchmark::State& state)
     TDemoView& d = ViewOf(state.range(0));
     const TObjectKey key = AvenueKey(d);
     TSwitchCount count(*d.Model);
-    for (auto _ : state) {
-        state.PauseTiming();
-        d.Model->ZoomAll(*d.View);
-        Paint(d);
-        Pause();
-        count.Start();
-        state.ResumeTiming();
+    TimeStep(state, d, count, [&] { d.Model->ZoomAll(*d.View); }, [&] {
         if (!ShowObjectOnMap(*d.Model, *d.View, key)) state.SkipWithError("not shown");
-        Paint(d);
-        count.Stop();
-    }
+    });
     state.counters["denominator"] = d.View->Scale / d.View->MmPerPixel;
     count.Report(state);
     KeepPicture(d.Surface, "show-" + std::to_string(state.range(0)));
@@ -153,19 +154,16 @@ void BM_DemoCityZoomInKey(benchmark::State& state)
             m.SetScaleDenominator(v, 1000);
     });
     TSwitchCount count(m);
-    for (auto _ : state) {
-        state.PauseTiming();
-        m.ZoomAll(v);
-        m.SetScaleDenominator(v, 2500);
-        Paint(d);
-        Pause();
-        count.Start();
-        state.ResumeTiming();
-        TKeyArgs key{VkAdd, 0, {}};
-        box.KeyDown(key);
-        Paint(d);
-        count.Stop();
-    }
+    TimeStep(
+        state, d, count,
+        [&] {
+            m.ZoomAll(v);
+            m.SetScaleDenominator(v, 2500);
+        },
+        [&] {
+            TKeyArgs key{VkAdd, 0, {}};
+            box.KeyDown(key);
+        });
     state.counters["denominator"] = v.Scale / v.MmPerPixel;
     count.Report(state);
     KeepPicture(d.Surface, "zoom-in-key");

@@ -118,4 +118,27 @@ TEST(CityLevels, ZoomingAcrossBandsKeepsTheCitysSheetsAndShowsWhatAFreshReadShow
 }
 
 } // namespace
+// The map a switch lets go of is freed aside; one still held elsewhere is
+// left whole to its holder.
+TEST(CityLevels, TheMapASwitchLetsGoOfIsFreedUnlessHeldElsewhere)
+{
+    TCityView v(SharedCity().File(city::ProjectFile));
+    const TRect e = v.Model->ProjectRect();
+    const double x = (double(e.Left) + e.Right) / 2000, y = (double(e.Top) + e.Bottom) / 2000;
+    v.Draw();
+    std::weak_ptr<TMap> spent = v.View->Map;
+    v.Show(x, y, 2500);
+    v.Model->JoinMapFreer();
+    EXPECT_TRUE(spent.expired());
+
+    const std::shared_ptr<TMap> held = v.View->Map;
+    // Objects shared with the new map are marked for the new view.
+    const uint32_t marks = ShownFlags | ObjFlagInView;
+    const auto bytes = MapBytes(*held, marks);
+    v.Show(x, y, 5000);
+    v.Model->JoinMapFreer();
+    EXPECT_NE(v.View->Map, held);
+    EXPECT_TRUE(SameBytes(MapBytes(*held, marks), bytes));
+}
+
 } // namespace tarn::test

@@ -46,6 +46,12 @@ constexpr int DrawOptionLineAnchors = 3;
 constexpr int DrawOptionArrows = 4;
 constexpr int DrawOptionStyledVertexMarks = 5;
 
+// What TDrawContext::LayerProc draws.
+constexpr uint8_t SymbolKindNone = 0;
+constexpr uint8_t SymbolKindSign = 1;
+constexpr uint8_t SymbolKindLine = 2;
+constexpr uint8_t SymbolKindFill = 3;
+
 struct TDrawContext {
     uint32_t Flags = 0;
     TDeviceContext* DC = nullptr;
@@ -62,6 +68,9 @@ struct TDrawContext {
     TLogFont* LabelFont = nullptr;
     int32_t LabelColour = 0;
     TSymbolProc LayerProc = nullptr;
+    // Which record LayerProc takes: a layer's file may hold objects of
+    // another kind, and a procedure must never get a record shorter than its own.
+    uint8_t LayerProcKind = 0;       // a SymbolKind* value
     int32_t SymbolSize = 0;          // bitmap layers: the raster operation
     TBrush* FillBrush = nullptr;
     TBrush* SelectBrush = nullptr;

@@ -258,6 +258,7 @@ void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, co
     c.OwnAttributes = (layer.Flags & LayerFlagOwnAttributes) ? 1 : 0;
     c.ShowLabels = (layer.Flags & LayerFlagShowLabels) ? 1 : 0;
     c.LayerProc = nullptr;
+    c.LayerProcKind = SymbolKindNone;
     TLogFont labelFont = layer.LabelFont;  // objects get a copy, never the layer's record
     c.LabelFont = &labelFont;
     c.LabelColour = layer.LabelColour;
@@ -285,6 +286,7 @@ void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, co
             c.SymbolSize = 10;
             if (library) c.LayerProc = GetFillProc(library, layer.Style1 - 100);
             if (!c.LayerProc) c.LayerProc = DefaultFillProc;
+            c.LayerProcKind = SymbolKindFill;
         } else if (layer.Style1 == -2) {
             fillBrush = StockBrush(TGDI_NULL_BRUSH);
             selectBrush = TBrush::CreateSolid(select);
@@ -302,6 +304,7 @@ void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, co
             c.SymbolSize = 10;
             if (library) c.LayerProc = GetLineProc(library, layer.Style1 - 100);
             if (!c.LayerProc) c.LayerProc = DefaultLineProc;
+            c.LayerProcKind = SymbolKindLine;
             selectPen = TPen::Create(TGDI_PS_SOLID, 0, select);
         } else {
             const int32_t style = KnownPenStyle(layer.Style1);
@@ -318,6 +321,7 @@ void Pass(const TCustomLayer& layer, TDrawContext c, const TBaseObject* only, co
         c.SymbolSize = SignPixelSize(layer, c);
         if (library) c.LayerProc = GetSignProc(library, layer.Style3);
         if (!c.LayerProc) c.LayerProc = DefaultSignProc;
+        c.LayerProcKind = SymbolKindSign;
     } else if (kind == LayerKindStyledSign) {
         // Own attributes: the signs use their own library numbers and sizes.
     } else if (IsTextKind(kind)) {

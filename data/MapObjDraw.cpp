@@ -136,7 +136,7 @@ int32_t ScaledPixels(int64_t value, double sizeScale, int32_t divisor)
 
 void LayerLine(const TDrawContext& c, TPoint* points, int32_t count, int32_t colour, bool selected, TPen* pen)
 {
-    if (c.LayerProc) {
+    if (c.LayerProc && c.LayerProcKind == SymbolKindLine) {
         TLineParams rec;
         FillLineParams(rec, c.DC, points, count, c.SymbolSize, c.LinePixelWidth, colour, selected);
         c.LayerProc(1, &rec);
@@ -148,7 +148,7 @@ void LayerLine(const TDrawContext& c, TPoint* points, int32_t count, int32_t col
 
 void LayerFill(const TDrawContext& c, TPoint* points, int32_t count, bool selected, TPen* pen, TBrush* brush)
 {
-    if (c.LayerProc) {
+    if (c.LayerProc && c.LayerProcKind == SymbolKindFill) {
         TFillParams rec;
         FillFillParams(rec, c.DC, points, count, 1, c.SelectColour, selected);
         c.LayerProc(1, &rec);

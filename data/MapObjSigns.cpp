@@ -60,7 +60,7 @@ void TSign::Draw(const TDrawContext& c) const
         DrawByOwner(c, nullptr);
         return;
     }
-    if (!c.LayerProc) return;
+    if (!c.LayerProc || c.LayerProcKind != SymbolKindSign) return;
     int32_t sx, sy;
     WorldToScreen(c, X, Y, sx, sy);
     DrawSign(c, c.LayerProc, c.SymbolSize, sx, sy);

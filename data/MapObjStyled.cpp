@@ -379,7 +379,7 @@ void TSignEx::Draw(const TDrawContext& c) const
     int32_t sx, sy;
     WorldToScreen(c, X, Y, sx, sy);
     if (!OwnAttributes(c)) {
-        if (!c.LayerProc) return;  // like a plain sign: nothing at all
+        if (!c.LayerProc || c.LayerProcKind != SymbolKindSign) return;  // like a plain sign: nothing at all
         DrawSign(c, c.LayerProc, c.SymbolSize, sx, sy);
     } else {
         TSymbolProc proc = c.LibraryLoaded ? GetSignProc(c.Library, DllSignNumber) : nullptr;

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <typeinfo>
 
 using namespace tarn;
 using namespace tarn::test;
@@ -445,6 +446,7 @@ TEST(ObjectDrawing, StyledLabelsFollowTheObjectsFlagInOwnAttributeMode)
         p.C.OwnAttributes = c.Own;
         p.C.ShowLabels = c.ShowLabels;
         p.C.LayerProc = DefaultSignProc;
+        p.C.LayerProcKind = SymbolKindSign;
         p.DC->SetTextAlign(TGDI_TA_BASELINE);
         sign->SetFlags(c.Flags);
         sign->Draw(p.C);
@@ -575,6 +577,7 @@ TEST(ObjectDrawing, LineRecordReachesTheLayerProcedure)
 {
     TPicture p;
     p.C.LayerProc = Catch<TLineParams>;
+    p.C.LayerProcKind = SymbolKindLine;
     p.C.SymbolSize = 10;
     p.C.LinePixelWidth = 45;
     p.C.LayerColour = 0x123456;
@@ -603,6 +606,7 @@ TEST(ObjectDrawing, FillAndSignRecordsReachTheLayerProcedure)
 {
     TPicture p;
     p.C.LayerProc = Catch<TFillParams>;
+    p.C.LayerProcKind = SymbolKindFill;
     auto area = Line<TPolygon>({{10, 20}, {30, 40}, {50, 20}});
     area->SetFlags(ObjFlagSelected);
     Caught = {};
@@ -613,6 +617,7 @@ TEST(ObjectDrawing, FillAndSignRecordsReachTheLayerProcedure)
     EXPECT_EQ(Caught.Points, (std::vector<TPoint>{{10, 20}, {30, 40}, {50, 20}}));
 
     p.C.LayerProc = Catch<TSignParams>;
+    p.C.LayerProcKind = SymbolKindSign;
     p.C.SymbolSize = 250000;
     TSign sign;
     const TPoint at = World(33, 44);
@@ -627,6 +632,38 @@ TEST(ObjectDrawing, FillAndSignRecordsReachTheLayerProcedure)
         << "X 0, Y 4, DC 8, sign 16, size 20 (capped), selected 24";
 }
 
+// A layer's file may hold objects of another kind than the layer: its
+// procedure must get only its own record (a longer one would be read past
+// the end of the shorter).
+TEST(ObjectDrawing, ALayerProcedureGetsOnlyItsOwnKindOfRecord)
+{
+    struct Case {
+        TSymbolProc Proc;
+        uint8_t Kind;
+        int Sign, Line, Area;  // calls each object makes
+    } cases[] = {{Catch<TSignParams>, SymbolKindSign, 1, 0, 0},
+                 {Catch<TLineParams>, SymbolKindLine, 0, 1, 0},
+                 {Catch<TFillParams>, SymbolKindFill, 0, 0, 1}};
+    for (const Case& c : cases) {
+        TPicture p;
+        p.C.LayerProc = c.Proc;
+        p.C.LayerProcKind = c.Kind;
+        p.C.SymbolSize = 10;
+        TSign sign;
+        const TPoint at = World(50, 50);
+        sign.X = at.X;
+        sign.Y = at.Y;
+        auto line = Line<TPolyLine>({{10, 20}, {30, 40}});
+        auto area = Line<TPolygon>({{10, 20}, {30, 40}, {50, 20}});
+        const std::pair<TBaseObject*, int> draws[] = {{&sign, c.Sign}, {line.get(), c.Line}, {area.get(), c.Area}};
+        for (auto [object, calls] : draws) {
+            Caught = {};
+            object->Draw(p.C);
+            EXPECT_EQ(Caught.Calls, calls) << int(c.Kind) << " " << typeid(*object).name();
+        }
+    }
+}
+
 TEST(ObjectDrawing, SignsWithoutAProcedureDrawNothingNotEvenTheirAnchor)
 {
     TPicture p;
@@ -638,6 +675,7 @@ TEST(ObjectDrawing, SignsWithoutAProcedureDrawNothingNotEvenTheirAnchor)
     sign.Draw(p.C);
     EXPECT_EQ(p.Count(White), Side * Side);
     p.C.LayerProc = DefaultSignProc;
+    p.C.LayerProcKind = SymbolKindSign;
     p.C.SymbolSize = 10;
     sign.Draw(p.C);
     EXPECT_TRUE(Pixel(p, 52, 52, Red, "sign-anchor")) << "the anchor mark over the sign";
@@ -732,6 +770,7 @@ TEST(ObjectDrawing, ObjectsDrawnByTheirOwnerOnlyTellTheModel)
     TSign sign;
     sign.SetFlags(ObjFlagOwnerDraw);
     p.C.LayerProc = DefaultSignProc;
+    p.C.LayerProcKind = SymbolKindSign;
     sign.Draw(p.C);
     EXPECT_EQ(hook.Calls, 3);
     EXPECT_EQ(p.Count(White), Side * Side);
@@ -772,8 +811,10 @@ TEST(ObjectDrawing, SteadyDrawingAllocatesNothing)
     auto pass = [&](bool own) {
         p.C.OwnAttributes = own;
         p.C.LayerProc = nullptr;
+        p.C.LayerProcKind = SymbolKindNone;
         for (auto& o : layer) {
             p.C.LayerProc = dynamic_cast<TSign*>(o.get()) ? DefaultSignProc : nullptr;
+            p.C.LayerProcKind = dynamic_cast<TSign*>(o.get()) ? SymbolKindSign : SymbolKindNone;
             p.C.SymbolSize = 8;
             o->Draw(p.C);
         }
@@ -806,6 +847,7 @@ TEST(ObjectDrawing, NothingIsDrawnWithoutAUsableScale)
         p.C.Scale = scale;
         p.C.TextFont = &font;
         p.C.LayerProc = DefaultSignProc;
+        p.C.LayerProcKind = SymbolKindSign;
         p.C.SymbolSize = 20;
         p.C.Model = &hook;
         for (auto& o : objects) {

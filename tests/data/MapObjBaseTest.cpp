@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "data/MapObj.h"
 
+#include <cmath>
 #include <vector>
 
 using namespace tarn;
@@ -155,6 +156,35 @@ TEST(BaseObject, FilerCoordinatesRoundHalvesToEven)
     EXPECT_FALSE(WorldToFiler(ctx, 0, 0, x16, y16)) << "no division by a zero scale";
     ctx.FilerScale = 1e9;
     EXPECT_FALSE(FilerToWorld(ctx, 3, 0, p)) << "beyond 32 bits";
+}
+
+// Every stored value of sheets whose scales put world points on halves, or
+// a hair beside them, reads as the formula in long double rounds it.
+TEST(BaseObject, FilerCoordinatesMatchTheFormulaForEveryStoredValue)
+{
+    struct Case {
+        double Scale;
+        int32_t Origin, YBase;
+    } cases[] = {{0.0005, 0, 0},          {0.0015, -7, 3},          {0.1, 123456, -32768},
+                 {0.3, -2000000, 32767},  {0.0005000000000001, 5, 0}, {0.00049999999999999, -5, 0},
+                 {1.0 / 3.0, 77, 1},      {65.5, 1000, 0},          {0.0625, 2147, -1}};
+    for (const Case& c : cases) {
+        TFileContext ctx;
+        ctx.FilerScale = c.Scale;
+        ctx.OriginX = ctx.OriginY = c.Origin;
+        ctx.YBase = c.YBase;
+        for (int32_t v = -32768; v <= 32767; ++v) {
+            const auto v16 = static_cast<int16_t>(v);
+            const long double x = (v16 * static_cast<long double>(c.Scale) + c.Origin) * 1000.0L;
+            const long double y = ((static_cast<long double>(c.YBase) - v16) * c.Scale + c.Origin) * 1000.0L;
+            const long double rx = std::nearbyintl(x), ry = std::nearbyintl(y);
+            auto in32 = [](long double r) { return r >= -2147483648.0L && r <= 2147483647.0L; };
+            const bool fits = in32(rx) && in32(ry);
+            TPoint p;
+            ASSERT_EQ(FilerToWorld(ctx, v16, v16, p), fits) << c.Scale << " " << v;
+            if (fits) ASSERT_EQ(p, (TPoint{int32_t(rx), int32_t(ry)})) << c.Scale << " " << c.Origin << " " << v;
+        }
+    }
 }
 
 TEST(BaseObject, AnchorInViewIncludesTheBorderAndSetsViewRect)

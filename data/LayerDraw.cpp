@@ -382,6 +382,22 @@ void AppendMarkedObjects(TCustomLayer& target, const TCustomLayer& source, int32
     else target.HitFlagged.resize(at + n, 1);
 }
 
+void MakeReadEntries(const TCustomLayer& layer)
+{
+    const std::size_t count = std::size_t(layer.Count);
+    layer.HitObjects.assign(layer.Items.begin(), layer.Items.begin() + std::ptrdiff_t(count));
+    layer.HitIndex.resize(count);
+    layer.HitFlagged.resize(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const TBaseObject* o = layer.Object(int32_t(k));
+        layer.HitIndex[k] = HitEntryOf(o);
+        layer.HitFlagged[k] = (o->Flags() & ObjFlagInView) ? 1 : 0;
+    }
+    layer.HitBlocks.clear();
+    layer.HitViewMarked = false;
+    layer.HitFlagSets = InViewFlagSets();
+}
+
 void SettleMarkedObjects(TCustomLayer& target)
 {
     const std::size_t count = std::size_t(target.Count);

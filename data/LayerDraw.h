@@ -38,6 +38,10 @@ void MarkObjectsInView(const TMap& map, TDrawContext context);
 // next marking of target asks only those near its view. The objects stay
 // in source too: the caller takes them out of one or shares them.
 void AppendMarkedObjects(TCustomLayer& target, const TCustomLayer& source, int32_t from, int32_t to);
+// The entries of a layer just read, made where its objects are at hand
+// (on the thread that read them), with their in-view flags as they stand;
+// valid while nothing else sets a flag or changes the list.
+void MakeReadEntries(const TCustomLayer& layer);
 // After appends of objects with and without entries: the entries of
 // target's objects stand as they are, and their flags as far as known.
 void SettleMarkedObjects(TCustomLayer& target);

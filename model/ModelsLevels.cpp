@@ -203,6 +203,10 @@ void TModel::ReadSheets(std::vector<TSheetLoad>& loads)
             // drawn), and saving converts them back with the same.
             if (LowerExtension(l.Path) == ".map")
                 ScaleLayerStyles(*l.Map, ScaleObjectValues, l.Map->MapParams.Ints[2]);
+            // The view's marking then asks only the objects near it.
+            std::vector<TCustomLayer*> layers;
+            CollectLayers(*l.Map, true, layers);
+            for (const TCustomLayer* layer : layers) MakeReadEntries(*layer);
         } catch (const std::exception& e) {
             l.Map.reset();
             l.Error = e.what();
@@ -276,11 +280,7 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
         if (count > TObjList::MaxCapacity) {
             for (int32_t i = 0; i < layer->Count; ++i) target->Insert(layer->GetItem(i));  // throws when full
         } else {
-            if (count > target->Capacity)
-                target->SetCapacity(int32_t(std::max<int64_t>(count, int64_t(target->Capacity) * 3 / 2)));
-            std::copy(layer->Items.begin(), layer->Items.begin() + layer->Count,
-                      target->Items.begin() + target->Count);
-            target->Count = int32_t(count);
+            AppendMarkedObjects(*target, *layer, 0, layer->Count);
         }
         layer->Clear();
     }

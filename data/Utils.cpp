@@ -55,6 +55,37 @@ void WorldToScreen(double scale, const TRect& world, const TRect& client, int32_
     sy = RoundEvenSat(static_cast<long double>(client.Top) + static_cast<long double>(int64_t(world.Top) - y) / s);
 }
 
+void WorldToScreen(double scale, const TRect& world, const TRect& client, TPoint* points, std::size_t count)
+{
+    // Multiplying by the reciprocal errs by at most 2^-22 below 2^30, still
+    // well inside QuickRound's margin of 2^-20 around halves; the scale's
+    // range keeps the reciprocal a normal number.
+    if (!(scale > 0x1p-500 && scale < 0x1p500)) {
+        for (std::size_t i = 0; i < count; ++i)
+            WorldToScreen(scale, world, client, points[i].X, points[i].Y, points[i].X, points[i].Y);
+        return;
+    }
+    const double inv = 1.0 / scale;
+    auto quick = [inv](int64_t n, int64_t& out) {
+        const double q = static_cast<double>(n) * inv;
+        if (!(q > -0x1p30 && q < 0x1p30)) return false;
+        const double r = (q + 0x1.8p52) - 0x1.8p52;
+        if (std::fabs(std::fabs(q - r) - 0.5) < 0x1p-20) return false;
+        out = static_cast<int64_t>(r);
+        return true;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        TPoint& p = points[i];
+        int64_t qx, qy;
+        if (quick(int64_t(p.X) - world.Left, qx) && quick(int64_t(world.Top) - p.Y, qy)) {
+            p.X = Sat32(client.Left + qx);
+            p.Y = Sat32(client.Top + qy);
+        } else {
+            WorldToScreen(scale, world, client, p.X, p.Y, p.X, p.Y);
+        }
+    }
+}
+
 void ScreenToWorld(double scale, const TRect& world, const TRect& client, int32_t sx, int32_t sy, int32_t& x,
                    int32_t& y)
 {

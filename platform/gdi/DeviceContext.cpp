@@ -504,6 +504,19 @@ void FillRun(const TRaster& r, const TFillStyle& f, int32_t y, int32_t x0, int32
     }
     if (f.Mode != TBrush::Hatched) return;
     const uint32_t bits = f.Brush->PatternRow(y);
+    if (f.Rop == TGDI_R2_COPYPEN && Shortcuts) {
+        // The hatch repeats every eight pixels: each column of the pattern
+        // is set with a stride of eight, in the background colour too when
+        // opaque, so the colour and mix are looked at once per column.
+        for (int32_t k = 0; k < 8 && x0 + k < x1; ++k) {
+            const int32_t x = x0 + k;
+            const bool on = (bits >> (x & 7)) & 1;
+            if (!on && !f.Opaque) continue;
+            const uint32_t v = on ? f.Pixel | 0xFF000000u : f.Bk | 0xFF000000u;
+            for (int32_t xx = x; xx < x1; xx += 8) row[xx] = v;
+        }
+        return;
+    }
     for (int32_t x = x0; x < x1; ++x) {
         if ((bits >> (x & 7)) & 1) row[x] = Mix(f.Rop, row[x], f.Pixel);
         else if (f.Opaque) row[x] = Mix(f.Rop, row[x], f.Bk);

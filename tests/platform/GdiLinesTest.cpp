@@ -139,34 +139,6 @@ TEST(GdiLines, WidePensDrawSolidAndWide)
     }
 }
 
-TEST(GdiLines, WideLinesLeavingThePictureDrawTheSamePixelsWithAndWithoutShortcuts)
-{
-    // Lines wandering in and out of a small picture, often far out, open
-    // and closed, with pens up to 15 pixels: the pieces that cannot reach it
-    // are left out only when drawing with shortcuts.
-    std::mt19937 rng(41);
-    std::uniform_int_distribution<int32_t> near(-40, 160), far(-3000, 3000), widths(2, 15), counts(2, 12);
-    QImage drawn[2];
-    for (int pass = 0; pass < 2; ++pass) {
-        gdi::Shortcuts = pass == 0;
-        rng.seed(41);
-        TCanvas cv(120, 100);
-        for (int line = 0; line < 150; ++line) {
-            std::vector<TPoint> pts(size_t(counts(rng)));
-            for (TPoint& p : pts) p = line % 3 ? TPoint{near(rng), near(rng)} : TPoint{far(rng), near(rng)};
-            auto pen = TPen::Create(TGDI_PS_SOLID, widths(rng), Rgb(uint8_t(line), uint8_t(line * 7), 90));
-            cv.DC->SelectPen(pen);
-            cv.DC->SelectBrush(StockBrush(TGDI_NULL_BRUSH));
-            if (line % 5 == 4) cv.DC->Polygon(pts.data(), int32_t(pts.size()));
-            else cv.DC->Polyline(pts.data(), int32_t(pts.size()));
-        }
-        cv.DC.reset();  // the painter lets go of the image
-        drawn[pass] = cv.Img;
-    }
-    gdi::Shortcuts = true;
-    EXPECT_TRUE(SameImage(drawn[0], drawn[1]));
-}
-
 TEST(GdiLines, NullPenAndNopMixDrawNothing)
 {
     TCanvas cv(20, 20);

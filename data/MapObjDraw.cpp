@@ -126,6 +126,10 @@ bool Mappable(const TDrawContext& c) { return std::isfinite(c.Scale) && c.Scale 
 
 void ToScreen(const TDrawContext& c, TPoint* points, std::size_t count)
 {
+    if (gdi::Shortcuts) {
+        WorldToScreen(c.Scale, c.WorldRect, c.ClientRect, points, count);
+        return;
+    }
     for (std::size_t i = 0; i < count; ++i) WorldToScreen(c, points[i].X, points[i].Y, points[i].X, points[i].Y);
 }
 

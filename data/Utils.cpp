@@ -8,6 +8,10 @@
 #include <filesystem>
 #include <limits>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tarn {
 
 namespace {
@@ -53,6 +57,59 @@ void WorldToScreen(double scale, const TRect& world, const TRect& client, int32_
     long double s = scale;
     sx = RoundEvenSat(static_cast<long double>(client.Left) + static_cast<long double>(int64_t(x) - world.Left) / s);
     sy = RoundEvenSat(static_cast<long double>(client.Top) + static_cast<long double>(int64_t(world.Top) - y) / s);
+}
+
+void WorldToScreen(double scale, const TRect& world, const TRect& client, TPoint* points, std::size_t count)
+{
+    // Multiplying by the reciprocal errs by at most 2^-22 below 2^30, still
+    // well inside QuickRound's margin of 2^-20 around halves; the scale's
+    // range keeps the reciprocal a normal number.
+    if (!(scale > 0x1p-500 && scale < 0x1p500)) {
+        for (std::size_t i = 0; i < count; ++i)
+            WorldToScreen(scale, world, client, points[i].X, points[i].Y, points[i].X, points[i].Y);
+        return;
+    }
+    const double inv = 1.0 / scale;
+#ifdef __SSE2__
+    // Both coordinates of a point at once, by QuickRound's steps.
+    const __m128d inv2 = _mm_set1_pd(inv), magic = _mm_set1_pd(0x1.8p52), limit = _mm_set1_pd(0x1p30);
+    const __m128d half = _mm_set1_pd(0.5), margin = _mm_set1_pd(0x1p-20);
+    const __m128d abs = _mm_castsi128_pd(_mm_set1_epi64x(INT64_MAX));
+    for (std::size_t i = 0; i < count; ++i) {
+        TPoint& p = points[i];
+        const __m128d n = _mm_set_pd(double(int64_t(world.Top) - p.Y), double(int64_t(p.X) - world.Left));
+        const __m128d q = _mm_mul_pd(n, inv2);
+        const __m128d r = _mm_sub_pd(_mm_add_pd(q, magic), magic);
+        const __m128d off = _mm_and_pd(_mm_sub_pd(_mm_and_pd(_mm_sub_pd(q, r), abs), half), abs);
+        const __m128d ok = _mm_and_pd(_mm_cmplt_pd(_mm_and_pd(q, abs), limit), _mm_cmpge_pd(off, margin));
+        if (_mm_movemask_pd(ok) == 3) {
+            const __m128i k = _mm_cvtpd_epi32(r);  // whole numbers below 2^30: exact
+            p.X = Sat32(client.Left + int64_t(_mm_cvtsi128_si32(k)));
+            p.Y = Sat32(client.Top + int64_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(k, 1))));
+        } else {
+            WorldToScreen(scale, world, client, p.X, p.Y, p.X, p.Y);
+        }
+    }
+#else
+    auto quick = [inv](int64_t n, int64_t& out) {
+        const double q = static_cast<double>(n) * inv;
+        if (!(q > -0x1p30 && q < 0x1p30)) return false;
+        const double r = (q + 0x1.8p52) - 0x1.8p52;
+        if (std::fabs(std::fabs(q - r) - 0.5) < 0x1p-20) return false;
+        out = static_cast<int64_t>(r);
+        return true;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        TPoint& p = points[i];
+        int64_t qx, qy;
+        if (quick(int64_t(p.X) - world.Left, qx) && quick(int64_t(world.Top) - p.Y, qy)) {
+            p.X = Sat32(client.Left + qx);
+            p.Y = Sat32(client.Top + qy);
+        } else {
+            WorldToScreen(scale, world, client, p.X, p.Y, p.X, p.Y);
+        }
+    }
+#endif
 }
 
 void ScreenToWorld(double scale, const TRect& world, const TRect& client, int32_t sx, int32_t sy, int32_t& x,

@@ -60,6 +60,9 @@ void WorldToScreen(double scale, const TRect& world, const TRect& client, int32_
 void ScreenToWorld(double scale, const TRect& world, const TRect& client, int32_t sx, int32_t sy, int32_t& x,
                    int32_t& y);
 
+// The same for many points in place, exactly as one by one.
+void WorldToScreen(double scale, const TRect& world, const TRect& client, TPoint* points, std::size_t count);
+
 // Any context with Scale, WorldRect and ClientRect (the draw context).
 template <class Ctx>
 inline void WorldToScreen(const Ctx& c, int32_t x, int32_t y, int32_t& sx, int32_t& sy)

@@ -412,6 +412,40 @@ void TDeviceContext::StrokeThin(const TPoint* p, int32_t n, bool closed)
 
 void TDeviceContext::StrokeWide(const TPoint* p, int32_t n, bool closed)
 {
+    if (!Shortcuts) {
+        StrokeWideRun(p, n, closed);
+        return;
+    }
+    // The pen reaches no further than its width from the line, round joins
+    // and caps included; a run of segments that all stay further than that
+    // outside the picture adds no pixel (the outline it makes encloses none
+    // of them), so the line goes to the painter in the pieces that can.
+    const int64_t m = int64_t(S.Pen->Width()) + 2;
+    const int64_t l = -m, t = -m, r = int64_t(Px.Width) + m, b = int64_t(Px.Height) + m;
+    auto apart = [&](const TPoint& a, const TPoint& c) {
+        return std::max(a.X, c.X) < l || std::min(a.X, c.X) > r || std::max(a.Y, c.Y) < t || std::min(a.Y, c.Y) > b;
+    };
+    if (closed) {
+        // a ring is drawn whole or not at all
+        bool near = !apart(p[n - 1], p[0]);
+        for (int32_t i = 0; i + 1 < n && !near; ++i) near = !apart(p[i], p[i + 1]);
+        if (near) StrokeWideRun(p, n, true);
+        return;
+    }
+    int32_t from = -1;  // first point of the piece being gathered
+    for (int32_t i = 0; i + 1 < n; ++i) {
+        if (!apart(p[i], p[i + 1])) {
+            if (from < 0) from = i;
+            continue;
+        }
+        if (from >= 0) StrokeWideRun(p + from, i + 1 - from, false);
+        from = -1;
+    }
+    if (from >= 0) StrokeWideRun(p + from, n - from, false);
+}
+
+void TDeviceContext::StrokeWideRun(const TPoint* p, int32_t n, bool closed)
+{
     if (!PainterReady()) return;
     SyncPainterPen();
     Qt->SetMode(CompositionOf(S.Rop2));
@@ -470,6 +504,19 @@ void FillRun(const TRaster& r, const TFillStyle& f, int32_t y, int32_t x0, int32
     }
     if (f.Mode != TBrush::Hatched) return;
     const uint32_t bits = f.Brush->PatternRow(y);
+    if (f.Rop == TGDI_R2_COPYPEN && Shortcuts) {
+        // The hatch repeats every eight pixels: each column of the pattern
+        // is set with a stride of eight, in the background colour too when
+        // opaque, so the colour and mix are looked at once per column.
+        for (int32_t k = 0; k < 8 && x0 + k < x1; ++k) {
+            const int32_t x = x0 + k;
+            const bool on = (bits >> (x & 7)) & 1;
+            if (!on && !f.Opaque) continue;
+            const uint32_t v = on ? f.Pixel | 0xFF000000u : f.Bk | 0xFF000000u;
+            for (int32_t xx = x; xx < x1; xx += 8) row[xx] = v;
+        }
+        return;
+    }
     for (int32_t x = x0; x < x1; ++x) {
         if ((bits >> (x & 7)) & 1) row[x] = Mix(f.Rop, row[x], f.Pixel);
         else if (f.Opaque) row[x] = Mix(f.Rop, row[x], f.Bk);
@@ -908,7 +955,10 @@ bool TDeviceContext::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, cons
         for (int64_t yy = top; yy < bottom; ++yy) {
             uint32_t* out = Px.Bits + yy * Px.Stride;
             const uint32_t* in = source->Px.Bits + (yy - y + sy) * source->Px.Stride;
-            for (int64_t xx = left; xx < right; ++xx) out[xx] = in[xx + shift] | 0xFF000000u;
+            if (!Shortcuts)
+                for (int64_t xx = left; xx < right; ++xx) out[xx] = in[xx + shift] | 0xFF000000u;
+            else if (left < right)
+                CopyOpaque(out + left, in + left + shift, right - left);
         }
         return true;
     }

@@ -201,6 +201,11 @@ TPen* StockPen(int32_t id);
 TBrush* StockBrush(int32_t id);
 
 namespace gdi {
+// Shortcuts of drawing that leave every pixel as it was (work on what
+// cannot reach the picture left out, conversions done in bulk); a test
+// turns them off to draw the plain way and compare.
+inline bool Shortcuts = true;
+
 struct TRaster {
     uint32_t* Bits = nullptr;
     int32_t Stride = 0;  // in pixels
@@ -352,6 +357,7 @@ private:
     void SyncPainterPen();
     void StrokeThin(const TPoint* points, int32_t count, bool closed);
     void StrokeWide(const TPoint* points, int32_t count, bool closed);
+    void StrokeWideRun(const TPoint* points, int32_t count, bool closed);
     template <class Dib>
     void CopyDibRows(const Dib& src, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int64_t sy, bool mask);
     template <class Source>

@@ -67,6 +67,22 @@ inline void FillPixels(uint32_t* p, int64_t n, uint32_t v)
     for (; n > 0; --n) *p++ = v;
 }
 
+// n pixels copied from another image, their alpha byte made opaque.
+inline void CopyOpaque(uint32_t* out, const uint32_t* in, int64_t n)
+{
+    int64_t i = 0;
+#ifdef __SSE2__
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(a, alpha));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_or_si128(b, alpha));
+    }
+#endif
+    for (; i < n; ++i) out[i] = in[i] | 0xFF000000u;
+}
+
 // Pixel writers, one per mix that matters for speed and one for the rest.
 struct TPutCopy {
     uint32_t P;

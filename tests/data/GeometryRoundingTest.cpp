@@ -25,9 +25,16 @@ int32_t Expected(double scale, int32_t origin, int64_t n)
     WorldToScreen(scale, world, client, x, y, sx, sy);
     const int32_t ex = Expected(scale, client.Left, int64_t(x) - world.Left);
     const int32_t ey = Expected(scale, client.Top, int64_t(world.Top) - y);
-    if (sx == ex && sy == ey) return ::testing::AssertionSuccess();
+    TPoint bulk[2] = {{x, y}, {y, x}};  // the conversion of many points in place, too
+    WorldToScreen(scale, world, client, bulk, 2);
+    const int32_t bx = Expected(scale, client.Left, int64_t(y) - world.Left);
+    const int32_t by = Expected(scale, client.Top, int64_t(world.Top) - x);
+    if (sx == ex && sy == ey && bulk[0] == TPoint{ex, ey} && bulk[1] == TPoint{bx, by})
+        return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "scale " << scale << " point (" << x << ", " << y << "): got (" << sx
-                                         << ", " << sy << "), expected (" << ex << ", " << ey << ")";
+                                         << ", " << sy << "), in bulk (" << bulk[0].X << ", " << bulk[0].Y << ") and ("
+                                         << bulk[1].X << ", " << bulk[1].Y << "), expected (" << ex << ", " << ey
+                                         << ") and (" << bx << ", " << by << ")";
 }
 
 } // namespace

@@ -182,7 +182,9 @@ TEST(BaseObject, FilerCoordinatesMatchTheFormulaForEveryStoredValue)
             const bool fits = in32(rx) && in32(ry);
             TPoint p;
             ASSERT_EQ(FilerToWorld(ctx, v16, v16, p), fits) << c.Scale << " " << v;
-            if (fits) ASSERT_EQ(p, (TPoint{int32_t(rx), int32_t(ry)})) << c.Scale << " " << c.Origin << " " << v;
+            if (fits) {
+                ASSERT_EQ(p, (TPoint{int32_t(rx), int32_t(ry)})) << c.Scale << " " << c.Origin << " " << v;
+            }
         }
     }
 }

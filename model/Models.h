@@ -528,11 +528,13 @@ private:
     // What the merge of a read sheet leaves in the model and the sheet's
     // record, for a sheet whose objects were kept instead.
     void MergeKept(TSheetLoad& load, const TKeptSheet& kept, TSwitchInto& into);
-    void UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper);
+    // With sheets, also records the layers' runs for the next switch.
+    void UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets);
     // The layer each name of the new map's tree leads to.
     void IndexLayers(TSwitchInto& into);
-    // Each layer of the new map sized once for all the switch brings.
-    void SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, const TSheetKeeper& keeper);
+    // Each layer of the new map sized once for all the switch brings; the
+    // layers that stay whole are handed over first.
+    void SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, TSheetKeeper& keeper);
     // The record of the sheets in a view's map, taken out of MapSheets (null: none).
     std::unique_ptr<TMapSheets> TakeMapSheets(const TMap* map);
     // A change of an object of that sheet in the view's map, not yet saved.
@@ -541,7 +543,8 @@ private:
     void NoteSaved();
     void ReportLoadErrors();
     // Frees the map a switch let go of: aside, when nothing in it is held
-    // elsewhere and nothing in it opens files or pictures, else here.
+    // elsewhere, nothing in it opens files or pictures and it holds many
+    // objects (SpentAsideFrom), else here.
     void FreeSpentMap(std::shared_ptr<TMap> map);
     std::string UniqueIdDir() const;
     // The navigation steps on a view whose new state is known to fit.

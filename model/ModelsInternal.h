@@ -101,11 +101,22 @@ struct TModel::TKeptSheet {
     bool ReadAgain = false;
 };
 
+// Objects [From, To) of a layer that share one sheet identifier, and
+// their largest code (0 at least).
+struct TSheetRun {
+    int32_t SheetID, From, To, Largest;
+};
+
 // The sheets of one view's map, in the order they were merged.
 struct TModel::TMapSheets {
     std::weak_ptr<TMap> Map;
     std::vector<TKeptSheet> Sheets;
     std::set<int32_t> Unsaved;  // sheets with objects changed since they were read or saved
+    // Per layer of the map (hidden ones too, in walk order): its objects'
+    // runs as the switch left them, so that the next one need not look at
+    // every object. Forgotten at the first change of an object.
+    std::vector<std::vector<TSheetRun>> Layout;
+    bool LayoutKnown = false;
 };
 
 // The view's new map a switch fills, with the layer each name leads to
@@ -147,12 +158,15 @@ public:
     TSheetKeeper(const TSheetKeeper&) = delete;
     TSheetKeeper& operator=(const TSheetKeeper&) = delete;
 
+    // Hands the new map at once every old layer whose objects all stay, in
+    // their order, and to which no sheet read brings any (incoming: what
+    // the sheets read bring into each new layer): the list and its search
+    // entries move whole, so a band step costs what the band holds.
+    void TakeWhole(const std::unordered_map<TCustomLayer*, int64_t>& incoming);
     // Appends the objects of a load's kept sheet to the new map's layers.
     void Take(const TSheetLoad& load);
-    // Of a layer of the new map: where the objects taken lie, and their
-    // largest code (0 at least).
-    const std::vector<std::pair<int32_t, int32_t>>& TakenRuns(const TCustomLayer* layer) const;
-    int32_t LargestTaken(const TCustomLayer* layer) const;
+    // Of a layer of the new map: where the objects taken lie, by sheet.
+    const std::vector<TSheetRun>& TakenRuns(const TCustomLayer* layer) const;
     // The sheets taken that hold unsaved changes.
     std::set<int32_t> UnsavedTaken() const;
     // The objects the kept sheets bring into a layer of the new map.
@@ -168,17 +182,18 @@ private:
     std::unique_ptr<TMapSheets> OldSheets;
     std::vector<TCustomLayer*> OldLayers, NewLayers;
     std::unordered_map<const TCustomLayer*, std::size_t> NewIndex;
-    // Per kept sheet (index in OldSheets) and old layer: the runs [From, To)
-    // of its objects, with their largest code.
-    struct TRun {
-        int32_t From, To, Largest;
-    };
-    std::vector<std::vector<std::vector<TRun>>> Runs;
-    // Per new layer: the runs taken into it, and their largest code.
-    std::vector<std::vector<std::pair<int32_t, int32_t>>> Placed;
-    std::vector<int32_t> PlacedLargest, Incoming;
-    std::vector<std::vector<int16_t>> Owner;  // per old layer and object: the kept sheet, or -1
+    std::map<int32_t, int16_t> Index;  // sheet identifier -> kept sheet
+    // Per old layer: its objects' runs, all of them in their order.
+    std::vector<std::vector<TSheetRun>> OldRuns;
+    // Per kept sheet (index in OldSheets) and old layer: its runs.
+    std::vector<std::vector<std::vector<TSheetRun>>> Runs;
+    // Per new layer: the runs taken into it.
+    std::vector<std::vector<TSheetRun>> Placed;
+    std::vector<int32_t> Incoming;
     std::vector<bool> Taken;
+    std::vector<bool> WholeCandidate, Whole;  // per layer: may move whole, moved whole
+    // Whether the map's record of its runs still fits its layers.
+    bool LayoutFits() const;
     void Share();
 };
 
@@ -187,6 +202,10 @@ private:
 // (right after every switch, the pages would only be taken again).
 class TModel::TMapFreer {
 public:
+    // Fewer objects are freed at once: a thread would cost more, its frees
+    // holding up the reads of the next switch (a band step's spent map
+    // holds one band's labels).
+    static constexpr int64_t SpentAsideFrom = 50000;
     static constexpr std::chrono::milliseconds TrimDelay{1000};
     explicit TMapFreer(std::shared_ptr<TMap> spent);
     // Stops a trim still waiting, then waits for the thread.

@@ -72,6 +72,18 @@ struct TMerge {
     TMap& Dest;
     uint8_t Mode;
     std::unique_ptr<TUniqueID> Ids;
+    // The group of Dest each parent name led to, until a group is added.
+    std::unordered_map<std::string, TCollection*> Parents = {};
+
+    TCollection& DestParent(const std::string& parentName, bool parentIsMap)
+    {
+        if (parentIsMap) return Dest;
+        const auto known = Parents.find(parentName);
+        if (known != Parents.end()) return *known->second;
+        TCollection& parent = ParentIn(Dest, parentName, false);
+        Parents.emplace(parentName, &parent);
+        return parent;
+    }
 
     void Walk(const TCollection& tree, const std::string& parentName, bool parentIsMap, int depth)
     {
@@ -90,7 +102,8 @@ struct TMerge {
             bool info = (Mode & TModel::MergeInfoLayers) && AsLayer(item);
             std::unique_ptr<TAbstractItem> entry = NewEntry(item, info);
             if (info && (Mode & TModel::MergeLayerIds)) AsLayer(entry.get())->LayerId = Ids->GetLayerID(name);
-            TCollection& parent = ParentIn(Dest, parentName, parentIsMap);
+            TCollection& parent = DestParent(parentName, parentIsMap);
+            if (dynamic_cast<const TGapLayer*>(entry.get())) Parents.clear();
             parent.Add(entry.get());
             entry.release();
         }

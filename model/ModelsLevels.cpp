@@ -141,6 +141,7 @@ void TModel::LevelSwitch(TView& view)
         old = keeper->Spent();
         ReportLoadErrors();
     }
+    TMapSheets* record = sheets.get();
     MapSheets.push_back(std::move(sheets));
     FreeSpentMap(std::move(old));
     LastSwitchedView = &view;
@@ -148,7 +149,7 @@ void TModel::LevelSwitch(TView& view)
     StructureChanged = 0;
     for (const auto& m : MapSheets)
         if (!m->Unsaved.empty()) StructureChanged = 1;
-    UpdateLayerCodes(*view.Map, keeper ? &*keeper : nullptr);
+    UpdateLayerCodes(*view.Map, keeper ? &*keeper : nullptr, record);
     SetObjectFlags(view, 1, Highlight);
     Notify(12, 0, 0, reinterpret_cast<intptr_t>(&view));
 }
@@ -292,7 +293,7 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
     l.Map.reset();
 }
 
-void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, const TSheetKeeper& keeper)
+void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, TSheetKeeper& keeper)
 {
     std::unordered_map<TCustomLayer*, int64_t> incoming;
     std::vector<TCustomLayer*> layers;
@@ -304,6 +305,7 @@ void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into,
             if (const auto found = into.Layers.find(layer->Name); found != into.Layers.end() && found->second)
                 incoming[found->second] += layer->Count;
     }
+    keeper.TakeWhole(incoming);
     for (const auto& [name, target] : into.Layers) {
         if (!target) continue;
         const int64_t n = int64_t(target->Count) + incoming[target] + keeper.KeptCount(target);
@@ -322,6 +324,7 @@ void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
     bool alone = !map || !(map->Extras && map->Extras->Count > 0);
     std::vector<const TCollection*> open, own;
     if (map) open = own = {map.get()};
+    int64_t objects = 0;
     while (alone && !open.empty()) {
         const TCollection& c = *open.back();
         open.pop_back();
@@ -331,6 +334,7 @@ void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
                 alone = false;
             } else if (const TCustomLayer* layer = dynamic_cast<const TCustomLayer*>(item)) {
                 if (IsBitmapKind(layer->Kind) && layer->Count > 0) alone = false;
+                objects += layer->Count;
                 for (int32_t j = 0; alone && j < layer->Count; ++j) {
                     const TAbstractItem* o = layer->GetItem(j);
                     alone = o && o->RefCount == 0 && !o->Owner;
@@ -341,7 +345,7 @@ void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
             }
         }
     }
-    if (!alone) map.reset();  // freed here, as the last reference goes
+    if (!alone || objects < TMapFreer::SpentAsideFrom) map.reset();  // freed here, as the last reference goes
     // A freer still at work goes on; those done are let go of.
     std::erase_if(MapFreers, [](const std::unique_ptr<TMapFreer>& f) { return f->Cancel(); });
     try {
@@ -407,29 +411,53 @@ void TModel::RefreshViews()
     }
 }
 
-void TModel::UpdateLayerCodes(const TMap& viewMap) { UpdateLayerCodes(viewMap, nullptr); }
+void TModel::UpdateLayerCodes(const TMap& viewMap) { UpdateLayerCodes(viewMap, nullptr, nullptr); }
 
-void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper)
+void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets)
 {
     std::vector<TCustomLayer*> layers;
+    CollectLayers(*WorkMap, true, layers);
+    std::unordered_map<int32_t, TCustomLayer*> byId;  // the last layer of each identifier
+    for (TCustomLayer* l : layers) byId[l->LayerId] = l;
     CollectLayers(viewMap, true, layers);
-    for (const TCustomLayer* l : layers) {
-        const TCustomLayer& layer = *l;
-        TCustomLayer* target = FindLayerById(*WorkMap, layer.LayerId);
-        if (!target) continue;
-        // The objects a switch kept brought their largest code along.
-        int32_t best = keeper ? keeper->LargestTaken(l) : 0;
+    if (sheets) {
+        sheets->Layout.assign(layers.size(), {});
+        sheets->LayoutKnown = true;
+    }
+    std::vector<TSheetRun> scratch;
+    for (std::size_t k = 0; k < layers.size(); ++k) {
+        const TCustomLayer& layer = *layers[k];
+        std::vector<TSheetRun>& runs = sheets ? sheets->Layout[k] : scratch;
+        runs.clear();
+        auto add = [&runs](const TSheetRun& r) {
+            if (!runs.empty() && runs.back().SheetID == r.SheetID && runs.back().To == r.From) {
+                runs.back().To = r.To;
+                runs.back().Largest = std::max(runs.back().Largest, r.Largest);
+            } else {
+                runs.push_back(r);
+            }
+        };
+        // The objects a switch kept brought their runs along; the others
+        // are looked at.
         int32_t i = 0;
         auto upTo = [&](int32_t end) {
-            for (; i < end; ++i) best = std::max(best, layer.Object(i)->Code);
+            for (; i < end; ++i) {
+                const TBaseObject& o = *layer.Object(i);
+                add({o.SheetID, i, i + 1, std::max(0, o.Code)});
+            }
         };
         if (keeper)
-            for (const auto& [from, to] : keeper->TakenRuns(l)) {
-                upTo(from);
-                i = to;
+            for (const TSheetRun& r : keeper->TakenRuns(layers[k])) {
+                upTo(r.From);
+                add(r);
+                i = r.To;
             }
         upTo(layer.Count);
-        target->LargestCode = static_cast<uint16_t>(best);
+        const auto target = byId.find(layer.LayerId);
+        if (target == byId.end()) continue;
+        int32_t best = 0;
+        for (const TSheetRun& r : runs) best = std::max(best, r.Largest);
+        target->second->LargestCode = static_cast<uint16_t>(best);
     }
 }
 

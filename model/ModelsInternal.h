@@ -151,8 +151,10 @@ public:
     // Chooses the loads that keep their objects and sorts the old map's
     // objects by sheet; keeps nothing unless the new map's layer tree is
     // the old one's. Lets go of the old map at once when nothing is kept.
+    // A spare map (what an earlier switch let go of) gives only loads no
+    // other keeper took, and never moves a layer whole.
     TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TMapSheets> sheets, TMap& map,
-                 std::vector<TSheetLoad>& loads);
+                 std::vector<TSheetLoad>& loads, bool spare = false);
     // Objects taken and not yet let go by the old map are left to both maps.
     ~TSheetKeeper();
     TSheetKeeper(const TSheetKeeper&) = delete;
@@ -173,6 +175,14 @@ public:
     int32_t KeptCount(const TCustomLayer* layer) const;
     // The old map once let go of (null before), for the caller to free.
     std::shared_ptr<TMap> Spent() { return std::move(Done); }
+    // After Finish, of a map this switch alone held: the record of the
+    // sheets left in the old map that a later switch may take (none with
+    // unsaved changes); null otherwise.
+    std::unique_ptr<TMapSheets> Left();
+    bool Holds(const TKeptSheet* sheet) const
+    {
+        return OldSheets && sheet >= OldSheets->Sheets.data() && sheet < OldSheets->Sheets.data() + OldSheets->Sheets.size();
+    }
     // The old map lets go of what was taken (or shares it with the view
     // that holds it still) and frees the rest.
     void Finish();
@@ -192,6 +202,11 @@ private:
     std::vector<int32_t> Incoming;
     std::vector<bool> Taken;
     std::vector<bool> WholeCandidate, Whole;  // per layer: may move whole, moved whole
+    bool IsSpare = false;
+    bool Compacted = false;  // Finish left the old map only what was not taken
+    // Per old layer: the marking's knowledge of its flags stood before the
+    // sheets were read (reading sets flags only on the objects it makes).
+    std::vector<bool> FlagsKnown;
     // Whether the map's record of its runs still fits its layers.
     bool LayoutFits() const;
     void Share();

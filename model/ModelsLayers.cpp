@@ -325,6 +325,8 @@ struct TKeySame {
 void TModel::SetObjectFlags(TView& view, int32_t mode, const TKeyList& entries)
 {
     if (!view.Map || mode < 1 || mode > 4) return;
+    // The spare map's objects would miss the change.
+    if (!entries.empty()) DropSpare();
     TObjectFinder finder(*view.Map);
     for (const TObjectKey& k : entries) {
         TBaseObject* o = finder.Find(k.LayerID, k.SheetID, k.Code);
@@ -342,6 +344,7 @@ void TModel::SetObjectFlags(TView& view, int32_t mode, const TKeyList& entries)
 
 void TModel::HighlightObjects(TView* view, uint16_t mode, TKeyList& list)
 {
+    if (mode != 0) DropSpare();
     if (mode == 0) {
         list.insert(list.end(), Highlight.begin(), Highlight.end());
     } else if (mode == 1) {

@@ -105,7 +105,12 @@ void TModel::LevelSwitch(TView& view)
     view.Map = std::shared_ptr<TMap>(std::move(map));
     auto sheets = std::make_unique<TMapSheets>();
     sheets->Map = view.Map;
-    std::optional<TSheetKeeper> keeper;
+    std::optional<TSheetKeeper> keeper, spare;
+    std::unique_ptr<TMapSheets> left;
+    std::shared_ptr<TMap> spareMap = std::move(SpareMap);
+    std::unique_ptr<TMapSheets> spareSheets = std::move(SpareSheets);
+    if (SpareView != &view) spareMap.reset();
+    DropSpare();
     if (Project) {
         TRect load{Project->Origin.X, static_cast<int32_t>(int64_t(Project->Origin.Y) + Project->Extent.Top),
                    static_cast<int32_t>(int64_t(Project->Origin.X) + Project->Extent.Right), Project->Origin.Y};
@@ -124,25 +129,39 @@ void TModel::LevelSwitch(TView& view)
             LoadLevelSheets(level, load, loads, names);
         }
         keeper.emplace(std::move(old), std::move(oldSheets), *view.Map, loads);
+        if (spareMap) spare.emplace(std::move(spareMap), std::move(spareSheets), *view.Map, loads, true);
         TSwitchInto into{*view.Map, *sheets, {}};
         IndexLayers(into);
         ReadSheets(loads);
-        SizeLayers(loads, into, *keeper);
+        SizeLayers(loads, into, *keeper, spare ? &*spare : nullptr);
         for (TSheetLoad& l : loads) {
             if (!l.Kept) {
                 MergeSheet(l, into, names);
                 continue;
             }
-            keeper->Take(l);
+            (spare && spare->Holds(l.Kept) ? *spare : *keeper).Take(l);
             MergeKept(l, *l.Kept, into);
         }
         sheets->Unsaved = keeper->UnsavedTaken();
         keeper->Finish();
         old = keeper->Spent();
+        left = keeper->Left();
+        if (spare) {
+            spare->Finish();
+            spareMap = spare->Spent();
+        }
         ReportLoadErrors();
     }
     TMapSheets* record = sheets.get();
     MapSheets.push_back(std::move(sheets));
+    // A small map let go of, whose sheets a step back lists again, is kept
+    // aside for it (after the highlight is set below, which lets go of it).
+    std::shared_ptr<TMap> kept;
+    if (left && old && old.use_count() == 1) {
+        const int64_t n = AloneObjects(*old);
+        if (n >= 0 && n < TMapFreer::SpentAsideFrom) kept = std::move(old);
+    }
+    spareMap.reset();  // what a step back left of it: a band's labels at most
     FreeSpentMap(std::move(old));
     LastSwitchedView = &view;
     // Changes kept with their sheets are still to be saved.
@@ -151,6 +170,11 @@ void TModel::LevelSwitch(TView& view)
         if (!m->Unsaved.empty()) StructureChanged = 1;
     UpdateLayerCodes(*view.Map, keeper ? &*keeper : nullptr, record);
     SetObjectFlags(view, 1, Highlight);
+    if (kept) {
+        SpareMap = std::move(kept);
+        SpareSheets = std::move(left);
+        SpareView = &view;
+    }
     Notify(12, 0, 0, reinterpret_cast<intptr_t>(&view));
 }
 
@@ -293,7 +317,8 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
     l.Map.reset();
 }
 
-void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, TSheetKeeper& keeper)
+void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, TSheetKeeper& keeper,
+                        const TSheetKeeper* spare)
 {
     std::unordered_map<TCustomLayer*, int64_t> incoming;
     std::vector<TCustomLayer*> layers;
@@ -305,6 +330,9 @@ void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into,
             if (const auto found = into.Layers.find(layer->Name); found != into.Layers.end() && found->second)
                 incoming[found->second] += layer->Count;
     }
+    if (spare)
+        for (const auto& [name, target] : into.Layers)
+            if (target) incoming[target] += spare->KeptCount(target);
     keeper.TakeWhole(incoming);
     for (const auto& [name, target] : into.Layers) {
         if (!target) continue;
@@ -316,28 +344,25 @@ void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into,
     }
 }
 
-void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
+int64_t TModel::AloneObjects(const TMap& map)
 {
-    if (map && map.use_count() > 1) map.reset();
     // Aside only what belongs to this map alone: objects with no other
     // holder and no owner, no pictures, layers owned within the tree.
-    bool alone = !map || !(map->Extras && map->Extras->Count > 0);
-    std::vector<const TCollection*> open, own;
-    if (map) open = own = {map.get()};
+    if (map.Extras && map.Extras->Count > 0) return -1;
+    std::vector<const TCollection*> open{&map}, own{&map};
     int64_t objects = 0;
-    while (alone && !open.empty()) {
+    while (!open.empty()) {
         const TCollection& c = *open.back();
         open.pop_back();
-        for (int32_t i = 0; alone && i < c.Count; ++i) {
+        for (int32_t i = 0; i < c.Count; ++i) {
             const TAbstractItem* item = c.GetItem(i);
-            if (!item || (item->Owner && std::find(own.begin(), own.end(), item->Owner) == own.end())) {
-                alone = false;
-            } else if (const TCustomLayer* layer = dynamic_cast<const TCustomLayer*>(item)) {
-                if (IsBitmapKind(layer->Kind) && layer->Count > 0) alone = false;
+            if (!item || (item->Owner && std::find(own.begin(), own.end(), item->Owner) == own.end())) return -1;
+            if (const TCustomLayer* layer = dynamic_cast<const TCustomLayer*>(item)) {
+                if (IsBitmapKind(layer->Kind) && layer->Count > 0) return -1;
                 objects += layer->Count;
-                for (int32_t j = 0; alone && j < layer->Count; ++j) {
+                for (int32_t j = 0; j < layer->Count; ++j) {
                     const TAbstractItem* o = layer->GetItem(j);
-                    alone = o && o->RefCount == 0 && !o->Owner;
+                    if (!o || o->RefCount != 0 || o->Owner) return -1;
                 }
             } else if (const TCollection* group = dynamic_cast<const TCollection*>(item)) {
                 open.push_back(group);
@@ -345,7 +370,13 @@ void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
             }
         }
     }
-    if (!alone || objects < TMapFreer::SpentAsideFrom) map.reset();  // freed here, as the last reference goes
+    return objects;
+}
+
+void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
+{
+    if (map && map.use_count() > 1) map.reset();
+    if (map && AloneObjects(*map) < TMapFreer::SpentAsideFrom) map.reset();  // freed here, as the last reference goes
     // A freer still at work goes on; those done are let go of.
     std::erase_if(MapFreers, [](const std::unique_ptr<TMapFreer>& f) { return f->Cancel(); });
     try {

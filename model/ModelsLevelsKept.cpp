@@ -7,6 +7,7 @@
 
 #include "data/LayerDraw.h"
 #include "data/LayerWalk.h"
+#include "data/MapObj.h"
 
 #include <algorithm>
 #include <map>
@@ -57,8 +58,8 @@ TFileStamp StampOf(const std::string& path)
 // ---------------------------------------------------------------- the keeper
 
 TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TMapSheets> sheets, TMap& map,
-                                   std::vector<TSheetLoad>& loads)
-    : Old(std::move(old)), OldSheets(std::move(sheets))
+                                   std::vector<TSheetLoad>& loads, bool spare)
+    : Old(std::move(old)), OldSheets(std::move(sheets)), IsSpare(spare)
 {
     if (!Old || !OldSheets || OldSheets->Sheets.empty() ||
         OldSheets->Sheets.size() > std::size_t(INT16_MAX) || TreeNames(*Old) != TreeNames(map)) {
@@ -74,7 +75,7 @@ TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TM
     std::vector<std::size_t> order(kept.size(), 0);  // the load that takes each
     for (std::size_t at = 0; at < loads.size(); ++at) {
         TSheetLoad& l = loads[at];
-        if (l.Path.empty()) continue;
+        if (l.Path.empty() || l.Kept) continue;
         for (std::size_t j = 0; j < kept.size(); ++j) {
             const TKeptSheet& k = kept[j];
             if (chosen[j] || k.ReadAgain || k.Path != l.Path || !SameReading(k.Given, l.Given) ||
@@ -119,9 +120,14 @@ TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TM
     // A layer moves whole when its objects are all kept and the loads
     // bring their sheets in the order the objects lie; not when another
     // view still shows the old map.
-    const bool alone = Old.use_count() == 1;
+    const bool alone = !spare && Old.use_count() == 1;
     WholeCandidate.assign(OldLayers.size(), false);
     Whole.assign(OldLayers.size(), false);
+    FlagsKnown.assign(OldLayers.size(), false);
+    const uint64_t flagSets = InViewFlagSets();
+    for (std::size_t k = 0; k < OldLayers.size(); ++k)
+        FlagsKnown[k] = OldLayers[k]->HitFlagSets == flagSets &&
+                        OldLayers[k]->HitFlagged.size() == std::size_t(OldLayers[k]->Count);
     for (std::size_t k = 0; k < OldLayers.size(); ++k) {
         bool whole = alone && !OldRuns[k].empty();
         std::size_t last = 0;
@@ -258,27 +264,56 @@ void TModel::TSheetKeeper::Share()
 void TModel::TSheetKeeper::Finish()
 {
     if (!Old) return;
-    for (std::size_t k = 0; k < NewLayers.size(); ++k)
-        if (k >= Whole.size() || !Whole[k]) SettleMarkedObjects(*NewLayers[k]);
+    for (std::size_t k = 0; k < NewLayers.size(); ++k) {
+        // A spare settles only what it brought: another keeper may have
+        // moved a layer whole.
+        if (IsSpare ? !Placed[k].empty() : !Whole[k]) SettleMarkedObjects(*NewLayers[k]);
+        else if (Whole[k] && FlagsKnown[k]) NewLayers[k]->HitFlagSets = InViewFlagSets();
+    }
     // Another view still shows the old map: it keeps the objects too.
     if (Old.use_count() > 1) {
         Share();
         return;
     }
+    // The runs left are noted where they now lie.
     for (std::size_t k = 0; k < OldLayers.size(); ++k) {
-        if (Whole[k]) continue;
+        std::vector<TSheetRun>& runs = OldRuns[k];
+        if (Whole[k]) {
+            runs.clear();
+            continue;
+        }
         TCustomLayer& layer = *OldLayers[k];
         int32_t n = 0;
-        for (const TSheetRun& r : OldRuns[k]) {
+        std::size_t left = 0;
+        for (const TSheetRun& r : runs) {
             const auto at = Index.find(r.SheetID);
             if (at != Index.end() && Taken[std::size_t(at->second)]) continue;
             if (n != r.From) std::copy(layer.Items.begin() + r.From, layer.Items.begin() + r.To, layer.Items.begin() + n);
+            runs[left++] = {r.SheetID, n, n + r.To - r.From, r.Largest};
             n += r.To - r.From;
         }
+        runs.resize(left);
         layer.Count = n;
         layer.InvalidateHitIndex();
     }
+    Compacted = true;
     Done = std::move(Old);
+}
+
+std::unique_ptr<TModel::TMapSheets> TModel::TSheetKeeper::Left()
+{
+    if (!Compacted || !OldSheets) return nullptr;
+    auto left = std::make_unique<TMapSheets>();
+    left->Map = Done;
+    for (std::size_t j = 0; j < OldSheets->Sheets.size(); ++j) {
+        const TKeptSheet& k = OldSheets->Sheets[j];
+        if ((j < Taken.size() && Taken[j]) || k.ReadAgain || OldSheets->Unsaved.count(k.Given.CurrentSheetID)) continue;
+        left->Sheets.push_back(k);
+    }
+    if (left->Sheets.empty()) return nullptr;
+    left->Layout = std::move(OldRuns);
+    left->LayoutKnown = true;
+    return left;
 }
 
 // ---------------------------------------------------------------- the model's side
@@ -321,6 +356,14 @@ void TModel::NoteUnsaved(const TView* view, int32_t sheetID)
             m->Unsaved.insert(sheetID);
             m->LayoutKnown = false;
         }
+    DropSpare();
+}
+
+void TModel::DropSpare()
+{
+    SpareMap.reset();
+    SpareSheets.reset();
+    SpareView = nullptr;
 }
 
 void TModel::NoteSaved()

@@ -7,6 +7,7 @@
 #include "support/MapBytes.h"
 
 #include "data/LayerWalk.h"
+#include "platform/Cp1251.h"
 
 #include <gtest/gtest.h>
 
@@ -147,8 +148,28 @@ TEST(CityLevels, BandStepsBackAndForthShowWhatAFreshReadShows)
 }
 
 } // namespace
-// The map a switch lets go of is freed aside; one still held elsewhere is
-// left whole to its holder.
+// A label highlighted, the band it belongs to left, the highlight taken
+// off: the step back shows the label as a fresh read does, not as it was.
+TEST(CityLevels, AHighlightTakenOffOutsideItsBandIsGoneOnTheStepBack)
+{
+    const std::string project = SharedCity().File(city::ProjectFile);
+    TCityView v(project);
+    const TRect e = v.Model->ProjectRect();
+    const double x = (double(e.Left) + e.Right) / 2000, y = (double(e.Top) + e.Bottom) / 2000;
+    v.Show(x, y, 2500);
+    v.Draw();
+    const auto* l = AsLayer(FindLayerByName(*v.View->Map, Utf8ToCp1251("Номера домов 1:1 750 - 1:3 500")));
+    ASSERT_TRUE(l && l->Count > 0);
+    TKeyList keys{{0, 1, l->LayerId, l->Object(0)->SheetID, l->Object(0)->Code}};
+    v.Model->HighlightObjects(v.View.get(), 1, keys);
+    v.Show(x, y, 5000);
+    v.Model->HighlightObjects(v.View.get(), 2, keys);
+    v.Show(x, y, 2500);
+    ExpectAsFreshRead(v, project, v.Draw());
+}
+
+// The map a switch lets go of is freed aside, or kept for a step back until
+// the next switch; one still held elsewhere is left whole to its holder.
 TEST(CityLevels, TheMapASwitchLetsGoOfIsFreedUnlessHeldElsewhere)
 {
     TCityView v(SharedCity().File(city::ProjectFile));
@@ -157,6 +178,7 @@ TEST(CityLevels, TheMapASwitchLetsGoOfIsFreedUnlessHeldElsewhere)
     v.Draw();
     std::weak_ptr<TMap> spent = v.View->Map;
     v.Show(x, y, 2500);
+    v.Show(x, y, 1200);
     v.Model->JoinMapFreer();
     EXPECT_TRUE(spent.expired());
 

@@ -528,11 +528,14 @@ private:
     // What the merge of a read sheet leaves in the model and the sheet's
     // record, for a sheet whose objects were kept instead.
     void MergeKept(TSheetLoad& load, const TKeptSheet& kept, TSwitchInto& into);
-    void UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper);
+    // With sheets, also records the layers' runs for the next switch.
+    void UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets);
     // The layer each name of the new map's tree leads to.
     void IndexLayers(TSwitchInto& into);
-    // Each layer of the new map sized once for all the switch brings.
-    void SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, const TSheetKeeper& keeper);
+    // Each layer of the new map sized once for all the switch brings; the
+    // layers that stay whole are handed over first.
+    void SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, TSheetKeeper& keeper,
+                    const TSheetKeeper* spare);
     // The record of the sheets in a view's map, taken out of MapSheets (null: none).
     std::unique_ptr<TMapSheets> TakeMapSheets(const TMap* map);
     // A change of an object of that sheet in the view's map, not yet saved.
@@ -541,8 +544,12 @@ private:
     void NoteSaved();
     void ReportLoadErrors();
     // Frees the map a switch let go of: aside, when nothing in it is held
-    // elsewhere and nothing in it opens files or pictures, else here.
+    // elsewhere, nothing in it opens files or pictures and it holds many
+    // objects (SpentAsideFrom), else here.
     void FreeSpentMap(std::shared_ptr<TMap> map);
+    // The objects of a spent map that nothing else holds, owns or opens
+    // files for; -1 when anything is.
+    static int64_t AloneObjects(const TMap& map);
     std::string UniqueIdDir() const;
     // The navigation steps on a view whose new state is known to fit.
     void FitScale(TView& view);
@@ -560,6 +567,13 @@ private:
     std::vector<std::unique_ptr<TMapSheets>> MapSheets;
     TView* LastSwitchedView = nullptr;
     std::vector<std::unique_ptr<TMapFreer>> MapFreers;  // the last one's trim may still wait
+    // What the last switch of SpareView let go of, when small: the band a
+    // step left, for the step back to take instead of reading it again.
+    // Let go of at any change of objects, flags or the highlight.
+    std::shared_ptr<TMap> SpareMap;
+    std::unique_ptr<TMapSheets> SpareSheets;
+    const TView* SpareView = nullptr;
+    void DropSpare();
     TView* HeldView = nullptr;  // of the innermost TLevelHold
     bool HeldChecked = false;
     std::shared_ptr<TModelUI> UIServices;

@@ -216,6 +216,7 @@ void TModel::Commit(TDocument& doc, bool partial)
     CurrentLevel = 0;
     // Opening reads every sheet again, however the views' maps came to be.
     MapSheets.clear();
+    DropSpare();
 }
 
 void TModel::ReadPrj(const std::string& fileName, TDocument& doc)

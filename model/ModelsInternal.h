@@ -101,11 +101,22 @@ struct TModel::TKeptSheet {
     bool ReadAgain = false;
 };
 
+// Objects [From, To) of a layer that share one sheet identifier, and
+// their largest code (0 at least).
+struct TSheetRun {
+    int32_t SheetID, From, To, Largest;
+};
+
 // The sheets of one view's map, in the order they were merged.
 struct TModel::TMapSheets {
     std::weak_ptr<TMap> Map;
     std::vector<TKeptSheet> Sheets;
     std::set<int32_t> Unsaved;  // sheets with objects changed since they were read or saved
+    // Per layer of the map (hidden ones too, in walk order): its objects'
+    // runs as the switch left them, so that the next one need not look at
+    // every object. Forgotten at the first change of an object.
+    std::vector<std::vector<TSheetRun>> Layout;
+    bool LayoutKnown = false;
 };
 
 // The view's new map a switch fills, with the layer each name leads to
@@ -140,25 +151,38 @@ public:
     // Chooses the loads that keep their objects and sorts the old map's
     // objects by sheet; keeps nothing unless the new map's layer tree is
     // the old one's. Lets go of the old map at once when nothing is kept.
+    // A spare map (what an earlier switch let go of) gives only loads no
+    // other keeper took, and never moves a layer whole.
     TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TMapSheets> sheets, TMap& map,
-                 std::vector<TSheetLoad>& loads);
+                 std::vector<TSheetLoad>& loads, bool spare = false);
     // Objects taken and not yet let go by the old map are left to both maps.
     ~TSheetKeeper();
     TSheetKeeper(const TSheetKeeper&) = delete;
     TSheetKeeper& operator=(const TSheetKeeper&) = delete;
 
+    // Hands the new map at once every old layer whose objects all stay, in
+    // their order, and to which no sheet read brings any (incoming: what
+    // the sheets read bring into each new layer): the list and its search
+    // entries move whole, so a band step costs what the band holds.
+    void TakeWhole(const std::unordered_map<TCustomLayer*, int64_t>& incoming);
     // Appends the objects of a load's kept sheet to the new map's layers.
     void Take(const TSheetLoad& load);
-    // Of a layer of the new map: where the objects taken lie, and their
-    // largest code (0 at least).
-    const std::vector<std::pair<int32_t, int32_t>>& TakenRuns(const TCustomLayer* layer) const;
-    int32_t LargestTaken(const TCustomLayer* layer) const;
+    // Of a layer of the new map: where the objects taken lie, by sheet.
+    const std::vector<TSheetRun>& TakenRuns(const TCustomLayer* layer) const;
     // The sheets taken that hold unsaved changes.
     std::set<int32_t> UnsavedTaken() const;
     // The objects the kept sheets bring into a layer of the new map.
     int32_t KeptCount(const TCustomLayer* layer) const;
     // The old map once let go of (null before), for the caller to free.
     std::shared_ptr<TMap> Spent() { return std::move(Done); }
+    // After Finish, of a map this switch alone held: the record of the
+    // sheets left in the old map that a later switch may take (none with
+    // unsaved changes); null otherwise.
+    std::unique_ptr<TMapSheets> Left();
+    bool Holds(const TKeptSheet* sheet) const
+    {
+        return OldSheets && sheet >= OldSheets->Sheets.data() && sheet < OldSheets->Sheets.data() + OldSheets->Sheets.size();
+    }
     // The old map lets go of what was taken (or shares it with the view
     // that holds it still) and frees the rest.
     void Finish();
@@ -168,17 +192,23 @@ private:
     std::unique_ptr<TMapSheets> OldSheets;
     std::vector<TCustomLayer*> OldLayers, NewLayers;
     std::unordered_map<const TCustomLayer*, std::size_t> NewIndex;
-    // Per kept sheet (index in OldSheets) and old layer: the runs [From, To)
-    // of its objects, with their largest code.
-    struct TRun {
-        int32_t From, To, Largest;
-    };
-    std::vector<std::vector<std::vector<TRun>>> Runs;
-    // Per new layer: the runs taken into it, and their largest code.
-    std::vector<std::vector<std::pair<int32_t, int32_t>>> Placed;
-    std::vector<int32_t> PlacedLargest, Incoming;
-    std::vector<std::vector<int16_t>> Owner;  // per old layer and object: the kept sheet, or -1
+    std::map<int32_t, int16_t> Index;  // sheet identifier -> kept sheet
+    // Per old layer: its objects' runs, all of them in their order.
+    std::vector<std::vector<TSheetRun>> OldRuns;
+    // Per kept sheet (index in OldSheets) and old layer: its runs.
+    std::vector<std::vector<std::vector<TSheetRun>>> Runs;
+    // Per new layer: the runs taken into it.
+    std::vector<std::vector<TSheetRun>> Placed;
+    std::vector<int32_t> Incoming;
     std::vector<bool> Taken;
+    std::vector<bool> WholeCandidate, Whole;  // per layer: may move whole, moved whole
+    bool IsSpare = false;
+    bool Compacted = false;  // Finish left the old map only what was not taken
+    // Per old layer: the marking's knowledge of its flags stood before the
+    // sheets were read (reading sets flags only on the objects it makes).
+    std::vector<bool> FlagsKnown;
+    // Whether the map's record of its runs still fits its layers.
+    bool LayoutFits() const;
     void Share();
 };
 
@@ -187,6 +217,10 @@ private:
 // (right after every switch, the pages would only be taken again).
 class TModel::TMapFreer {
 public:
+    // Fewer objects are freed at once: a thread would cost more, its frees
+    // holding up the reads of the next switch (a band step's spent map
+    // holds one band's labels).
+    static constexpr int64_t SpentAsideFrom = 50000;
     static constexpr std::chrono::milliseconds TrimDelay{1000};
     explicit TMapFreer(std::shared_ptr<TMap> spent);
     // Stops a trim still waiting, then waits for the thread.

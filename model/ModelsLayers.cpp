@@ -72,6 +72,18 @@ struct TMerge {
     TMap& Dest;
     uint8_t Mode;
     std::unique_ptr<TUniqueID> Ids;
+    // The group of Dest each parent name led to, until a group is added.
+    std::unordered_map<std::string, TCollection*> Parents = {};
+
+    TCollection& DestParent(const std::string& parentName, bool parentIsMap)
+    {
+        if (parentIsMap) return Dest;
+        const auto known = Parents.find(parentName);
+        if (known != Parents.end()) return *known->second;
+        TCollection& parent = ParentIn(Dest, parentName, false);
+        Parents.emplace(parentName, &parent);
+        return parent;
+    }
 
     void Walk(const TCollection& tree, const std::string& parentName, bool parentIsMap, int depth)
     {
@@ -90,7 +102,8 @@ struct TMerge {
             bool info = (Mode & TModel::MergeInfoLayers) && AsLayer(item);
             std::unique_ptr<TAbstractItem> entry = NewEntry(item, info);
             if (info && (Mode & TModel::MergeLayerIds)) AsLayer(entry.get())->LayerId = Ids->GetLayerID(name);
-            TCollection& parent = ParentIn(Dest, parentName, parentIsMap);
+            TCollection& parent = DestParent(parentName, parentIsMap);
+            if (dynamic_cast<const TGapLayer*>(entry.get())) Parents.clear();
             parent.Add(entry.get());
             entry.release();
         }
@@ -312,6 +325,8 @@ struct TKeySame {
 void TModel::SetObjectFlags(TView& view, int32_t mode, const TKeyList& entries)
 {
     if (!view.Map || mode < 1 || mode > 4) return;
+    // The spare map's objects would miss the change.
+    if (!entries.empty()) DropSpare();
     TObjectFinder finder(*view.Map);
     for (const TObjectKey& k : entries) {
         TBaseObject* o = finder.Find(k.LayerID, k.SheetID, k.Code);
@@ -329,6 +344,7 @@ void TModel::SetObjectFlags(TView& view, int32_t mode, const TKeyList& entries)
 
 void TModel::HighlightObjects(TView* view, uint16_t mode, TKeyList& list)
 {
+    if (mode != 0) DropSpare();
     if (mode == 0) {
         list.insert(list.end(), Highlight.begin(), Highlight.end());
     } else if (mode == 1) {

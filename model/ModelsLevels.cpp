@@ -105,7 +105,12 @@ void TModel::LevelSwitch(TView& view)
     view.Map = std::shared_ptr<TMap>(std::move(map));
     auto sheets = std::make_unique<TMapSheets>();
     sheets->Map = view.Map;
-    std::optional<TSheetKeeper> keeper;
+    std::optional<TSheetKeeper> keeper, spare;
+    std::unique_ptr<TMapSheets> left;
+    std::shared_ptr<TMap> spareMap = std::move(SpareMap);
+    std::unique_ptr<TMapSheets> spareSheets = std::move(SpareSheets);
+    if (SpareView != &view) spareMap.reset();
+    DropSpare();
     if (Project) {
         TRect load{Project->Origin.X, static_cast<int32_t>(int64_t(Project->Origin.Y) + Project->Extent.Top),
                    static_cast<int32_t>(int64_t(Project->Origin.X) + Project->Extent.Right), Project->Origin.Y};
@@ -124,32 +129,52 @@ void TModel::LevelSwitch(TView& view)
             LoadLevelSheets(level, load, loads, names);
         }
         keeper.emplace(std::move(old), std::move(oldSheets), *view.Map, loads);
+        if (spareMap) spare.emplace(std::move(spareMap), std::move(spareSheets), *view.Map, loads, true);
         TSwitchInto into{*view.Map, *sheets, {}};
         IndexLayers(into);
         ReadSheets(loads);
-        SizeLayers(loads, into, *keeper);
+        SizeLayers(loads, into, *keeper, spare ? &*spare : nullptr);
         for (TSheetLoad& l : loads) {
             if (!l.Kept) {
                 MergeSheet(l, into, names);
                 continue;
             }
-            keeper->Take(l);
+            (spare && spare->Holds(l.Kept) ? *spare : *keeper).Take(l);
             MergeKept(l, *l.Kept, into);
         }
         sheets->Unsaved = keeper->UnsavedTaken();
         keeper->Finish();
         old = keeper->Spent();
+        left = keeper->Left();
+        if (spare) {
+            spare->Finish();
+            spareMap = spare->Spent();
+        }
         ReportLoadErrors();
     }
+    TMapSheets* record = sheets.get();
     MapSheets.push_back(std::move(sheets));
+    // A small map let go of, whose sheets a step back lists again, is kept
+    // aside for it (after the highlight is set below, which lets go of it).
+    std::shared_ptr<TMap> kept;
+    if (left && old && old.use_count() == 1) {
+        const int64_t n = AloneObjects(*old);
+        if (n >= 0 && n < TMapFreer::SpentAsideFrom) kept = std::move(old);
+    }
+    spareMap.reset();  // what a step back left of it: a band's labels at most
     FreeSpentMap(std::move(old));
     LastSwitchedView = &view;
     // Changes kept with their sheets are still to be saved.
     StructureChanged = 0;
     for (const auto& m : MapSheets)
         if (!m->Unsaved.empty()) StructureChanged = 1;
-    UpdateLayerCodes(*view.Map, keeper ? &*keeper : nullptr);
+    UpdateLayerCodes(*view.Map, keeper ? &*keeper : nullptr, record);
     SetObjectFlags(view, 1, Highlight);
+    if (kept) {
+        SpareMap = std::move(kept);
+        SpareSheets = std::move(left);
+        SpareView = &view;
+    }
     Notify(12, 0, 0, reinterpret_cast<intptr_t>(&view));
 }
 
@@ -292,7 +317,8 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
     l.Map.reset();
 }
 
-void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, const TSheetKeeper& keeper)
+void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into, TSheetKeeper& keeper,
+                        const TSheetKeeper* spare)
 {
     std::unordered_map<TCustomLayer*, int64_t> incoming;
     std::vector<TCustomLayer*> layers;
@@ -304,6 +330,10 @@ void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into,
             if (const auto found = into.Layers.find(layer->Name); found != into.Layers.end() && found->second)
                 incoming[found->second] += layer->Count;
     }
+    if (spare)
+        for (const auto& [name, target] : into.Layers)
+            if (target) incoming[target] += spare->KeptCount(target);
+    keeper.TakeWhole(incoming);
     for (const auto& [name, target] : into.Layers) {
         if (!target) continue;
         const int64_t n = int64_t(target->Count) + incoming[target] + keeper.KeptCount(target);
@@ -314,26 +344,25 @@ void TModel::SizeLayers(const std::vector<TSheetLoad>& loads, TSwitchInto& into,
     }
 }
 
-void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
+int64_t TModel::AloneObjects(const TMap& map)
 {
-    if (map && map.use_count() > 1) map.reset();
     // Aside only what belongs to this map alone: objects with no other
     // holder and no owner, no pictures, layers owned within the tree.
-    bool alone = !map || !(map->Extras && map->Extras->Count > 0);
-    std::vector<const TCollection*> open, own;
-    if (map) open = own = {map.get()};
-    while (alone && !open.empty()) {
+    if (map.Extras && map.Extras->Count > 0) return -1;
+    std::vector<const TCollection*> open{&map}, own{&map};
+    int64_t objects = 0;
+    while (!open.empty()) {
         const TCollection& c = *open.back();
         open.pop_back();
-        for (int32_t i = 0; alone && i < c.Count; ++i) {
+        for (int32_t i = 0; i < c.Count; ++i) {
             const TAbstractItem* item = c.GetItem(i);
-            if (!item || (item->Owner && std::find(own.begin(), own.end(), item->Owner) == own.end())) {
-                alone = false;
-            } else if (const TCustomLayer* layer = dynamic_cast<const TCustomLayer*>(item)) {
-                if (IsBitmapKind(layer->Kind) && layer->Count > 0) alone = false;
-                for (int32_t j = 0; alone && j < layer->Count; ++j) {
+            if (!item || (item->Owner && std::find(own.begin(), own.end(), item->Owner) == own.end())) return -1;
+            if (const TCustomLayer* layer = dynamic_cast<const TCustomLayer*>(item)) {
+                if (IsBitmapKind(layer->Kind) && layer->Count > 0) return -1;
+                objects += layer->Count;
+                for (int32_t j = 0; j < layer->Count; ++j) {
                     const TAbstractItem* o = layer->GetItem(j);
-                    alone = o && o->RefCount == 0 && !o->Owner;
+                    if (!o || o->RefCount != 0 || o->Owner) return -1;
                 }
             } else if (const TCollection* group = dynamic_cast<const TCollection*>(item)) {
                 open.push_back(group);
@@ -341,7 +370,13 @@ void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
             }
         }
     }
-    if (!alone) map.reset();  // freed here, as the last reference goes
+    return objects;
+}
+
+void TModel::FreeSpentMap(std::shared_ptr<TMap> map)
+{
+    if (map && map.use_count() > 1) map.reset();
+    if (map && AloneObjects(*map) < TMapFreer::SpentAsideFrom) map.reset();  // freed here, as the last reference goes
     // A freer still at work goes on; those done are let go of.
     std::erase_if(MapFreers, [](const std::unique_ptr<TMapFreer>& f) { return f->Cancel(); });
     try {
@@ -407,29 +442,53 @@ void TModel::RefreshViews()
     }
 }
 
-void TModel::UpdateLayerCodes(const TMap& viewMap) { UpdateLayerCodes(viewMap, nullptr); }
+void TModel::UpdateLayerCodes(const TMap& viewMap) { UpdateLayerCodes(viewMap, nullptr, nullptr); }
 
-void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper)
+void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets)
 {
     std::vector<TCustomLayer*> layers;
+    CollectLayers(*WorkMap, true, layers);
+    std::unordered_map<int32_t, TCustomLayer*> byId;  // the last layer of each identifier
+    for (TCustomLayer* l : layers) byId[l->LayerId] = l;
     CollectLayers(viewMap, true, layers);
-    for (const TCustomLayer* l : layers) {
-        const TCustomLayer& layer = *l;
-        TCustomLayer* target = FindLayerById(*WorkMap, layer.LayerId);
-        if (!target) continue;
-        // The objects a switch kept brought their largest code along.
-        int32_t best = keeper ? keeper->LargestTaken(l) : 0;
+    if (sheets) {
+        sheets->Layout.assign(layers.size(), {});
+        sheets->LayoutKnown = true;
+    }
+    std::vector<TSheetRun> scratch;
+    for (std::size_t k = 0; k < layers.size(); ++k) {
+        const TCustomLayer& layer = *layers[k];
+        std::vector<TSheetRun>& runs = sheets ? sheets->Layout[k] : scratch;
+        runs.clear();
+        auto add = [&runs](const TSheetRun& r) {
+            if (!runs.empty() && runs.back().SheetID == r.SheetID && runs.back().To == r.From) {
+                runs.back().To = r.To;
+                runs.back().Largest = std::max(runs.back().Largest, r.Largest);
+            } else {
+                runs.push_back(r);
+            }
+        };
+        // The objects a switch kept brought their runs along; the others
+        // are looked at.
         int32_t i = 0;
         auto upTo = [&](int32_t end) {
-            for (; i < end; ++i) best = std::max(best, layer.Object(i)->Code);
+            for (; i < end; ++i) {
+                const TBaseObject& o = *layer.Object(i);
+                add({o.SheetID, i, i + 1, std::max(0, o.Code)});
+            }
         };
         if (keeper)
-            for (const auto& [from, to] : keeper->TakenRuns(l)) {
-                upTo(from);
-                i = to;
+            for (const TSheetRun& r : keeper->TakenRuns(layers[k])) {
+                upTo(r.From);
+                add(r);
+                i = r.To;
             }
         upTo(layer.Count);
-        target->LargestCode = static_cast<uint16_t>(best);
+        const auto target = byId.find(layer.LayerId);
+        if (target == byId.end()) continue;
+        int32_t best = 0;
+        for (const TSheetRun& r : runs) best = std::max(best, r.Largest);
+        target->second->LargestCode = static_cast<uint16_t>(best);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "data/LayerDraw.h"
 #include "data/LayerWalk.h"
+#include "data/MapObj.h"
 
 #include <algorithm>
 #include <map>
@@ -57,8 +58,8 @@ TFileStamp StampOf(const std::string& path)
 // ---------------------------------------------------------------- the keeper
 
 TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TMapSheets> sheets, TMap& map,
-                                   std::vector<TSheetLoad>& loads)
-    : Old(std::move(old)), OldSheets(std::move(sheets))
+                                   std::vector<TSheetLoad>& loads, bool spare)
+    : Old(std::move(old)), OldSheets(std::move(sheets)), IsSpare(spare)
 {
     if (!Old || !OldSheets || OldSheets->Sheets.empty() ||
         OldSheets->Sheets.size() > std::size_t(INT16_MAX) || TreeNames(*Old) != TreeNames(map)) {
@@ -71,9 +72,10 @@ TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TM
     std::map<int32_t, int> uses;
     for (const TKeptSheet& k : kept) ++uses[k.Given.CurrentSheetID];
     std::vector<bool> chosen(kept.size(), false);
-    std::map<int32_t, int16_t> index;  // sheet identifier -> kept sheet
-    for (TSheetLoad& l : loads) {
-        if (l.Path.empty()) continue;
+    std::vector<std::size_t> order(kept.size(), 0);  // the load that takes each
+    for (std::size_t at = 0; at < loads.size(); ++at) {
+        TSheetLoad& l = loads[at];
+        if (l.Path.empty() || l.Kept) continue;
         for (std::size_t j = 0; j < kept.size(); ++j) {
             const TKeptSheet& k = kept[j];
             if (chosen[j] || k.ReadAgain || k.Path != l.Path || !SameReading(k.Given, l.Given) ||
@@ -83,54 +85,91 @@ TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TM
             // map holds changes of the user's that a read would lose.
             if (!(StampOf(l.Path) == k.Stamp) && !OldSheets->Unsaved.count(k.Given.CurrentSheetID)) break;
             chosen[j] = true;
+            order[j] = at;
             l.Kept = &k;
-            index[k.Given.CurrentSheetID] = int16_t(j);
+            Index[k.Given.CurrentSheetID] = int16_t(j);
             break;
         }
     }
-    if (index.empty()) {
+    if (Index.empty()) {
         Done = std::move(Old);
         return;
     }
     CollectLayers(*Old, true, OldLayers);
     CollectLayers(map, true, NewLayers);
-    Runs.assign(kept.size(), {});
-    for (const auto& [id, j] : index) Runs[std::size_t(j)].assign(OldLayers.size(), {});
-    Taken.assign(kept.size(), false);
-    Owner.resize(OldLayers.size());
-    for (std::size_t k = 0; k < OldLayers.size(); ++k) {
-        const TCustomLayer& layer = *OldLayers[k];
-        std::vector<int16_t>& owner = Owner[k];
-        owner.resize(std::size_t(layer.Count));
+    if (LayoutFits()) {
+        OldRuns = std::move(OldSheets->Layout);
+    } else {
         // A sheet's objects lie together: the identifier is looked up once a
         // run. Their largest code comes along while they are at hand.
-        int32_t lastId = 0, start = 0, largest = 0;
-        int16_t last = -1;
-        bool known = false;
-        for (int32_t i = 0; i < layer.Count; ++i) {
-            const TBaseObject& o = *layer.Object(i);
-            if (!known || o.SheetID != lastId) {
-                if (known && last >= 0) Runs[std::size_t(last)][k].push_back({start, i, largest});
-                const auto at = index.find(o.SheetID);
-                last = at == index.end() ? int16_t(-1) : at->second;
-                lastId = o.SheetID;
-                known = true;
-                start = i;
-                largest = 0;
+        OldRuns.assign(OldLayers.size(), {});
+        for (std::size_t k = 0; k < OldLayers.size(); ++k) {
+            const TCustomLayer& layer = *OldLayers[k];
+            std::vector<TSheetRun>& runs = OldRuns[k];
+            for (int32_t i = 0; i < layer.Count; ++i) {
+                const TBaseObject& o = *layer.Object(i);
+                if (runs.empty() || o.SheetID != runs.back().SheetID) runs.push_back({o.SheetID, i, i, 0});
+                runs.back().To = i + 1;
+                runs.back().Largest = std::max(runs.back().Largest, o.Code);
             }
-            largest = std::max(largest, o.Code);
-            owner[std::size_t(i)] = last;
         }
-        if (known && last >= 0) Runs[std::size_t(last)][k].push_back({start, layer.Count, largest});
+    }
+    Runs.assign(kept.size(), {});
+    for (const auto& [id, j] : Index) Runs[std::size_t(j)].assign(OldLayers.size(), {});
+    Taken.assign(kept.size(), false);
+    // A layer moves whole when its objects are all kept and the loads
+    // bring their sheets in the order the objects lie; not when another
+    // view still shows the old map.
+    const bool alone = !spare && Old.use_count() == 1;
+    WholeCandidate.assign(OldLayers.size(), false);
+    Whole.assign(OldLayers.size(), false);
+    FlagsKnown.assign(OldLayers.size(), false);
+    const uint64_t flagSets = InViewFlagSets();
+    for (std::size_t k = 0; k < OldLayers.size(); ++k)
+        FlagsKnown[k] = OldLayers[k]->HitFlagSets == flagSets &&
+                        OldLayers[k]->HitFlagged.size() == std::size_t(OldLayers[k]->Count);
+    for (std::size_t k = 0; k < OldLayers.size(); ++k) {
+        bool whole = alone && !OldRuns[k].empty();
+        std::size_t last = 0;
+        for (const TSheetRun& r : OldRuns[k]) {
+            const auto at = Index.find(r.SheetID);
+            if (at == Index.end()) {
+                whole = false;
+                continue;
+            }
+            const std::size_t j = std::size_t(at->second);
+            Runs[j][k].push_back(r);
+            whole = whole && order[j] >= last;
+            last = order[j];
+        }
+        WholeCandidate[k] = whole;
     }
     for (std::size_t k = 0; k < NewLayers.size(); ++k) NewIndex[NewLayers[k]] = k;
     Placed.assign(NewLayers.size(), {});
-    PlacedLargest.assign(NewLayers.size(), 0);
     // What each new layer takes: its room is made once, with the sheets read.
     Incoming.assign(NewLayers.size(), 0);
     for (std::size_t k = 0; k < NewLayers.size(); ++k)
-        for (const auto& [id, j] : index)
-            for (const TRun& r : Runs[std::size_t(j)][k]) Incoming[k] += r.To - r.From;
+        for (const auto& [id, j] : Index)
+            for (const TSheetRun& r : Runs[std::size_t(j)][k]) Incoming[k] += r.To - r.From;
+}
+
+bool TModel::TSheetKeeper::LayoutFits() const
+{
+    const auto& layout = OldSheets->Layout;
+    if (!OldSheets->LayoutKnown || layout.size() != OldLayers.size()) return false;
+    for (std::size_t k = 0; k < layout.size(); ++k) {
+        const TCustomLayer& layer = *OldLayers[k];
+        int32_t at = 0;
+        for (const TSheetRun& r : layout[k]) {
+            // The ends of each run still carry its sheet.
+            if (r.From != at || r.To <= r.From || r.To > layer.Count || layer.Object(r.From)->SheetID != r.SheetID ||
+                layer.Object(r.To - 1)->SheetID != r.SheetID)
+                return false;
+            at = r.To;
+        }
+        if (at != layer.Count) return false;
+    }
+    return true;
 }
 
 int32_t TModel::TSheetKeeper::KeptCount(const TCustomLayer* layer) const
@@ -144,31 +183,59 @@ TModel::TSheetKeeper::~TSheetKeeper()
     if (Old) Share();
 }
 
+namespace {
+
+// The objects, their search entries and what the marking knew of them.
+void SwapObjects(TCustomLayer& a, TCustomLayer& b)
+{
+    std::swap(a.Items, b.Items);
+    std::swap(a.Count, b.Count);
+    std::swap(a.Capacity, b.Capacity);
+    std::swap(a.HitIndex, b.HitIndex);
+    std::swap(a.HitObjects, b.HitObjects);
+    std::swap(a.HitView, b.HitView);
+    std::swap(a.HitViewMarked, b.HitViewMarked);
+    std::swap(a.HitFlagged, b.HitFlagged);
+    std::swap(a.HitFlagSets, b.HitFlagSets);
+    std::swap(a.HitBlocks, b.HitBlocks);
+}
+
+} // namespace
+
+void TModel::TSheetKeeper::TakeWhole(const std::unordered_map<TCustomLayer*, int64_t>& incoming)
+{
+    if (!Old) return;
+    for (std::size_t k = 0; k < NewLayers.size() && k < WholeCandidate.size(); ++k) {
+        TCustomLayer& target = *NewLayers[k];
+        const auto in = incoming.find(&target);
+        if (!WholeCandidate[k] || target.Count != 0 || (in != incoming.end() && in->second != 0)) continue;
+        SwapObjects(target, *OldLayers[k]);
+        Placed[k] = OldRuns[k];
+        Incoming[k] = 0;
+        Whole[k] = true;
+    }
+}
+
 void TModel::TSheetKeeper::Take(const TSheetLoad& load)
 {
     const std::size_t j = std::size_t(load.Kept - OldSheets->Sheets.data());
     if (j >= Taken.size() || Taken[j]) return;
-    for (std::size_t k = 0; k < NewLayers.size(); ++k)
-        for (const TRun& r : Runs[j][k]) {
+    for (std::size_t k = 0; k < NewLayers.size(); ++k) {
+        if (Whole[k]) continue;
+        for (const TSheetRun& r : Runs[j][k]) {
             const int32_t at = NewLayers[k]->Count;
             AppendMarkedObjects(*NewLayers[k], *OldLayers[k], r.From, r.To);
-            Placed[k].emplace_back(at, at + r.To - r.From);
-            PlacedLargest[k] = std::max(PlacedLargest[k], r.Largest);
+            Placed[k].push_back({r.SheetID, at, at + r.To - r.From, r.Largest});
         }
+    }
     Taken[j] = true;
 }
 
-const std::vector<std::pair<int32_t, int32_t>>& TModel::TSheetKeeper::TakenRuns(const TCustomLayer* layer) const
+const std::vector<TSheetRun>& TModel::TSheetKeeper::TakenRuns(const TCustomLayer* layer) const
 {
-    static const std::vector<std::pair<int32_t, int32_t>> none;
+    static const std::vector<TSheetRun> none;
     const auto k = NewIndex.find(layer);
     return k == NewIndex.end() ? none : Placed[k->second];
-}
-
-int32_t TModel::TSheetKeeper::LargestTaken(const TCustomLayer* layer) const
-{
-    const auto k = NewIndex.find(layer);
-    return k == NewIndex.end() ? 0 : PlacedLargest[k->second];
 }
 
 std::set<int32_t> TModel::TSheetKeeper::UnsavedTaken() const
@@ -181,38 +248,72 @@ std::set<int32_t> TModel::TSheetKeeper::UnsavedTaken() const
     return unsaved;
 }
 
-// Both maps list the objects taken: each holds a reference.
+// Both maps list the objects taken: each holds a reference. Those of a
+// layer moved whole are in the new map alone.
 void TModel::TSheetKeeper::Share()
 {
     for (std::size_t j = 0; j < Taken.size(); ++j)
         if (Taken[j])
             for (std::size_t k = 0; k < OldLayers.size(); ++k)
-                for (const TRun& r : Runs[j][k])
-                    for (int32_t i = r.From; i < r.To; ++i) ++OldLayers[k]->Object(i)->RefCount;
+                if (!Whole[k])
+                    for (const TSheetRun& r : Runs[j][k])
+                        for (int32_t i = r.From; i < r.To; ++i) ++OldLayers[k]->Object(i)->RefCount;
     Done = std::move(Old);
 }
 
 void TModel::TSheetKeeper::Finish()
 {
     if (!Old) return;
-    for (TCustomLayer* layer : NewLayers) SettleMarkedObjects(*layer);
+    for (std::size_t k = 0; k < NewLayers.size(); ++k) {
+        // A spare settles only what it brought: another keeper may have
+        // moved a layer whole.
+        if (IsSpare ? !Placed[k].empty() : !Whole[k]) SettleMarkedObjects(*NewLayers[k]);
+        else if (Whole[k] && FlagsKnown[k]) NewLayers[k]->HitFlagSets = InViewFlagSets();
+    }
     // Another view still shows the old map: it keeps the objects too.
     if (Old.use_count() > 1) {
         Share();
         return;
     }
+    // The runs left are noted where they now lie.
     for (std::size_t k = 0; k < OldLayers.size(); ++k) {
-        TCustomLayer& layer = *OldLayers[k];
-        const std::vector<int16_t>& owner = Owner[k];
-        int32_t n = 0;
-        for (int32_t i = 0; i < layer.Count; ++i) {
-            const int16_t j = owner[std::size_t(i)];
-            if (j < 0 || !Taken[std::size_t(j)]) layer.Items[std::size_t(n++)] = layer.Items[std::size_t(i)];
+        std::vector<TSheetRun>& runs = OldRuns[k];
+        if (Whole[k]) {
+            runs.clear();
+            continue;
         }
+        TCustomLayer& layer = *OldLayers[k];
+        int32_t n = 0;
+        std::size_t left = 0;
+        for (const TSheetRun& r : runs) {
+            const auto at = Index.find(r.SheetID);
+            if (at != Index.end() && Taken[std::size_t(at->second)]) continue;
+            if (n != r.From) std::copy(layer.Items.begin() + r.From, layer.Items.begin() + r.To, layer.Items.begin() + n);
+            runs[left++] = {r.SheetID, n, n + r.To - r.From, r.Largest};
+            n += r.To - r.From;
+        }
+        runs.resize(left);
         layer.Count = n;
         layer.InvalidateHitIndex();
     }
+    Compacted = true;
     Done = std::move(Old);
+}
+
+std::unique_ptr<TModel::TMapSheets> TModel::TSheetKeeper::Left()
+{
+    if (!Compacted || !OldSheets) return nullptr;
+    auto left = std::make_unique<TMapSheets>();
+    left->Map = Done;
+    for (std::size_t j = 0; j < OldSheets->Sheets.size(); ++j) {
+        const TKeptSheet& k = OldSheets->Sheets[j];
+        if ((j < Taken.size() && Taken[j]) || k.ReadAgain || OldSheets->Unsaved.count(k.Given.CurrentSheetID)) continue;
+        left->Sheets.push_back(k);
+    }
+    if (left->Sheets.empty()) return nullptr;
+    left->Layout = std::move(OldRuns);
+    left->LayoutKnown = true;
+    return left;
 }
 
 // ---------------------------------------------------------------- the model's side
@@ -251,7 +352,18 @@ void TModel::NoteUnsaved(const TView* view, int32_t sheetID)
 {
     if (!view || !view->Map) return;
     for (const auto& m : MapSheets)
-        if (m->Map.lock() == view->Map) m->Unsaved.insert(sheetID);
+        if (m->Map.lock() == view->Map) {
+            m->Unsaved.insert(sheetID);
+            m->LayoutKnown = false;
+        }
+    DropSpare();
+}
+
+void TModel::DropSpare()
+{
+    SpareMap.reset();
+    SpareSheets.reset();
+    SpareView = nullptr;
 }
 
 void TModel::NoteSaved()

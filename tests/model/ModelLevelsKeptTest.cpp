@@ -219,6 +219,25 @@ TEST(KeptSheets, ASheetChangedOnDiskIsReadAgainUnlessItHoldsUnsavedChanges)
     }
 }
 
+// A sign given another sheet in place, amid its old sheet's signs: the
+// next switch sorts it with its new sheet, as a save and a read would.
+TEST(KeptSheets, AnObjectGivenAnotherSheetMovesWithIt)
+{
+    TBandCity city;
+    TShown shown(city, 1);
+    uint8_t key[ObjectKeySize];
+    EncodeObjectKey(Key(SignsId, 1000, 102), key);
+    int32_t size = int32_t(sizeof key);
+    ASSERT_EQ(shown.Model.SetObjectData(&shown.View, 10, Key(SignsId, 20, 101), key, size), 0);
+    ASSERT_EQ(shown.Model.SetScaleDenominator(shown.View, 50000), 0);
+    const TCustomLayer* l = FindLayerById(*shown.View.Map, SignsId);
+    ASSERT_TRUE(l && l->FindObject(102, 1000));
+    std::vector<int32_t> runs;  // the sheets in the order their signs lie
+    for (int32_t i = 0; i < l->Count; ++i)
+        if (runs.empty() || runs.back() != l->Object(i)->SheetID) runs.push_back(l->Object(i)->SheetID);
+    EXPECT_EQ(std::set<int32_t>(runs.begin(), runs.end()).size(), runs.size()) << "each sheet's signs lie together";
+}
+
 // Another view took the registered view's state: it shows the old map, whose
 // kept objects both maps now list.
 TEST(KeptSheets, AViewStillShowingTheOldMapKeepsItsObjects)

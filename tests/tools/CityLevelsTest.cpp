@@ -7,6 +7,7 @@
 #include "support/MapBytes.h"
 
 #include "data/LayerWalk.h"
+#include "platform/Cp1251.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,24 @@ std::set<const TBaseObject*> ObjectsOf(const TMap& map, const std::set<int32_t>&
     return all;
 }
 
+// Another model shows the same place, every sheet read for it: the same
+// picture, and the same map with the same objects shown.
+void ExpectAsFreshRead(TCityView& v, const std::string& project, const QImage& shown)
+{
+    TCityView fresh(project);
+    fresh.View->Scale = v.View->Scale;
+    fresh.View->WorldRect = v.View->WorldRect;
+    ASSERT_TRUE(fresh.Model->OpenFile(project));
+    const QImage expected = fresh.Draw();
+    EXPECT_EQ(fresh.View->WorldRect, v.View->WorldRect);
+    if (shown != expected) {
+        SaveImage(shown, "levels-kept");
+        SaveImage(expected, "levels-read");
+    }
+    EXPECT_TRUE(shown == expected);
+    EXPECT_TRUE(SameBytes(MapBytes(*v.View->Map, ShownFlags), MapBytes(*fresh.View->Map, ShownFlags)));
+}
+
 TEST(CityLevels, ZoomingAcrossBandsKeepsTheCitysSheetsAndShowsWhatAFreshReadShows)
 {
     const std::string project = SharedCity().File(city::ProjectFile);
@@ -100,26 +119,57 @@ TEST(CityLevels, ZoomingAcrossBandsKeepsTheCitysSheetsAndShowsWhatAFreshReadShow
         const QImage shown = v.Draw();
         EXPECT_GT(before.size(), 100u);
         EXPECT_EQ(ObjectsOf(*v.View->Map, both), before);
+        ExpectAsFreshRead(v, project, shown);
+    }
+}
 
-        // Another model shows the same place, every sheet read for it.
-        TCityView fresh(project);
-        fresh.View->Scale = v.View->Scale;
-        fresh.View->WorldRect = v.View->WorldRect;
-        ASSERT_TRUE(fresh.Model->OpenFile(project));
-        const QImage expected = fresh.Draw();
-        EXPECT_EQ(fresh.View->WorldRect, v.View->WorldRect);
-        if (shown != expected) {
-            SaveImage(shown, "levels-kept");
-            SaveImage(expected, "levels-read");
-        }
-        EXPECT_TRUE(shown == expected);
-        EXPECT_TRUE(SameBytes(MapBytes(*v.View->Map, ShownFlags), MapBytes(*fresh.View->Map, ShownFlags)));
+// Back and forth across bands on a city of several house and label sheets:
+// the layers that stay move whole, and every step still gives the map and
+// the picture of a fresh read.
+TEST(CityLevels, BandStepsBackAndForthShowWhatAFreshReadShows)
+{
+    static const TCityFolder city(100000);
+    const std::string project = city.File(city::ProjectFile);
+    TCityView v(project);
+    const TRect e = v.Model->ProjectRect();
+    const double x = (double(e.Left) + e.Right) / 2000, y = (double(e.Top) + e.Bottom) / 2000;
+    v.Show(x, y, 2500);
+    v.Draw();
+    for (double denominator : {5000, 2500, 5000, 10000, 2500, 1200, 2500}) {
+        SCOPED_TRACE("1:" + std::to_string(int(denominator)));
+        const std::set<int32_t> both = Shared(SheetsAt(*v.Model, v.Denominator()), SheetsAt(*v.Model, denominator));
+        const std::set<const TBaseObject*> before = ObjectsOf(*v.View->Map, both);
+        v.Show(x, y, denominator);
+        const QImage shown = v.Draw();
+        EXPECT_GT(before.size(), 10000u);
+        EXPECT_EQ(ObjectsOf(*v.View->Map, both), before);
+        ExpectAsFreshRead(v, project, shown);
     }
 }
 
 } // namespace
-// The map a switch lets go of is freed aside; one still held elsewhere is
-// left whole to its holder.
+// A label highlighted, the band it belongs to left, the highlight taken
+// off: the step back shows the label as a fresh read does, not as it was.
+TEST(CityLevels, AHighlightTakenOffOutsideItsBandIsGoneOnTheStepBack)
+{
+    const std::string project = SharedCity().File(city::ProjectFile);
+    TCityView v(project);
+    const TRect e = v.Model->ProjectRect();
+    const double x = (double(e.Left) + e.Right) / 2000, y = (double(e.Top) + e.Bottom) / 2000;
+    v.Show(x, y, 2500);
+    v.Draw();
+    const auto* l = AsLayer(FindLayerByName(*v.View->Map, Utf8ToCp1251("Номера домов 1:1 750 - 1:3 500")));
+    ASSERT_TRUE(l && l->Count > 0);
+    TKeyList keys{{0, 1, l->LayerId, l->Object(0)->SheetID, l->Object(0)->Code}};
+    v.Model->HighlightObjects(v.View.get(), 1, keys);
+    v.Show(x, y, 5000);
+    v.Model->HighlightObjects(v.View.get(), 2, keys);
+    v.Show(x, y, 2500);
+    ExpectAsFreshRead(v, project, v.Draw());
+}
+
+// The map a switch lets go of is freed aside, or kept for a step back until
+// the next switch; one still held elsewhere is left whole to its holder.
 TEST(CityLevels, TheMapASwitchLetsGoOfIsFreedUnlessHeldElsewhere)
 {
     TCityView v(SharedCity().File(city::ProjectFile));
@@ -128,6 +178,7 @@ TEST(CityLevels, TheMapASwitchLetsGoOfIsFreedUnlessHeldElsewhere)
     v.Draw();
     std::weak_ptr<TMap> spent = v.View->Map;
     v.Show(x, y, 2500);
+    v.Show(x, y, 1200);
     v.Model->JoinMapFreer();
     EXPECT_TRUE(spent.expired());
 

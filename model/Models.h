@@ -496,6 +496,7 @@ private:
     struct TSheetLoad;
     struct TKeptSheet;
     struct TMapSheets;
+    struct TReadRuns;
     struct TSwitchInto;
     class TMapFreer;
     class TSheetKeeper;
@@ -529,7 +530,8 @@ private:
     // record, for a sheet whose objects were kept instead.
     void MergeKept(TSheetLoad& load, const TKeptSheet& kept, TSwitchInto& into);
     // With sheets, also records the layers' runs for the next switch.
-    void UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets);
+    void UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets,
+                          const TReadRuns* readRuns);
     // The layer each name of the new map's tree leads to.
     void IndexLayers(TSwitchInto& into);
     // Each layer of the new map sized once for all the switch brings; the

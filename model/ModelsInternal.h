@@ -107,6 +107,11 @@ struct TSheetRun {
     int32_t SheetID, From, To, Largest;
 };
 
+// The runs a switch appended to each layer of the new map from sheets it read.
+struct TModel::TReadRuns {
+    std::unordered_map<const TCustomLayer*, std::vector<TSheetRun>> Of;
+};
+
 // The sheets of one view's map, in the order they were merged.
 struct TModel::TMapSheets {
     std::weak_ptr<TMap> Map;
@@ -126,6 +131,8 @@ struct TModel::TSwitchInto {
     TMap& Map;
     TMapSheets& Sheets;
     std::unordered_map<std::string, TCustomLayer*> Layers;
+    // Where each read sheet's objects went, as their reader summed them up.
+    TReadRuns& ReadRuns;
 };
 
 // One sheet of a switch: where and how it is read, and what came of it.
@@ -139,6 +146,8 @@ struct TModel::TSheetLoad {
     std::unique_ptr<TMap> Map;
     std::string Error;
     const TKeptSheet* Kept = nullptr;  // the old map's sheet whose objects it takes; null: read
+    // Per layer of Map (hidden ones too, in walk order): its objects' runs.
+    std::vector<std::vector<TSheetRun>> LayerRuns;
 };
 
 // What a switch keeps of the view's old map: the objects of every sheet

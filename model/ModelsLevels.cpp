@@ -107,6 +107,7 @@ void TModel::LevelSwitch(TView& view)
     sheets->Map = view.Map;
     std::optional<TSheetKeeper> keeper, spare;
     std::unique_ptr<TMapSheets> left;
+    TReadRuns readRuns;
     std::shared_ptr<TMap> spareMap = std::move(SpareMap);
     std::unique_ptr<TMapSheets> spareSheets = std::move(SpareSheets);
     if (SpareView != &view) spareMap.reset();
@@ -130,7 +131,7 @@ void TModel::LevelSwitch(TView& view)
         }
         keeper.emplace(std::move(old), std::move(oldSheets), *view.Map, loads);
         if (spareMap) spare.emplace(std::move(spareMap), std::move(spareSheets), *view.Map, loads, true);
-        TSwitchInto into{*view.Map, *sheets, {}};
+        TSwitchInto into{*view.Map, *sheets, {}, readRuns};
         IndexLayers(into);
         ReadSheets(loads);
         SizeLayers(loads, into, *keeper, spare ? &*spare : nullptr);
@@ -168,7 +169,7 @@ void TModel::LevelSwitch(TView& view)
     StructureChanged = 0;
     for (const auto& m : MapSheets)
         if (!m->Unsaved.empty()) StructureChanged = 1;
-    UpdateLayerCodes(*view.Map, keeper ? &*keeper : nullptr, record);
+    UpdateLayerCodes(*view.Map, keeper ? &*keeper : nullptr, record, &readRuns);
     SetObjectFlags(view, 1, Highlight);
     if (kept) {
         SpareMap = std::move(kept);
@@ -231,7 +232,22 @@ void TModel::ReadSheets(std::vector<TSheetLoad>& loads)
             // The view's marking then asks only the objects near it.
             std::vector<TCustomLayer*> layers;
             CollectLayers(*l.Map, true, layers);
-            for (const TCustomLayer* layer : layers) MakeReadEntries(*layer);
+            l.LayerRuns.resize(layers.size());
+            for (std::size_t k = 0; k < layers.size(); ++k) {
+                const TCustomLayer& layer = *layers[k];
+                MakeReadEntries(layer);
+                std::vector<TSheetRun>& runs = l.LayerRuns[k];
+                for (int32_t i = 0; i < layer.Count; ++i) {
+                    const TBaseObject& o = *layer.Object(i);
+                    const int32_t code = std::max(0, o.Code);
+                    if (!runs.empty() && runs.back().SheetID == o.SheetID) {
+                        runs.back().To = i + 1;
+                        runs.back().Largest = std::max(runs.back().Largest, code);
+                    } else {
+                        runs.push_back({o.SheetID, i, i + 1, code});
+                    }
+                }
+            }
         } catch (const std::exception& e) {
             l.Map.reset();
             l.Error = e.what();
@@ -296,7 +312,9 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
                         LoadErrors.push_back(s.Name + ": picture " + e.what());
                     }
                 }
-    for (TCustomLayer* layer : layers) {
+    const bool summed = l.LayerRuns.size() == layers.size();
+    for (std::size_t k = 0; k < layers.size(); ++k) {
+        TCustomLayer* layer = layers[k];
         const auto found = into.Layers.find(layer->Name);
         TCustomLayer* target = found == into.Layers.end() ? nullptr : found->second;
         if (!target) continue;
@@ -305,7 +323,12 @@ void TModel::MergeSheet(TSheetLoad& l, TSwitchInto& into, TFolderNames& names)
         if (count > TObjList::MaxCapacity) {
             for (int32_t i = 0; i < layer->Count; ++i) target->Insert(layer->GetItem(i));  // throws when full
         } else {
+            const int32_t at = target->Count;
             AppendMarkedObjects(*target, *layer, 0, layer->Count);
+            if (summed) {
+                std::vector<TSheetRun>& runs = into.ReadRuns.Of[target];
+                for (const TSheetRun& r : l.LayerRuns[k]) runs.push_back({r.SheetID, at + r.From, at + r.To, r.Largest});
+            }
         }
         layer->Clear();
     }
@@ -442,9 +465,10 @@ void TModel::RefreshViews()
     }
 }
 
-void TModel::UpdateLayerCodes(const TMap& viewMap) { UpdateLayerCodes(viewMap, nullptr, nullptr); }
+void TModel::UpdateLayerCodes(const TMap& viewMap) { UpdateLayerCodes(viewMap, nullptr, nullptr, nullptr); }
 
-void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets)
+void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets,
+                              const TReadRuns* readRuns)
 {
     std::vector<TCustomLayer*> layers;
     CollectLayers(*WorkMap, true, layers);
@@ -455,7 +479,7 @@ void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, T
         sheets->Layout.assign(layers.size(), {});
         sheets->LayoutKnown = true;
     }
-    std::vector<TSheetRun> scratch;
+    std::vector<TSheetRun> scratch, known;
     for (std::size_t k = 0; k < layers.size(); ++k) {
         const TCustomLayer& layer = *layers[k];
         std::vector<TSheetRun>& runs = sheets ? sheets->Layout[k] : scratch;
@@ -468,8 +492,8 @@ void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, T
                 runs.push_back(r);
             }
         };
-        // The objects a switch kept brought their runs along; the others
-        // are looked at.
+        // The objects a switch kept brought their runs along, and those it
+        // read were summed up by their reader; the others are looked at.
         int32_t i = 0;
         auto upTo = [&](int32_t end) {
             for (; i < end; ++i) {
@@ -477,12 +501,18 @@ void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, T
                 add({o.SheetID, i, i + 1, std::max(0, o.Code)});
             }
         };
-        if (keeper)
-            for (const TSheetRun& r : keeper->TakenRuns(layers[k])) {
-                upTo(r.From);
-                add(r);
-                i = r.To;
+        known.clear();
+        if (keeper) known = keeper->TakenRuns(layers[k]);
+        if (readRuns)
+            if (const auto read = readRuns->Of.find(layers[k]); read != readRuns->Of.end()) {
+                known.insert(known.end(), read->second.begin(), read->second.end());
+                std::sort(known.begin(), known.end(), [](const TSheetRun& a, const TSheetRun& b) { return a.From < b.From; });
             }
+        for (const TSheetRun& r : known) {
+            upTo(r.From);
+            add(r);
+            i = r.To;
+        }
         upTo(layer.Count);
         const auto target = byId.find(layer.LayerId);
         if (target == byId.end()) continue;

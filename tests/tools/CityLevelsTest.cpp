@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 namespace tarn::test {
@@ -64,10 +65,28 @@ std::set<const TBaseObject*> ObjectsOf(const TMap& map, const std::set<int32_t>&
     return all;
 }
 
+// Each layer's largest code, which new objects count on, is what a scan of
+// the view's map finds (the switch takes it from runs summed up elsewhere).
+void ExpectLargestCodes(const TModel& m, const TMap& viewMap)
+{
+    std::map<int32_t, int32_t> largest;
+    std::vector<TCustomLayer*> layers;
+    CollectLayers(viewMap, true, layers);
+    for (const TCustomLayer* l : layers) {
+        int32_t& best = largest[l->LayerId];
+        for (int32_t i = 0; i < l->Count; ++i) best = std::max(best, l->Object(i)->Code);
+    }
+    layers.clear();
+    CollectLayers(*m.WorkMap, true, layers);
+    for (const TCustomLayer* l : layers)
+        if (largest.count(l->LayerId)) EXPECT_EQ(l->LargestCode, uint16_t(largest[l->LayerId])) << l->LayerId;
+}
+
 // Another model shows the same place, every sheet read for it: the same
 // picture, and the same map with the same objects shown.
 void ExpectAsFreshRead(TCityView& v, const std::string& project, const QImage& shown)
 {
+    ExpectLargestCodes(*v.Model, *v.View->Map);
     TCityView fresh(project);
     fresh.View->Scale = v.View->Scale;
     fresh.View->WorldRect = v.View->WorldRect;

@@ -106,6 +106,10 @@ struct TModel::TKeptSheet {
 struct TSheetRun {
     int32_t SheetID, From, To, Largest;
 };
+// Appends r, joined to the last run when it goes on with the same sheet.
+void AddRun(std::vector<TSheetRun>& runs, const TSheetRun& r);
+// Appends the runs of the layer's objects [from, to).
+void AddObjectRuns(std::vector<TSheetRun>& runs, const TCustomLayer& layer, int32_t from, int32_t to);
 
 // The runs a switch appended to each layer of the new map from sheets it read.
 struct TModel::TReadRuns {

@@ -236,17 +236,7 @@ void TModel::ReadSheets(std::vector<TSheetLoad>& loads)
             for (std::size_t k = 0; k < layers.size(); ++k) {
                 const TCustomLayer& layer = *layers[k];
                 MakeReadEntries(layer);
-                std::vector<TSheetRun>& runs = l.LayerRuns[k];
-                for (int32_t i = 0; i < layer.Count; ++i) {
-                    const TBaseObject& o = *layer.Object(i);
-                    const int32_t code = std::max(0, o.Code);
-                    if (!runs.empty() && runs.back().SheetID == o.SheetID) {
-                        runs.back().To = i + 1;
-                        runs.back().Largest = std::max(runs.back().Largest, code);
-                    } else {
-                        runs.push_back({o.SheetID, i, i + 1, code});
-                    }
-                }
+                AddObjectRuns(l.LayerRuns[k], layer, 0, layer.Count);
             }
         } catch (const std::exception& e) {
             l.Map.reset();
@@ -465,6 +455,24 @@ void TModel::RefreshViews()
     }
 }
 
+void AddRun(std::vector<TSheetRun>& runs, const TSheetRun& r)
+{
+    if (!runs.empty() && runs.back().SheetID == r.SheetID && runs.back().To == r.From) {
+        runs.back().To = r.To;
+        runs.back().Largest = std::max(runs.back().Largest, r.Largest);
+    } else {
+        runs.push_back(r);
+    }
+}
+
+void AddObjectRuns(std::vector<TSheetRun>& runs, const TCustomLayer& layer, int32_t from, int32_t to)
+{
+    for (int32_t i = from; i < to; ++i) {
+        const TBaseObject& o = *layer.Object(i);
+        AddRun(runs, {o.SheetID, i, i + 1, std::max(0, o.Code)});
+    }
+}
+
 void TModel::UpdateLayerCodes(const TMap& viewMap) { UpdateLayerCodes(viewMap, nullptr, nullptr, nullptr); }
 
 void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, TMapSheets* sheets,
@@ -484,23 +492,9 @@ void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, T
         const TCustomLayer& layer = *layers[k];
         std::vector<TSheetRun>& runs = sheets ? sheets->Layout[k] : scratch;
         runs.clear();
-        auto add = [&runs](const TSheetRun& r) {
-            if (!runs.empty() && runs.back().SheetID == r.SheetID && runs.back().To == r.From) {
-                runs.back().To = r.To;
-                runs.back().Largest = std::max(runs.back().Largest, r.Largest);
-            } else {
-                runs.push_back(r);
-            }
-        };
         // The objects a switch kept brought their runs along, and those it
         // read were summed up by their reader; the others are looked at.
         int32_t i = 0;
-        auto upTo = [&](int32_t end) {
-            for (; i < end; ++i) {
-                const TBaseObject& o = *layer.Object(i);
-                add({o.SheetID, i, i + 1, std::max(0, o.Code)});
-            }
-        };
         known.clear();
         if (keeper) known = keeper->TakenRuns(layers[k]);
         if (readRuns)
@@ -509,11 +503,11 @@ void TModel::UpdateLayerCodes(const TMap& viewMap, const TSheetKeeper* keeper, T
                 std::sort(known.begin(), known.end(), [](const TSheetRun& a, const TSheetRun& b) { return a.From < b.From; });
             }
         for (const TSheetRun& r : known) {
-            upTo(r.From);
-            add(r);
+            AddObjectRuns(runs, layer, i, r.From);
+            AddRun(runs, r);
             i = r.To;
         }
-        upTo(layer.Count);
+        AddObjectRuns(runs, layer, i, layer.Count);
         const auto target = byId.find(layer.LayerId);
         if (target == byId.end()) continue;
         int32_t best = 0;

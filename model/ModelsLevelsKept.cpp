@@ -103,16 +103,7 @@ TModel::TSheetKeeper::TSheetKeeper(std::shared_ptr<TMap> old, std::unique_ptr<TM
         // A sheet's objects lie together: the identifier is looked up once a
         // run. Their largest code comes along while they are at hand.
         OldRuns.assign(OldLayers.size(), {});
-        for (std::size_t k = 0; k < OldLayers.size(); ++k) {
-            const TCustomLayer& layer = *OldLayers[k];
-            std::vector<TSheetRun>& runs = OldRuns[k];
-            for (int32_t i = 0; i < layer.Count; ++i) {
-                const TBaseObject& o = *layer.Object(i);
-                if (runs.empty() || o.SheetID != runs.back().SheetID) runs.push_back({o.SheetID, i, i, 0});
-                runs.back().To = i + 1;
-                runs.back().Largest = std::max(runs.back().Largest, o.Code);
-            }
-        }
+        for (std::size_t k = 0; k < OldLayers.size(); ++k) AddObjectRuns(OldRuns[k], *OldLayers[k], 0, OldLayers[k]->Count);
     }
     Runs.assign(kept.size(), {});
     for (const auto& [id, j] : Index) Runs[std::size_t(j)].assign(OldLayers.size(), {});
